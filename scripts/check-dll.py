@@ -1,0 +1,55 @@
+#!/usr/bin/env python3
+"""Checks the 32-bit product DLL: the export table (names, ordinals, no stdcall decoration), that every
+export returns with `ret $0xc` (stdcall, three 4-byte arguments) and that it imports only DLLs that
+every Windows installation has."""
+import re
+import subprocess
+import sys
+
+EXPECTED = {"PAY": 11, "REPRINT": 10, "OPEN": 9, "CLOSE": 5, "GETSTATUS": 8, "DAYCLOSE": 7,
+            "GETTOTALS": 6, "VERIFYTRAN": 3, "VERSION": 4}
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "ole32.dll",
+               "oleaut32.dll", "ws2_32.dll", "winhttp.dll", "winspool.drv", "msvcrt.dll", "comctl32.dll",
+               "version.dll", "shlwapi.dll", "comdlg32.dll", "rpcrt4.dll", "bcrypt.dll", "crypt32.dll"}
+OBJDUMP = "i686-w64-mingw32-objdump"
+
+
+def main(path):
+    info = subprocess.run([OBJDUMP, "-p", path], check=True, capture_output=True, text=True).stdout
+    failures = []
+    if "file format pei-i386" not in info:
+        failures.append("not a 32-bit PE image")
+    image_base = int(re.search(r"^ImageBase\s+([0-9a-fA-F]+)", info, re.M).group(1), 16)
+    base = int(re.search(r"Ordinal Base (\d+)", info).group(1))
+    rvas = [int(m.group(2), 16) for m in re.finditer(r"\[\s*(\d+)\] \+base\[\s*\d+\] ([0-9a-f]+) Export RVA", info)]
+    names = {}
+    table = info.split("[Ordinal/Name Pointer] Table", 1)[1]
+    for m in re.finditer(r"^\s*\[\s*(\d+)\] (\S+)$", table, re.M):
+        names[m.group(2)] = int(m.group(1))
+    found = {name: idx + base for name, idx in names.items()}
+    if found != EXPECTED:
+        failures.append(f"exports {sorted(found.items())} differ from {sorted(EXPECTED.items())}")
+    for name, idx in names.items():
+        start = image_base + rvas[idx]
+        dis = subprocess.run([OBJDUMP, "-d", "--no-show-raw-insn", f"--start-address={start:#x}",
+                              f"--stop-address={start + 0x4000:#x}", path],
+                             check=True, capture_output=True, text=True).stdout
+        ret = re.search(r"\tret\s*(\S*)", dis)
+        if not ret or ret.group(1) != "$0xc":
+            failures.append(f"{name} does not return with ret $0xc (found {ret.group(0).strip() if ret else 'none'})")
+    imports = {m.group(1).lower() for m in re.finditer(r"DLL Name: (\S+)", info)}
+    foreign = sorted(imports - SYSTEM_DLLS)
+    if foreign:
+        failures.append(f"imports non-system DLLs: {foreign}")
+    if failures:
+        print("DLL check FAILED for " + path)
+        for f in failures:
+            print("  - " + f)
+        return 1
+    print(f"DLL check passed: {len(found)} exports by plain name with their ordinals, stdcall returns, "
+          f"imports {sorted(imports)}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1]))

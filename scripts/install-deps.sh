@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need; does nothing for what is already there.
+set -euo pipefail
+packages=(cmake ninja-build g++ pkg-config ccache python3 libgtest-dev libgmock-dev googletest libbenchmark-dev
+          libpugixml-dev libcurl4-openssl-dev libcups2-dev cups cups-bsd cups-client
+          g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64 wine64 socat)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  # Never wine32: 32-bit code cannot run here and it would shadow wine64.
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

@@ -1,0 +1,161 @@
+#include "base/Text.h"
+
+Text Utf8ToText(std::string_view aUtf8) {
+    Text out;
+    out.reserve(aUtf8.size());
+    std::size_t i = 0;
+    const std::size_t n = aUtf8.size();
+    while (i < n) {
+        const auto c = static_cast<unsigned char>(aUtf8[i]);
+        char32_t cp = 0xFFFD;
+        std::size_t len = 1;
+        if (c < 0x80) {
+            cp = c;
+        } else if ((c >> 5) == 0x6) {
+            len = 2;
+        } else if ((c >> 4) == 0xE) {
+            len = 3;
+        } else if ((c >> 3) == 0x1E) {
+            len = 4;
+        }
+        if (len > 1) {
+            if (i + len > n) {
+                cp = 0xFFFD;
+                len = 1;
+            } else {
+                char32_t v = c & (0xFF >> (len + 1));
+                bool ok = true;
+                for (std::size_t k = 1; k < len; ++k) {
+                    const auto cc = static_cast<unsigned char>(aUtf8[i + k]);
+                    if ((cc >> 6) != 0x2) {
+                        ok = false;
+                        break;
+                    }
+                    v = (v << 6) | (cc & 0x3F);
+                }
+                const bool overlong = (len == 2 && v < 0x80) || (len == 3 && v < 0x800) || (len == 4 && v < 0x10000);
+                if (!ok || overlong || v > 0x10FFFF || (v >= 0xD800 && v <= 0xDFFF)) {
+                    cp = 0xFFFD;
+                    len = 1;
+                } else {
+                    cp = v;
+                }
+            }
+        }
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
+        }
+        i += len;
+    }
+    return out;
+}
+
+std::string TextToUtf8(TextView aText) {
+    std::string out;
+    out.reserve(aText.size());
+    for (std::size_t i = 0; i < aText.size(); ++i) {
+        char32_t cp = aText[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < aText.size() && aText[i + 1] >= 0xDC00 && aText[i + 1] <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (aText[i + 1] - 0xDC00);
+            ++i;
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = 0xFFFD;
+        }
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+        } else if (cp < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else if (cp < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+    }
+    return out;
+}
+
+Text BytesToText(std::string_view aBytes) {
+    Text out(aBytes.size(), u'\0');
+    for (std::size_t i = 0; i < aBytes.size(); ++i) {
+        out[i] = static_cast<char16_t>(static_cast<unsigned char>(aBytes[i]));
+    }
+    return out;
+}
+
+std::string TextToBytes(TextView aText) {
+    std::string out(aText.size(), '\0');
+    for (std::size_t i = 0; i < aText.size(); ++i) {
+        out[i] = aText[i] < 256 ? static_cast<char>(aText[i]) : '?';
+    }
+    return out;
+}
+
+Text UIntToText(std::uint64_t aValue) {
+    char16_t buf[24];
+    int pos = 24;
+    do {
+        buf[--pos] = static_cast<char16_t>(u'0' + aValue % 10);
+        aValue /= 10;
+    } while (aValue != 0);
+    return Text(buf + pos, buf + 24);
+}
+
+Text IntToText(std::int64_t aValue) {
+    if (aValue >= 0) {
+        return UIntToText(static_cast<std::uint64_t>(aValue));
+    }
+    // Negate in unsigned arithmetic so INT64_MIN does not overflow.
+    return u"-" + UIntToText(0 - static_cast<std::uint64_t>(aValue));
+}
+
+Text LowerCase(TextView aText) {
+    Text out(aText);
+    for (auto& c : out) {
+        if (c >= u'A' && c <= u'Z') {
+            c = static_cast<char16_t>(c + 32);
+        }
+    }
+    return out;
+}
+
+Text UpperCase(TextView aText) {
+    Text out(aText);
+    for (auto& c : out) {
+        if (c >= u'a' && c <= u'z') {
+            c = static_cast<char16_t>(c - 32);
+        }
+    }
+    return out;
+}
+
+bool SameTextAscii(TextView a, TextView b) { return a.size() == b.size() && LowerCase(a) == LowerCase(b); }
+
+int IndexOfName(const TextList& aList, TextView aName) {
+    for (std::size_t i = 0; i < aList.size(); ++i) {
+        const TextView line = aList[i];
+        const auto eq = line.find(u'=');
+        if (eq != TextView::npos && line.substr(0, eq) == aName) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+Text ValueOfName(const TextList& aList, TextView aName) {
+    const int i = IndexOfName(aList, aName);
+    if (i < 0) {
+        return Text();
+    }
+    const Text& line = aList[static_cast<std::size_t>(i)];
+    return line.substr(line.find(u'=') + 1);
+}

@@ -1,0 +1,34 @@
+#pragma once
+// Text helpers shared by every folder. Text is UTF-16 (std::u16string); bytes appear only at the
+// edges (file contents, POSIX file names, libraries that want UTF-8).
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+using Text = std::u16string;
+using TextView = std::u16string_view;
+
+// UTF-8 <-> UTF-16. Malformed UTF-8 becomes U+FFFD; an unpaired surrogate becomes U+FFFD in UTF-8.
+Text Utf8ToText(std::string_view aUtf8);
+std::string TextToUtf8(TextView aText);
+
+// Plain ASCII/Latin-1 widening, for literals and byte streams (byte b becomes char16_t(b)).
+Text BytesToText(std::string_view aBytes);
+// Narrowing for byte transports: characters below 256 become that byte, others '?'.
+std::string TextToBytes(TextView aText);
+
+Text IntToText(std::int64_t aValue);
+Text UIntToText(std::uint64_t aValue);
+
+// ASCII-only case folding, as the request's enumeration texts need (no locale involved).
+Text LowerCase(TextView aText);
+Text UpperCase(TextView aText);
+bool SameTextAscii(TextView a, TextView b);
+
+// Lists of "name=value" lines (request parameters and similar).
+using TextList = std::vector<Text>;
+// Index of the first line whose name equals aName exactly, or -1.
+int IndexOfName(const TextList& aList, TextView aName);
+// Value of the first line named aName, or the empty text.
+Text ValueOfName(const TextList& aList, TextView aName);

@@ -1,0 +1,4 @@
+#include "interface/Library.h"
+
+void LibraryLoad() {}
+void LibraryUnload(bool) {}

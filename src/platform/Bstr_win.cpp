@@ -1,0 +1,21 @@
+#include <new>
+
+#include "platform/Bstr.h"
+
+Text BstrToText(BSTR aValue) {
+    if (aValue == nullptr) {
+        return Text();
+    }
+    return Text(reinterpret_cast<const char16_t*>(aValue), SysStringLen(aValue));
+}
+
+BSTR TextToBstr(const Text& aText) {
+    if (aText.empty()) {
+        return nullptr;
+    }
+    BSTR out = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(aText.data()), static_cast<UINT>(aText.size()));
+    if (out == nullptr) {
+        throw std::bad_alloc();
+    }
+    return out;
+}

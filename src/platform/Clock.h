@@ -1,0 +1,11 @@
+#pragma once
+// The OS clock: local wall time and the millisecond tick count.
+#include <cstdint>
+
+struct LocalTimeParts {
+    int Year, Month, Day, Hour, Minute, Second, Millisecond;
+};
+
+LocalTimeParts LocalTimeNow();
+// Milliseconds since an arbitrary start, wrapping at 2^32 like the system tick count.
+std::uint32_t TickCount();

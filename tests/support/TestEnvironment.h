@@ -1,0 +1,11 @@
+#pragma once
+// Sets the library's process-wide state up once for the unit tests, as loading the library would.
+#include <gtest/gtest.h>
+
+#include "interface/Library.h"
+
+class LibraryEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override { LibraryLoad(); }
+    void TearDown() override { LibraryUnload(); }
+};
