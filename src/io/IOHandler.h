@@ -1,0 +1,93 @@
+#pragma once
+// kIOHandler: the channel through which a driver talks to its device. One concrete class per transport;
+// each writes every step into its own log file (a tZR_LogWriter owned by the channel).
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "base/Currency.h"
+#include "base/LogWriter.h"
+#include "base/Text.h"
+#include "io/Connection.h"
+
+class kIOHandler {
+public:
+    // Copies the time-outs of aConnection (may be null: both stay 0). With a non-empty directory and file
+    // name it creates the log writer (daily file, no length limit) and logs the START line.
+    kIOHandler(const kConnection* aConnection, const Text& aDirectory, const Text& aFileName);
+    // Logs the STOP line and frees the writer. Concrete channels release their transport first.
+    virtual ~kIOHandler();
+    kIOHandler(const kIOHandler&) = delete;
+    kIOHandler& operator=(const kIOHandler&) = delete;
+
+    // --- the channel contract, in slot order ---------------------------------------------------------
+    virtual bool GetConnected() = 0;
+    // Writes the header block (class name, version, time-outs) and returns true; concrete channels call
+    // it first and then open their transport.
+    virtual bool Connect();
+    virtual bool Disconnect() = 0;
+    virtual void ClearBuffers() = 0;
+    virtual bool Write(const Text& aMessage) = 0;
+    // Collects characters until one equal to a value of aChars was collected (it is included) or the
+    // read time-out passed.
+    virtual Text ReadUpTo(const std::vector<std::uint8_t>& aChars) = 0;
+    virtual Text ReadChars(std::int32_t aCharsNum) = 0;
+    virtual Text ReadAll() = 0;
+    virtual Text DecodeError(std::int32_t aErrorCode) = 0;
+    virtual bool InputBufferContainsData() = 0;
+    virtual void SetParameter(const Text& aName, const Text& aValue) = 0;
+    // The class name written in the connect header block, e.g. u"kIOHandler_TCP".
+    virtual Text ClassName() const = 0;
+
+    bool Connected() { return GetConnected(); }
+
+    // --- logging -------------------------------------------------------------------------------------
+    // aTitle + ":" + aMessage, then " [" + hex dump + "]" when HexLog is set. Silent without a writer.
+    void WriteLog(tZR_MessageType aEntryType, const Text& aTitle, const Text& aMessage);
+    // aMessage as one line, unchanged. Silent without a writer.
+    void Debug(tZR_MessageType aEntryType, const Text& aMessage);
+    Text GetLogFileName() const;
+    tZR_LogWriter* Logger() const { return fLogger.get(); }
+
+    // --- error fields --------------------------------------------------------------------------------
+    void SetCustomError(std::int32_t aErrorCode, const Text& aErrorMessage);
+    void ResetCustomError();
+    bool ErrorFound() const { return fErrorFound; }
+    std::int32_t ErrorCode() const { return fErrorCode; }
+    const Text& ErrorMessage() const { return fErrorMessage; }
+
+    // --- time-outs and settings ----------------------------------------------------------------------
+    void SetTemporaryReadTimeout(std::int32_t aNewTimeout);
+    void ResetTemporaryReadTimeout();
+    bool HexLog() const { return fHexLog; }
+    void SetHexLog(bool aValue) { fHexLog = aValue; }
+    std::int32_t ConnectTimeout() const { return fConnectTimeout; }
+    void SetConnectTimeout(std::int32_t aValue) { fConnectTimeout = aValue; }
+    std::int32_t ReadTimeout() const { return fReadTimeout; }
+    void SetReadTimeout(std::int32_t aValue) { fReadTimeout = aValue; }
+    const Text& Version() const { return fVersion; }
+    void SetVersion(const Text& aValue) { fVersion = aValue; }
+    std::int32_t CodePage() const { return fCodePage; }
+    void SetCodePage(std::int32_t aValue) { fCodePage = aValue; }
+
+    // Lower-case hex codes, at least two digits each, separated by one blank: STX A B C ETX -> "02 41 42 43 03".
+    static Text TextToHex(TextView aText);
+    // Shortest decimal form with "." and no ",", "-" before negative amounts.
+    static Text CurrencyToText(Currency aValue);
+
+protected:
+    // The "Waiting for:" line that ReadUpTo of the byte channels logs before it waits.
+    void LogTerminators(const std::vector<std::uint8_t>& aChars);
+
+private:
+    bool fErrorFound = false;
+    std::int32_t fErrorCode = 0;
+    Text fErrorMessage;
+    std::unique_ptr<tZR_LogWriter> fLogger;
+    bool fHexLog = false;
+    std::int32_t fConnectTimeout = 0;
+    std::int32_t fReadTimeout = 0;
+    std::int32_t fTemporaryReadTimeout = 0;
+    Text fVersion;
+    std::int32_t fCodePage = 0;
+};

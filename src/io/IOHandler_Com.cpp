@@ -1,0 +1,6 @@
+#include "io/IOHandler_Com.h"
+
+kIOHandler_Com::kIOHandler_Com(const kConnection* aConnection, const Text& aDirectory, const Text& aFileName)
+    : kIOHandler_Unavailable(aConnection, aDirectory, aFileName) {}
+
+kIOHandler_Com::~kIOHandler_Com() = default;

@@ -1,0 +1,10 @@
+#pragma once
+// The host process as the library sees it.
+#include "base/Text.h"
+
+// Full path of the host's executable (not of this library).
+Text ExecutablePath();
+// Folder of the host's executable, without a trailing separator.
+Text ExecutableDirectory();
+// The platform's path separator: u'\\' on Windows, u'/' elsewhere.
+char16_t PathSeparator();
