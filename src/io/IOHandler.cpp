@@ -1,0 +1,136 @@
+#include "io/IOHandler.h"
+
+namespace {
+const Text kStartLine = u"*************************** START ***************************";
+const Text kStopLine = u"*************************** STOP ****************************";
+const Text kHeaderLine = u"*************************************************************";
+
+Text Hex2(unsigned aCode) {
+    static const char16_t kDigits[] = u"0123456789abcdef";
+    Text out;
+    do {
+        out.insert(out.begin(), kDigits[aCode & 0xF]);
+        aCode >>= 4;
+    } while (aCode != 0);
+    if (out.size() < 2) {
+        out.insert(out.begin(), u'0');
+    }
+    return out;
+}
+}  // namespace
+
+kIOHandler::kIOHandler(const kConnection* aConnection, const Text& aDirectory, const Text& aFileName) {
+    if (aConnection != nullptr) {
+        fReadTimeout = aConnection->ReadTimeOut();
+        fConnectTimeout = aConnection->ConnectTimeOut();
+    }
+    if (!aDirectory.empty() && !aFileName.empty()) {
+        fLogger = std::make_unique<tZR_LogWriter>(aFileName, aDirectory, 0, true);
+        fLogger->Write(tZR_MessageType::let_info, kStartLine);
+    }
+}
+
+kIOHandler::~kIOHandler() {
+    if (fLogger) {
+        fLogger->Write(tZR_MessageType::let_info, kStopLine);
+        fLogger.reset();
+    }
+}
+
+bool kIOHandler::Connect() {
+    Debug(tZR_MessageType::let_info, kHeaderLine);
+    Debug(tZR_MessageType::let_info, ClassName());
+    Debug(tZR_MessageType::let_info, fVersion);
+    Debug(tZR_MessageType::let_info, u"ConnectTimeout=" + IntToText(fConnectTimeout));
+    Debug(tZR_MessageType::let_info, u"ReadTimeout=" + IntToText(fReadTimeout));
+    return true;
+}
+
+void kIOHandler::WriteLog(tZR_MessageType aEntryType, const Text& aTitle, const Text& aMessage) {
+    if (!fLogger) {
+        return;
+    }
+    Text line = aTitle + u":" + aMessage;
+    if (fHexLog) {
+        line += u" [" + TextToHex(aMessage) + u"]";
+    }
+    fLogger->Write(aEntryType, line);
+}
+
+void kIOHandler::Debug(tZR_MessageType aEntryType, const Text& aMessage) {
+    if (fLogger) {
+        fLogger->Write(aEntryType, aMessage);
+    }
+}
+
+Text kIOHandler::GetLogFileName() const { return fLogger ? fLogger->FileName() : Text(); }
+
+void kIOHandler::SetCustomError(std::int32_t aErrorCode, const Text& aErrorMessage) {
+    fErrorFound = true;
+    fErrorCode = aErrorCode;
+    fErrorMessage = aErrorMessage;
+}
+
+void kIOHandler::ResetCustomError() {
+    fErrorFound = false;
+    fErrorCode = 0;
+    fErrorMessage.clear();
+}
+
+void kIOHandler::SetTemporaryReadTimeout(std::int32_t aNewTimeout) {
+    if (fLogger) {
+        fLogger->Write(tZR_MessageType::let_info, u"Set Read Timeout to " + IntToText(aNewTimeout) + u"ms from " +
+                                                      IntToText(fReadTimeout) + u" ms");
+    }
+    if (aNewTimeout > 0) {
+        fTemporaryReadTimeout = fReadTimeout;
+        fReadTimeout = aNewTimeout;
+    }
+}
+
+void kIOHandler::ResetTemporaryReadTimeout() {
+    if (fLogger) {
+        fLogger->Write(tZR_MessageType::let_info, u"Reset Timeout to " + IntToText(fTemporaryReadTimeout) + u" ms");
+    }
+    if (fTemporaryReadTimeout != 0) {
+        fReadTimeout = fTemporaryReadTimeout;
+    }
+}
+
+Text kIOHandler::TextToHex(TextView aText) {
+    Text out;
+    out.reserve(aText.size() * 3);
+    for (std::size_t i = 0; i < aText.size(); ++i) {
+        if (i > 0) {
+            out += u' ';
+        }
+        out += Hex2(aText[i]);
+    }
+    return out;
+}
+
+Text kIOHandler::CurrencyToText(Currency aValue) {
+    Text out = aValue.ToText();
+    std::erase(out, u',');
+    return out;
+}
+
+void kIOHandler::LogTerminators(const std::vector<std::uint8_t>& aChars) {
+    if (!fLogger) {
+        return;
+    }
+    Text line = u"Waiting for:";
+    Text hex;
+    for (std::size_t i = 0; i < aChars.size(); ++i) {
+        if (i > 0) {
+            line += u',';
+            hex += u',';
+        }
+        line += static_cast<char16_t>(aChars[i]);
+        hex += Hex2(aChars[i]);
+    }
+    if (fHexLog) {
+        line += u" [" + hex + u"]";
+    }
+    fLogger->Write(tZR_MessageType::let_info, line);
+}
