@@ -10,6 +10,11 @@
 #include "base/ZRBaseDefs.h"
 
 class tZR_LogThread;
+
+// The log writer's path join: aName alone when it is absolute, the other part when one is empty, otherwise
+// aDirectory, a separator unless it ends with "/" or "\\" already, and aName. Raises ZrError "Invalid
+// characters in path: " + the part when a part holds a control character or one of " < > | * ?.
+Text JoinPath(const Text& aDirectory, const Text& aName);
 class tZR_LogState;
 
 class tZR_LogWriter {
