@@ -286,9 +286,15 @@ tZR_Application::~tZR_Application() {
 
 void tZR_Application::Log(tZR_MessageType aEntryType, const Text& aMessage) {
     if (aEntryType == tZR_MessageType::let_error) {
+        std::lock_guard<std::mutex> lock(fLastErrorLock);
         fLastError = aMessage;
     }
     fLogger->Write(aEntryType, aMessage);
+}
+
+Text tZR_Application::LastError() const {
+    std::lock_guard<std::mutex> lock(fLastErrorLock);
+    return fLastError;
 }
 
 const Text& tZR_Application::Version() const {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <variant>
 #include <vector>
 
@@ -214,7 +215,8 @@ public:
     tZR_ApplicationInfo& Info() { return *fInfo; }
     const tZR_ApplicationInfo& Info() const { return *fInfo; }
     tZR_LogWriter& Logger() { return *fLogger; }
-    const Text& LastError() const { return fLastError; }
+    // A copy: Log may store a new error from another thread at any time.
+    Text LastError() const;
     bool IsBatch() const { return fIsBatch; }
     bool IsDebug() const { return fIsDebug; }
     bool IsTest() const { return fIsTest; }
@@ -244,6 +246,7 @@ private:
     bool fNotifyIcon = false;
     bool fHideOnMinimize = false;
     std::unique_ptr<tZR_LogWriter> fLogger;
+    mutable std::mutex fLastErrorLock; // Log runs on any thread
     Text fLastError;
     bool fIsBatch = false;
     bool fIsDebug = false;

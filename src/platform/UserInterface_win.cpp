@@ -76,6 +76,7 @@ void RequestHostTermination() {
 
 struct PlatformWaitWindow::Impl {
     HWND window = nullptr;
+    bool registered = false;
     WaitState state;
 
     // Windows are made on first use, never while the library is being loaded.
@@ -90,7 +91,7 @@ struct PlatformWaitWindow::Impl {
         wc.hInstance = instance;
         wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT));
         wc.lpszClassName = kWaitClass;
-        RegisterClassExW(&wc); // fails harmlessly when the class exists already
+        registered = RegisterClassExW(&wc) != 0; // fails harmlessly when the class exists already
         window = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kWaitClass, L"", WS_POPUP, 0, 0,
                                  kClientWidth, kClientHeight, nullptr, nullptr, instance, nullptr);
         if (window == nullptr) {
@@ -137,6 +138,10 @@ struct PlatformWaitWindow::Impl {
         if (state.brush != nullptr) {
             DeleteObject(state.brush);
         }
+        // The class points into this module: it must not outlive an unloaded library.
+        if (registered) {
+            UnregisterClassW(kWaitClass, OwnModule());
+        }
     }
 };
 
@@ -175,7 +180,8 @@ PlatformNotifyIcon::~PlatformNotifyIcon() = default;
 void PlatformNotifyIcon::Add(void* aWindow) {
     NOTIFYICONDATAW& d = fImpl->data;
     d = NOTIFYICONDATAW{};
-    d.cbSize = sizeof d; // 956 bytes in the 32-bit build
+    static_assert(sizeof(void*) != 4 || sizeof(NOTIFYICONDATAW) == 956, "the 32-bit record has 956 bytes");
+    d.cbSize = sizeof d;
     d.hWnd = static_cast<HWND>(aWindow);
     d.uCallbackMessage = WM_USER + 100;
     d.uID = 1;

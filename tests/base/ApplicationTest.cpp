@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <thread>
 
 #include "base/LogWriter.h"
 #include "base/ZrError.h"
@@ -69,6 +70,30 @@ TEST(Application, LogFolderAndNameFollowTheHostExecutable) {
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_TRUE(EndsWith(lines[0], " - hello"));
     EXPECT_TRUE(EndsWith(lines[1], " - ERROR - broken"));
+}
+
+// Log is called from any thread: every line arrives and LastError is one of the errors, never torn.
+TEST(Application, LogFromManyThreads) {
+    ShopHost shop;
+    tZR_Application app(shop.Host());
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&app, t] {
+            for (int i = 0; i < 500; ++i) {
+                const bool error = i % 2 == 1;
+                app.Log(error ? tZR_MessageType::let_error : tZR_MessageType::let_info, u"t" + IntToText(t));
+                if (error) {
+                    EXPECT_EQ(app.LastError().size(), 2u);
+                }
+            }
+        });
+    }
+    for (std::thread& t : threads) {
+        t.join();
+    }
+    const Text last = app.LastError();
+    EXPECT_TRUE(last == u"t0" || last == u"t1" || last == u"t2" || last == u"t3") << U8(last);
+    EXPECT_EQ(Flushed(app).size(), 2000u);
 }
 
 TEST(Application, CommandLineSwitchesMatchWholeOrWithAValue) {
