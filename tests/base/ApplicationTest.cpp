@@ -7,6 +7,7 @@
 
 #include "base/LogWriter.h"
 #include "base/ZrError.h"
+#include "platform/Locale.h"
 #include "platform/Process.h"
 #include "platform/TempFolder.h"
 
@@ -206,7 +207,12 @@ TEST(Application, MessagesComeFromTheDictionaryOrTheId) {
         {u"%.2f|%f|%.0f", {1.005, std::int64_t{2}, 2.6}, u"1.00|2.00|3"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(U8(app.GetMessage(c.format, c.values)), U8(c.expected)) << U8(c.format);
+        // Floating-point values are written with the host's decimal separator.
+        Text expected;
+        for (char16_t ch : Text(c.expected)) {
+            expected += ch == u'.' ? HostDecimalSeparator() : Text(1, ch);
+        }
+        EXPECT_EQ(U8(app.GetMessage(c.format, c.values)), U8(expected)) << U8(c.format);
     }
     for (const Text& bad : {Text(u"%d"), Text(u"%s %s"), Text(u"%q"), Text(u"%"), Text(u"%5.")}) {
         EXPECT_EQ(ErrorOf([&] { app.GetMessage(bad, {Text(u"x")}); }),
