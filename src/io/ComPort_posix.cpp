@@ -263,7 +263,26 @@ std::int32_t TComPort::Read(void* buffer, std::uint32_t nbytes, std::uint32_t ti
     auto gapEnd = deadline;
     std::uint32_t got = 0;
     bool first = true;
+    // Bytes are often waiting already: read before polling, so a waiting byte costs one system call.
+    // In raw mode a read that finds nothing returns 0, so only a readable poll tells a hang-up apart.
+    bool tryRead = true;
     while (got < nbytes) {
+        if (tryRead) {
+            const ssize_t n = ::read(fd, out + got, nbytes - got);
+            if (n > 0) {
+                got += static_cast<std::uint32_t>(n);
+                gapEnd = std::min(deadline, Clock::now() + kInterByteGap);
+                continue;
+            }
+            tryRead = false;
+            if (n < 0 && errno != EAGAIN && errno != EINTR) {
+                if (got > 0) {
+                    break;
+                }
+                ErrorCode = static_cast<std::uint32_t>(errno);
+                return -1;
+            }
+        }
         const std::int64_t wait =
             std::clamp<std::int64_t>(MillisecondsUntil(std::min(deadline, gapEnd)), 0, kLongestPoll);
         if (wait == 0 && !first) {
@@ -285,6 +304,7 @@ std::int32_t TComPort::Read(void* buffer, std::uint32_t nbytes, std::uint32_t ti
             if (n > 0) {
                 got += static_cast<std::uint32_t>(n);
                 gapEnd = std::min(deadline, Clock::now() + kInterByteGap);
+                tryRead = true;
                 continue;
             }
             if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
