@@ -1,4 +1,4 @@
-#!/ usr / bin / env python3
+#!/usr/bin/env python3
 """HTTP server for the HTTP channel tests.
 
 Binds 127.0.0.1 on an ephemeral port, connects to the test's control port (argv[1]) and sends its own
@@ -111,7 +111,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 challenge = f'Digest realm="{REALM}", qop="auth", nonce="{nonce}", opaque="0a1b", algorithm=MD5'
                 self.reply(401, b"denied", [("WWW-Authenticate", challenge)])
         elif path == "/bearer":
-            self.reply(200, b"bearer ok") if auth == "Bearer tok-123" else self.reply(401, b"denied")
+            if auth == "Bearer tok-123":
+                self.reply(200, b"bearer ok")
+            else:
+                self.reply(401, b"denied")
         elif path == "/slow":
             threading.Event().wait(5)
             self.reply(200, b"late")
@@ -133,14 +136,18 @@ def main():
 
     def watch():
         try:
-    while
-control.recv(64)
-    : pass except OSError : pass server
-                                .shutdown()
+            while control.recv(64):
+                pass
+        except OSError:
+            pass
+        server.shutdown()
 
-                                    threading.Thread(target = watch, daemon = True)
-                                .start() limit = threading.Timer(600, server.shutdown) limit.daemon =
-    True limit.start() server.serve_forever(poll_interval = 0.1)
+    threading.Thread(target=watch, daemon=True).start()
+    limit = threading.Timer(600, server.shutdown)
+    limit.daemon = True
+    limit.start()
+    server.serve_forever(poll_interval=0.1)
 
-        if __name__
-    == "__main__" : main()
+
+if __name__ == "__main__":
+    main()
