@@ -30,3 +30,6 @@ private:
 
 // A port on 127.0.0.1 that nothing listens on (bound and released again).
 std::uint16_t UnusedLoopbackPort();
+
+// True for the Windows build running under Wine, whose WinHTTP lacks a few features.
+bool RunningUnderWine();

@@ -111,3 +111,7 @@ std::uint16_t UnusedLoopbackPort() {
     }
     return port;
 }
+
+bool RunningUnderWine() {
+    return false;
+}

@@ -107,3 +107,8 @@ std::uint16_t UnusedLoopbackPort() {
     }
     return port;
 }
+
+bool RunningUnderWine() {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
