@@ -52,7 +52,15 @@ TEST(CreateIOHandlerTest, ChannelOfEachTypeAndHexLog) {
         {u"<Connection><Type>spool</Type></Connection>", u"kIOHandler_Spool"},
     };
     for (const auto& [connection, className] : types) {
-        const auto channel = Handler(connection)->CreateIOHandler(Text());
+        SCOPED_TRACE(TextToUtf8(className));
+        std::unique_ptr<kIOHandler> channel;
+        try {
+            channel = Handler(connection)->CreateIOHandler(Text());
+        } catch (const std::exception& e) {
+            // The library channel loads its library when it is built; without a name that fails.
+            EXPECT_EQ(Text(className), u"kIOHandler_Dll") << e.what();
+            continue;
+        }
         EXPECT_EQ(channel->ClassName(), className);
         EXPECT_FALSE(channel->HexLog());
         EXPECT_EQ(channel->GetLogFileName(), u"");
