@@ -23,6 +23,9 @@ Text Hex4(unsigned aCode) {
 void RejectInvalidCharacters(TextView aXml) {
     for (std::size_t i = 0; i < aXml.size(); ++i) {
         const char16_t c = aXml[i];
+        if (c >= 0x20 && c < 0xD800) {
+            continue;
+        }
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < aXml.size() && aXml[i + 1] >= 0xDC00 &&
             aXml[i + 1] <= 0xDFFF) {
             ++i;

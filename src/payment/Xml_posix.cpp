@@ -4,7 +4,8 @@
 #include <pugixml.hpp>
 
 #include <string>
-#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "base/ZrError.h"
 #include "payment/Xml.h"
@@ -16,15 +17,47 @@ namespace {
 constexpr unsigned kParseOptions =
     pugi::parse_default | pugi::parse_ws_pcdata | pugi::parse_comments | pugi::parse_pi;
 
-class PugiDocument;
+// aUtf8 (a node name) equals aName; without converting either in the usual all-ASCII case.
+bool SameName(const char* aUtf8, TextView aName) {
+    std::size_t i = 0;
+    for (; i < aName.size(); ++i) {
+        const auto b = static_cast<unsigned char>(aUtf8[i]);
+        const char16_t c = aName[i];
+        if (b >= 0x80 || c >= 0x80) {
+            return Utf8ToText(aUtf8) == aName;
+        }
+        if (b == 0 || b != c) {
+            return false;
+        }
+    }
+    return aUtf8[i] == 0;
+}
 
+// The child elements of an element are listed once, on first use: every later lookup is a plain
+// search, and the same child is always the same object.
 class PugiElement final : public XmlElement {
 public:
-    PugiElement(pugi::xml_node aNode, const PugiDocument& aDocument) : fNode(aNode), fDocument(aDocument) {}
+    explicit PugiElement(pugi::xml_node aNode) : fNode(aNode) {}
 
     Text Name() const override { return Utf8ToText(fNode.name()); }
-    const XmlElement* Child(TextView aName) const override;
-    std::vector<const XmlElement*> Children() const override;
+
+    const XmlElement* Child(TextView aName) const override {
+        for (const auto& [name, element] : Elements()) {
+            if (SameName(name, aName)) {
+                return element.get();
+            }
+        }
+        return nullptr;
+    }
+
+    std::vector<const XmlElement*> Children() const override {
+        std::vector<const XmlElement*> out;
+        for (const auto& entry : Elements()) {
+            out.push_back(entry.second.get());
+        }
+        return out;
+    }
+
     Text GetText() const override {
         const pugi::xml_node first = fNode.first_child();
         if (!first) {
@@ -35,53 +68,38 @@ public:
         }
         return Utf8ToText(first.value());
     }
+
     Text Attribute(TextView aName) const override {
         return Utf8ToText(fNode.attribute(TextToUtf8(aName).c_str()).value());
     }
 
 private:
+    using ElementList = std::vector<std::pair<const char*, std::unique_ptr<PugiElement>>>;
+
+    const ElementList& Elements() const {
+        if (!fListed) {
+            for (pugi::xml_node c = fNode.first_child(); c; c = c.next_sibling()) {
+                if (c.type() == pugi::node_element) {
+                    fElements.emplace_back(c.name(), std::make_unique<PugiElement>(c));
+                }
+            }
+            fListed = true;
+        }
+        return fElements;
+    }
+
     pugi::xml_node fNode;
-    const PugiDocument& fDocument;
+    mutable bool fListed = false;
+    mutable ElementList fElements;
 };
 
 class PugiDocument final : public XmlDocument {
 public:
-    const XmlElement* Root() const override { return Wrap(fDocument.document_element()); }
-
-    // One wrapper per node, made on first use, so repeated lookups return the same pointer.
-    const XmlElement* Wrap(pugi::xml_node aNode) const {
-        auto& slot = fElements[aNode.internal_object()];
-        if (!slot) {
-            slot = std::make_unique<PugiElement>(aNode, *this);
-        }
-        return slot.get();
-    }
+    const XmlElement* Root() const override { return fRoot.get(); }
 
     pugi::xml_document fDocument;
-
-private:
-    mutable std::unordered_map<pugi::xml_node_struct*, std::unique_ptr<PugiElement>> fElements;
+    std::unique_ptr<PugiElement> fRoot; // after fDocument: the wrappers go first
 };
-
-const XmlElement* PugiElement::Child(TextView aName) const {
-    const std::string name = TextToUtf8(aName);
-    for (pugi::xml_node c = fNode.first_child(); c; c = c.next_sibling()) {
-        if (c.type() == pugi::node_element && name == c.name()) {
-            return fDocument.Wrap(c);
-        }
-    }
-    return nullptr;
-}
-
-std::vector<const XmlElement*> PugiElement::Children() const {
-    std::vector<const XmlElement*> out;
-    for (pugi::xml_node c = fNode.first_child(); c; c = c.next_sibling()) {
-        if (c.type() == pugi::node_element) {
-            out.push_back(fDocument.Wrap(c));
-        }
-    }
-    return out;
-}
 
 // --- the checks pugixml leaves out --------------------------------------------------------------------
 
@@ -178,8 +196,8 @@ private:
         std::size_t i = 0;
         while (i < fXml.size()) {
             const char16_t c = fXml[i];
-            const TextView rest = fXml.substr(i);
             if (c == u'<') {
+                const TextView rest = fXml.substr(i);
                 if (rest.starts_with(u"<!--")) {
                     i = Skip(i + 4, u"-->");
                 } else if (rest.starts_with(u"<![CDATA[")) {
@@ -232,5 +250,6 @@ std::unique_ptr<XmlDocument> XmlDocument::Parse(const Text& aXml) {
     if (!document->fDocument.document_element()) {
         throw ZrError(u"No document element found");
     }
+    document->fRoot = std::make_unique<PugiElement>(document->fDocument.document_element());
     return document;
 }
