@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config ccache python3 libgtest-dev libgmock-dev googletest libbenchmark-dev
           libpugixml-dev libcurl4-openssl-dev libcups2-dev cups cups-bsd cups-client cups-daemon
           cups-core-drivers python3-minimal
-          g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64 wine64 socat)
+          g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64 wine64 socat locales)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -15,4 +15,9 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get update -qq
   # Never wine32: 32-bit code cannot run here and it would shadow wine64.
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+# A comma-decimal locale, so the tests can show that no fixed text form follows the regional settings.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+  echo "generating locale de_DE.UTF-8"
+  localedef -i de_DE -f UTF-8 de_DE.UTF-8
 fi
