@@ -1,9 +1,22 @@
 #pragma once
-#include "io/IOHandler_Unavailable.h"
+// kIOHandler_Com: the channel of connection type Com. It has no transport: it connects with the header
+// block only, refuses to write and reads nothing.
+#include "io/IOHandler.h"
 
-class kIOHandler_Com : public kIOHandler_Unavailable {
+class kIOHandler_Com : public kIOHandler {
 public:
     kIOHandler_Com(const kConnection* aConnection, const Text& aDirectory, const Text& aFileName);
     ~kIOHandler_Com() override;
+
+    bool GetConnected() override { return true; }
+    bool Disconnect() override { return true; }
+    void ClearBuffers() override {}
+    bool Write(const Text& aMessage) override;
+    Text ReadUpTo(const std::vector<std::uint8_t>& aChars) override;
+    Text ReadChars(std::int32_t aCharsNum) override;
+    Text ReadAll() override;
+    Text DecodeError(std::int32_t aErrorCode) override;
+    bool InputBufferContainsData() override;
+    void SetParameter(const Text& aName, const Text& aValue) override;
     Text ClassName() const override { return u"kIOHandler_Com"; }
 };

@@ -1,6 +1,60 @@
 #include "io/IOHandler_Dll.h"
 
-kIOHandler_Dll::kIOHandler_Dll(const kConnection* aConnection, const Text& aDirectory, const Text& aFileName)
-    : kIOHandler_Unavailable(aConnection, aDirectory, aFileName) {}
+#include "base/ZrError.h"
+#include "io/DynamicLibrary.h"
 
-kIOHandler_Dll::~kIOHandler_Dll() = default;
+kIOHandler_Dll::kIOHandler_Dll(const kConnection* aConnection, const Text& aDirectory, const Text& aFileName)
+    : kIOHandler(aConnection, aDirectory, aFileName) {
+    const Text name = aConnection != nullptr ? aConnection->LibraryName : Text();
+    WriteLog(tZR_MessageType::let_info, u"kIOHandler_Dll.Create", u"Loading DLL " + name);
+    tZR_DynamicLibrary::Failure failure;
+    fLibraryHandle = tZR_DynamicLibrary::Load(name, failure);
+    if (fLibraryHandle == nullptr) {
+        throw ZrError(u"Unable to Load Library " + name + u". " + failure.Message + u" [" +
+                      IntToText(failure.Code) + u"]");
+    }
+    WriteLog(tZR_MessageType::let_info, u"kIOHandler_Dll.Create", u"DLL Loaded successfully");
+}
+
+kIOHandler_Dll::~kIOHandler_Dll() {
+    if (fLibraryHandle != nullptr) {
+        WriteLog(tZR_MessageType::let_info, u"kIOHandler_Dll.Destroy", u"Unloading DLL");
+        tZR_DynamicLibrary::Unload(fLibraryHandle);
+        fLibraryHandle = nullptr;
+        WriteLog(tZR_MessageType::let_info, u"kIOHandler_Dll.Destroy", u"DLL Unloaded Successfully");
+    }
+}
+
+void* kIOHandler_Dll::GetAddress(const Text& aProcName) {
+    void* address = tZR_DynamicLibrary::Address(fLibraryHandle, aProcName);
+    if (address == nullptr) {
+        throw ZrError(u"Unable to get address for procedure " + aProcName);
+    }
+    return address;
+}
+
+bool kIOHandler_Dll::Write(const Text&) {
+    return true;
+}
+
+Text kIOHandler_Dll::ReadUpTo(const std::vector<std::uint8_t>&) {
+    return Text();
+}
+
+Text kIOHandler_Dll::ReadChars(std::int32_t) {
+    return Text();
+}
+
+Text kIOHandler_Dll::ReadAll() {
+    throw ZrError(u"ReadAll Unsupported");
+}
+
+Text kIOHandler_Dll::DecodeError(std::int32_t) {
+    return Text();
+}
+
+bool kIOHandler_Dll::InputBufferContainsData() {
+    throw ZrError(u"InputBufferContainsData Unsupported");
+}
+
+void kIOHandler_Dll::SetParameter(const Text&, const Text&) {}

@@ -1,0 +1,107 @@
+#pragma once
+// Reading a channel's log in the channel tests: a fresh folder per test, and the lines of the log file
+// split into entry type and message (the time stamp is dropped). Read the log only after the channel is
+// destroyed: that is when its writer has written everything.
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "base/Text.h"
+
+struct LogLine {
+    bool Error = false;
+    Text Message;
+};
+
+class TestLogFolder {
+public:
+    TestLogFolder() {
+        static std::atomic<int> counter{0};
+        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+        fPath = std::filesystem::temp_directory_path() / "zr_io_tests" /
+                ("log_" + std::to_string(stamp) + "_" + std::to_string(counter++));
+        std::filesystem::create_directories(fPath);
+    }
+    ~TestLogFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(fPath, ec);
+    }
+    TestLogFolder(const TestLogFolder&) = delete;
+    TestLogFolder& operator=(const TestLogFolder&) = delete;
+
+    Text Dir() const { return fPath.u16string(); }
+
+private:
+    std::filesystem::path fPath;
+};
+
+// The lines of a log file: "yyyy-mm-dd hh:mm:ss:zzz" + " - " or " - ERROR - " + message, CR LF.
+inline std::vector<LogLine> ReadLogLines(const Text& aFileName) {
+    std::ifstream in(std::filesystem::path(aFileName), std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    const std::string all = ss.str();
+    std::vector<LogLine> lines;
+    std::size_t pos = 0;
+    while (pos < all.size()) {
+        std::size_t end = all.find("\r\n", pos);
+        if (end == std::string::npos) {
+            end = all.size();
+        }
+        std::string raw = all.substr(pos, end - pos);
+        pos = end + 2;
+        constexpr std::size_t kStamp = 23;
+        LogLine line;
+        if (raw.size() >= kStamp && raw.compare(kStamp, 11, " - ERROR - ") == 0) {
+            line.Error = true;
+            raw.erase(0, kStamp + 11);
+        } else if (raw.size() >= kStamp && raw.compare(kStamp, 3, " - ") == 0) {
+            raw.erase(0, kStamp + 3);
+        }
+        line.Message = Utf8ToText(raw);
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// Messages only, in order.
+inline std::vector<Text> LogMessages(const std::vector<LogLine>& aLines) {
+    std::vector<Text> out;
+    for (const auto& l : aLines) {
+        out.push_back(l.Message);
+    }
+    return out;
+}
+
+// The first line whose message starts with aPrefix, or nullptr.
+inline const LogLine* FindLine(const std::vector<LogLine>& aLines, TextView aPrefix) {
+    for (const auto& l : aLines) {
+        if (l.Message.compare(0, aPrefix.size(), aPrefix) == 0) {
+            return &l;
+        }
+    }
+    return nullptr;
+}
+
+// The whole log as UTF-8, one message a line, for failure messages.
+inline std::string DumpLog(const std::vector<LogLine>& aLines) {
+    std::string out;
+    for (const auto& l : aLines) {
+        out += (l.Error ? "ERROR " : "") + TextToUtf8(l.Message) + "\n";
+    }
+    return out;
+}
+
+inline int CountLines(const std::vector<LogLine>& aLines, TextView aPrefix) {
+    int n = 0;
+    for (const auto& l : aLines) {
+        if (l.Message.compare(0, aPrefix.size(), aPrefix) == 0) {
+            ++n;
+        }
+    }
+    return n;
+}

@@ -1,0 +1,813 @@
+#include "TerminalEmulator.h"
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+
+#include "EmulatorTransport.h"
+#include "P17Wire.h"
+
+namespace p17emu {
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+constexpr int kSlice = 100;             // longest single wait, so Stop() is noticed quickly
+constexpr int kByteGapMs = 1000;        // longest gap inside one frame
+constexpr std::size_t kMaxFrame = 4096; // longer "frames" are noise
+constexpr int kEndlessReceiptFrames = 100000;
+
+const struct {
+    Fault Kind;
+    const char* Name;
+} kFaultNames[] = {{Fault::None, "none"},
+                   {Fault::NoAck, "no-ack"},
+                   {Fault::BadAck, "bad-ack"},
+                   {Fault::DataForAck, "data-for-ack"},
+                   {Fault::WrongLrc, "wrong-lrc"},
+                   {Fault::Eot, "eot"},
+                   {Fault::Silence, "silence"},
+                   {Fault::Close, "close"},
+                   {Fault::CloseMidFrame, "close-mid-frame"},
+                   {Fault::EndlessReceipt, "endless-receipt"}};
+
+// Left-aligned, cut or filled with blanks to aWidth.
+std::string Fit(const std::string& s, std::size_t aWidth) {
+    std::string out = s.substr(0, aWidth);
+    out.resize(aWidth, ' ');
+    return out;
+}
+
+std::string Digits(std::int64_t aValue, std::size_t aWidth) {
+    const bool negative = aValue < 0;
+    std::string d = std::to_string(negative ? -aValue : aValue);
+    const std::size_t room = negative ? aWidth - 1 : aWidth;
+    if (d.size() < room) {
+        d.insert(0, room - d.size(), '0');
+    } else if (d.size() > room) {
+        d = d.substr(d.size() - room);
+    }
+    return negative ? "-" + d : d;
+}
+
+bool AllDigits(const std::string& s) {
+    if (s.empty()) {
+        return false;
+    }
+    for (const char c : s) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string Field(const std::string& t, std::size_t aPos, std::size_t aLen) {
+    return aPos - 1 < t.size() ? t.substr(aPos - 1, aLen) : std::string();
+}
+
+struct LocalNow {
+    std::string Ddd;        // DDDHHMM of the answers
+    std::string DdMmYyHhNn; // as the void message carries it
+    std::string Shown;      // dd/mm/yy hh:nn for the receipt
+};
+
+LocalNow Now(const std::string& aOverride) {
+    const std::time_t t = std::time(nullptr);
+    std::tm tm{};
+#ifdef _WIN32
+    localtime_s(&tm, &t);
+#else
+    localtime_r(&t, &tm);
+#endif
+    char buf[32];
+    LocalNow n;
+    std::snprintf(buf, sizeof buf, "%03d%02d%02d", tm.tm_yday + 1, tm.tm_hour, tm.tm_min);
+    n.Ddd = aOverride.empty() ? buf : aOverride;
+    std::snprintf(buf, sizeof buf, "%02d%02d%02d%02d%02d", tm.tm_mday, tm.tm_mon + 1, tm.tm_year % 100,
+                  tm.tm_hour, tm.tm_min);
+    n.DdMmYyHhNn = buf;
+    std::snprintf(buf, sizeof buf, "%02d/%02d/%02d %02d:%02d", tm.tm_mday, tm.tm_mon + 1, tm.tm_year % 100,
+                  tm.tm_hour, tm.tm_min);
+    n.Shown = buf;
+    return n;
+}
+
+std::string AmountShown(const std::string& aCents) {
+    std::string d = aCents;
+    while (d.size() > 3 && d[0] == '0') {
+        d.erase(0, 1);
+    }
+    if (d.size() < 3) {
+        d.insert(0, 3 - d.size(), '0');
+    }
+    return "EUR " + d.substr(0, d.size() - 2) + "," + d.substr(d.size() - 2);
+}
+
+// A receipt line of aWidth characters: label on the left, value on the right.
+std::string Line(const std::string& aLabel, const std::string& aValue, std::size_t aWidth) {
+    if (aLabel.size() + aValue.size() + 1 > aWidth) {
+        return Fit(aValue.empty() ? aLabel : aValue, aWidth);
+    }
+    return aLabel + std::string(aWidth - aLabel.size() - aValue.size(), ' ') + aValue;
+}
+
+std::string Centered(const std::string& aText, std::size_t aWidth) {
+    const std::string t = aText.substr(0, aWidth);
+    const std::size_t left = (aWidth - t.size()) / 2;
+    return Fit(std::string(left, ' ') + t, aWidth);
+}
+} // namespace
+
+const char* FaultName(Fault aFault) {
+    for (const auto& f : kFaultNames) {
+        if (f.Kind == aFault) {
+            return f.Name;
+        }
+    }
+    return "?";
+}
+
+bool ParseFault(const std::string& aName, Fault& aFault) {
+    for (const auto& f : kFaultNames) {
+        if (aName == f.Name) {
+            aFault = f.Kind;
+            return true;
+        }
+    }
+    return false;
+}
+
+// One conversation with the driver over one link (a TCP connection, or the pseudo-terminal's lifetime).
+class Session {
+public:
+    Session(TerminalEmulator& aEmu, ByteLink& aLink) : fEmu(aEmu), fLink(aLink) {}
+
+    void Run() {
+        while (!fEmu.fStop && !fClosed) {
+            Frame f = fPending.Type != Kind::Timeout ? Take(fPending) : ReadFrame(kSlice);
+            if (f.Type == Kind::Closed) {
+                return;
+            }
+            if (f.Type == Kind::Timeout || f.Type == Kind::Ack || f.Type == Kind::Noise) {
+                continue;
+            }
+            if (!f.LrcOk) {
+                fEmu.Note("request frame with a wrong check character: not acknowledged");
+                continue;
+            }
+            Handle(f.Text);
+        }
+    }
+
+private:
+    enum class Kind { Timeout, Closed, Data, Ack, Noise };
+    struct Frame {
+        Kind Type = Kind::Timeout;
+        std::string Bytes;
+        std::string Text;
+        bool LrcOk = false;
+    };
+
+    static Frame Take(Frame& aFrame) {
+        Frame f = std::move(aFrame);
+        aFrame = Frame();
+        return f;
+    }
+
+    // 1: a byte; 0: nothing within aTimeoutMs; -1: link gone or emulator stopping.
+    int NextByte(char& aOut, int aTimeoutMs) {
+        const auto deadline = Clock::now() + std::chrono::milliseconds(aTimeoutMs);
+        while (fPos >= fBuffer.size()) {
+            if (fEmu.fStop || fClosed) {
+                return -1;
+            }
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            if (left <= 0) {
+                return 0;
+            }
+            std::uint8_t chunk[512];
+            const int n = fLink.Read(chunk, sizeof chunk, static_cast<int>(left < kSlice ? left : kSlice));
+            if (n < 0) {
+                fClosed = true;
+                return -1;
+            }
+            fBuffer.assign(reinterpret_cast<const char*>(chunk), static_cast<std::size_t>(n));
+            fPos = 0;
+        }
+        aOut = fBuffer[fPos++];
+        return 1;
+    }
+
+    Frame ReadFrame(int aTimeoutMs) {
+        Frame f;
+        char c = 0;
+        const int first = NextByte(c, aTimeoutMs);
+        if (first <= 0) {
+            f.Type = first < 0 ? Kind::Closed : Kind::Timeout;
+            return f;
+        }
+        f.Bytes += c;
+        if (c == kACK) {
+            for (int i = 0; i < 2 && NextByte(c, kByteGapMs) > 0; ++i) {
+                f.Bytes += c;
+            }
+            f.Type = f.Bytes == AckFrame() ? Kind::Ack : Kind::Noise;
+            fEmu.Record(true, f.Bytes, f.Type == Kind::Ack ? "ACK" : "malformed ACK");
+            if (f.Type == Kind::Ack) {
+                std::lock_guard<std::mutex> g(fEmu.fLock);
+                ++fEmu.fAcks;
+            }
+            return f;
+        }
+        if (c != kSTX) {
+            f.Type = Kind::Noise;
+            fEmu.Record(true, f.Bytes, "stray byte");
+            return f;
+        }
+        while (f.Bytes.size() < kMaxFrame) {
+            if (NextByte(c, kByteGapMs) <= 0) {
+                f.Type = Kind::Noise;
+                fEmu.Record(true, f.Bytes, "incomplete frame");
+                return f;
+            }
+            f.Bytes += c;
+            if (c == kETX || c == kEOT) {
+                break;
+            }
+        }
+        const std::string checked = f.Bytes;
+        if (NextByte(c, kByteGapMs) <= 0) {
+            f.Type = Kind::Noise;
+            fEmu.Record(true, f.Bytes, "frame without check character");
+            return f;
+        }
+        f.Bytes += c;
+        f.Type = Kind::Data;
+        f.LrcOk = Lrc(checked) == c;
+        f.Text = checked.substr(1, checked.size() - 2);
+        {
+            std::lock_guard<std::mutex> g(fEmu.fLock);
+            fEmu.fRequestFrames.push_back(f.Bytes);
+            if (f.LrcOk) {
+                fEmu.fRequests.push_back(f.Text);
+            }
+        }
+        fEmu.Record(true, f.Bytes, (f.LrcOk ? "" : "WRONG LRC ") + DescribeRequest(f.Text));
+        return f;
+    }
+
+    // True when the driver acknowledged. A data frame that arrives instead is kept for the main loop.
+    bool WaitAck(int aTimeoutMs) {
+        const auto deadline = Clock::now() + std::chrono::milliseconds(aTimeoutMs);
+        while (!fEmu.fStop && !fClosed) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            if (left <= 0) {
+                break;
+            }
+            Frame f = ReadFrame(static_cast<int>(left));
+            if (f.Type == Kind::Ack) {
+                return true;
+            }
+            if (f.Type == Kind::Data) {
+                fPending = std::move(f);
+                return false;
+            }
+            if (f.Type == Kind::Closed) {
+                return false;
+            }
+        }
+        return false;
+    }
+
+    void Send(const std::string& aBytes, const std::string& aText) {
+        fEmu.Record(false, aBytes, aText);
+        if (!fLink.Write(aBytes)) {
+            fClosed = true;
+        }
+    }
+
+    void CloseLink() {
+        if (fLink.CanClose()) {
+            fEmu.Note("closing the connection");
+            fLink.Close();
+            fClosed = true;
+        }
+    }
+
+    // Keeps the line open and quiet until the driver hangs up, sends a new request or the emulator stops.
+    void Hold() {
+        while (!fEmu.fStop && !fClosed && fPending.Type == Kind::Timeout) {
+            Frame f = ReadFrame(kSlice);
+            if (f.Type == Kind::Data) {
+                fPending = std::move(f);
+            }
+        }
+    }
+
+    std::string Problem(char aCode, const std::string& t) const {
+        auto expectLength = [&](std::size_t n) {
+            return t.size() == n ? std::string()
+                                 : "length " + std::to_string(t.size()) + ", expected " + std::to_string(n);
+        };
+        if (t.size() < 10 || t.compare(0, 9, "000000000") != 0) {
+            return "header is not nine zeros and a code letter";
+        }
+        switch (aCode) {
+        case 'E':
+            if (!expectLength(11).empty()) {
+                return expectLength(11);
+            }
+            return t[10] == '0' || t[10] == '1' ? "" : "print flag is neither 0 nor 1";
+        case 'X':
+            if (t.size() < 167) {
+                return "length " + std::to_string(t.size()) + ", expected at least 167";
+            }
+            if (!AllDigits(Field(t, 11, 8)) || Field(t, 19, 5) != "00000" || !AllDigits(Field(t, 24, 8)) ||
+                t.compare(t.size() - 8, 8, "00000000") != 0) {
+                return "a fixed field is not as expected";
+            }
+            return "";
+        case 'A':
+            if (!expectLength(39).empty()) {
+                return expectLength(39);
+            }
+            return AllDigits(Field(t, 11, 8)) && Field(t, 19, 5) == "00000" && AllDigits(Field(t, 24, 8)) &&
+                           Field(t, 32, 8) == "00000000"
+                       ? ""
+                       : "a fixed field is not as expected";
+        case 'Q':
+            if (!expectLength(80).empty()) {
+                return expectLength(80);
+            }
+            return AllDigits(Field(t, 11, 8)) && Field(t, 19, 6) == "000000" && AllDigits(Field(t, 25, 6)) &&
+                           Field(t, 31, 1) == "C" && AllDigits(Field(t, 32, 4)) &&
+                           AllDigits(Field(t, 36, 11)) && AllDigits(Field(t, 47, 8)) &&
+                           AllDigits(Field(t, 61, 10)) && Field(t, 71, 10) == "0000000000"
+                       ? ""
+                       : "a fixed field is not as expected";
+        case 'R':
+            if (!expectLength(22).empty()) {
+                return expectLength(22);
+            }
+            return (t[10] == '0' || t[10] == '1') && Field(t, 12, 11) == "00000000000"
+                       ? ""
+                       : "a fixed field is not as expected";
+        case 'C':
+        case 'T':
+            if (!expectLength(26).empty()) {
+                return expectLength(26);
+            }
+            return AllDigits(Field(t, 11, 8)) && Field(t, 19, 8) == "00000000"
+                       ? ""
+                       : "a fixed field is not as expected";
+        default:
+            return std::string("unknown request code ") + aCode;
+        }
+    }
+
+    std::string NextCounter(const std::string& aConfigured) {
+        if (!aConfigured.empty()) {
+            return aConfigured;
+        }
+        std::lock_guard<std::mutex> g(fEmu.fLock);
+        return Digits(++fEmu.fStanCounter, 6);
+    }
+
+    std::int64_t Total(const Config& c) const { return c.Total.has_value() ? *c.Total : fEmu.JournalTotal(); }
+
+    // The answer text for a request, and what the receipt says. Empty answer: none is sent (E).
+    void Answer(char aCode, const std::string& t, const Config& c, bool aValid, std::string& aAnswer,
+                std::string& aReceipt, std::function<void()>& aCommit) {
+        const LocalNow now = Now(c.DateTime);
+        const std::string head = Fit(c.TerminalId, 8) + "0";
+        const std::size_t w = c.ReceiptWidth == 42 ? 42 : c.ReceiptWidth == 12 ? 12 : 24;
+        std::vector<std::string> lines;
+        lines.push_back(Centered("TERMINALE " + c.TerminalId, w));
+        lines.push_back(Line("DATA", now.Shown, w));
+        switch (aCode) {
+        case 'X': {
+            const std::string rc = aValid ? c.PayResult : "01";
+            const std::string stan = NextCounter(c.Stan);
+            if (rc == "00") {
+                const std::string op = c.OperationNumber.empty() ? stan : c.OperationNumber;
+                const std::string amount = Field(t, 24, 8);
+                aAnswer = head + (c.Conversion ? "V" : "X") + "00" + Fit(c.Pan, 19) + Fit(c.EntryMode, 3) +
+                          Fit(c.AuthCode, 6) + Fit(now.Ddd, 7) + (c.BankFlag ? "1" : "0") +
+                          Fit(c.Acquirer, 11) + Fit(stan, 6) + Fit(op, 6) + "000" + amount;
+                if (c.Conversion) {
+                    aAnswer += "1" + Fit(c.Rate, 8) + Fit(c.ForeignCurrency, 3) + Fit(c.ForeignAmount, 12) +
+                               std::to_string(c.ForeignDecimals % 10);
+                } else {
+                    aAnswer += "0";
+                }
+                const std::string pan = Fit(c.Pan, 19);
+                TerminalEmulator::Payment p;
+                p.Stan = Fit(stan, 6);
+                p.Last4 = pan.substr(15, 4);
+                p.Acquirer = Fit(c.Acquirer, 11);
+                p.Amount = amount;
+                p.Auth = Fit(c.AuthCode, 6);
+                p.Date = now.DdMmYyHhNn;
+                aCommit = [this, p]() {
+                    std::lock_guard<std::mutex> g(fEmu.fLock);
+                    fEmu.fJournal.push_back(p);
+                };
+                lines.push_back(Centered("PAGAMENTO", w));
+                lines.push_back(Line("CARTA", pan.substr(pan.size() - 8), w));
+                lines.push_back(Line("AUT.", Fit(c.AuthCode, 6), w));
+                lines.push_back(Line("STAN", Fit(stan, 6), w));
+                lines.push_back(Line("IMPORTO", AmountShown(amount), w));
+                lines.push_back(Centered("TRANSAZIONE ESEGUITA", w));
+            } else {
+                aAnswer = head + "X" + Fit(rc, 2) + Fit(aValid ? c.ErrorText : "RICHIESTA NON VALIDA", 24) +
+                          std::string(23, ' ') + Fit(stan, 6) + "000000000" + "00000000" + "0";
+                lines.push_back(Centered("PAGAMENTO", w));
+                lines.push_back(Centered(c.ErrorText, w));
+            }
+            break;
+        }
+        case 'A': {
+            const std::string rc = aValid ? c.RefundResult : "01";
+            aAnswer = head + "A" + Fit(rc, 2) + Fit(c.Pan, 19) + Fit(c.EntryMode, 3) + Fit(c.AuthCode, 6) +
+                      Fit(c.Acquirer, 11) + Fit(now.Ddd, 7);
+            if (rc == "00") {
+                std::int64_t cents = std::stoll(Field(t, 24, 8));
+                aCommit = [this, cents]() {
+                    std::lock_guard<std::mutex> g(fEmu.fLock);
+                    fEmu.fRefunds += cents;
+                };
+            }
+            lines.push_back(Centered("STORNO / RIMBORSO", w));
+            lines.push_back(Line("IMPORTO", AmountShown(Field(t, 24, 8)), w));
+            lines.push_back(Centered(rc == "00" ? "TRANSAZIONE ESEGUITA" : "OPERAZIONE RIFIUTATA", w));
+            break;
+        }
+        case 'Q': {
+            std::string rc = aValid ? c.VoidResult : "01";
+            std::string error = aValid ? c.VoidErrorText : "RICHIESTA NON VALIDA";
+            if (rc == "00" && c.VoidCheck) {
+                std::lock_guard<std::mutex> g(fEmu.fLock);
+                TerminalEmulator::Payment* found = nullptr;
+                for (auto& p : fEmu.fJournal) {
+                    if (!p.Voided && p.Stan == Field(t, 25, 6) && p.Last4 == Field(t, 32, 4) &&
+                        p.Acquirer == Field(t, 36, 11) && p.Amount == Field(t, 47, 8) &&
+                        p.Auth == Field(t, 55, 6) && p.Date == Field(t, 61, 10)) {
+                        found = &p;
+                        break;
+                    }
+                }
+                if (found == nullptr) {
+                    rc = "01";
+                    error = "OPERAZIONE NON TROVATA";
+                } else {
+                    aCommit = [this, stan = found->Stan]() {
+                        std::lock_guard<std::mutex> g2(fEmu.fLock);
+                        for (auto& p : fEmu.fJournal) {
+                            if (p.Stan == stan && !p.Voided) {
+                                p.Voided = true;
+                                break;
+                            }
+                        }
+                    };
+                }
+            }
+            const std::string body = rc == "00" ? Fit("***************" + Field(t, 32, 4), 19) +
+                                                      Fit(c.EntryMode, 3) + Field(t, 55, 6) + Fit(now.Ddd, 7)
+                                                : Fit(error, 24) + std::string(11, ' ');
+            aAnswer = head + "Q" + Fit(rc, 2) + body + (c.BankFlag ? "1" : "0") + Fit(Field(t, 36, 11), 11) +
+                      Fit(Field(t, 25, 6), 6) + NextCounter(c.OperationNumber) + "000";
+            lines.push_back(Centered("ANNULLAMENTO", w));
+            lines.push_back(Line("STAN", Field(t, 25, 6), w));
+            lines.push_back(Line("IMPORTO", AmountShown(Field(t, 47, 8)), w));
+            lines.push_back(Centered(rc == "00" ? "TRANSAZIONE ANNULLATA" : error, w));
+            break;
+        }
+        case 'R':
+            aAnswer = head + "R00";
+            lines.push_back(Centered("COPIA ULTIMO SCONTRINO", w));
+            break;
+        case 'C': {
+            const std::string rc = aValid ? c.DayCloseResult : "01";
+            const std::int64_t total = Total(c);
+            aAnswer = head + "C" + Fit(rc, 2) +
+                      (rc == "00" ? Digits(total, 16) + "000000000000"
+                                  : Fit(c.DayCloseErrorText, 19) + "000000000");
+            if (rc == "00") {
+                aCommit = [this]() {
+                    std::lock_guard<std::mutex> g(fEmu.fLock);
+                    fEmu.fJournal.clear();
+                    fEmu.fRefunds = 0;
+                };
+            }
+            break;
+        }
+        case 'T':
+            aAnswer = head + "T" + Fit(aValid ? c.TotalsResult : "01", 2) + Digits(Total(c), 16);
+            break;
+        default:
+            break;
+        }
+        lines.push_back(Centered("ARRIVEDERCI", w));
+        // Receipt text: the width selector, full-width lines, and ESC in place of the last blank.
+        const char selector = w == 42 ? '^' : w == 12 ? '{' : '}';
+        aReceipt = std::string(1, selector);
+        for (const auto& l : lines) {
+            aReceipt += l;
+        }
+        aReceipt.back() = kESC;
+    }
+
+    void SendReceipt(const std::string& aText, const Config& c) {
+        const std::string head = Fit(c.TerminalId, 8) + "0S";
+        const std::size_t chunk = c.ReceiptChunk == 0 ? 200 : c.ReceiptChunk;
+        if (c.FaultKind == Fault::EndlessReceipt) {
+            fEmu.Note("fault endless-receipt: receipt frames without ESC");
+            for (int i = 0; i < kEndlessReceiptFrames && !fEmu.fStop && !fClosed; ++i) {
+                Send(DataFrame(head + std::string(24, 'X')), "receipt text (no end)");
+                if (!WaitAck(c.AckWaitMs)) {
+                    fEmu.Note("receipt frame not acknowledged after " + std::to_string(i + 1) + " frames");
+                    return;
+                }
+            }
+            return;
+        }
+        for (std::size_t pos = 0; pos < aText.size() && !fClosed; pos += chunk) {
+            Send(DataFrame(head + aText.substr(pos, chunk)), "receipt text");
+            if (!WaitAck(c.AckWaitMs)) {
+                fEmu.Note("receipt frame not acknowledged");
+                return;
+            }
+        }
+    }
+
+    void Handle(const std::string& t) {
+        const Config c = fEmu.GetConfig();
+        const char code = t.size() >= 10 ? t[9] : '?';
+        const std::string problem = Problem(code, t);
+        if (!problem.empty()) {
+            std::lock_guard<std::mutex> g(fEmu.fLock);
+            fEmu.fProblems.push_back(std::string(1, code) + ": " + problem);
+        }
+        if (!problem.empty()) {
+            fEmu.Note("invalid request: " + problem);
+        }
+        const Fault fault = c.FaultOn.find(code) != std::string::npos ? c.FaultKind : Fault::None;
+        std::string answer;
+        std::string receipt;
+        std::function<void()> commit;
+        if (code == 'E' && problem.empty()) {
+            std::lock_guard<std::mutex> g(fEmu.fLock);
+            fEmu.fPrintOnEcr = t[10] == '1';
+        } else {
+            Answer(code, t, c, problem.empty(), answer, receipt, commit);
+        }
+        const std::string answerText = DescribeAnswer(code, answer);
+        switch (fault) {
+        case Fault::NoAck:
+            fEmu.Note("fault no-ack: the request is not acknowledged");
+            return;
+        case Fault::BadAck:
+            Send(std::string{kACK, kETX, static_cast<char>(Lrc(std::string{kACK, kETX}) ^ 1)},
+                 "ACK with a wrong LRC (fault bad-ack)");
+            return;
+        case Fault::DataForAck:
+            Send(DataFrame(answer.empty() ? Fit(c.TerminalId, 8) + "0" + code + "00" : answer),
+                 "data frame in place of the ACK (fault data-for-ack) " + answerText);
+            return;
+        default:
+            Send(AckFrame(), "ACK");
+        }
+        if (answer.empty()) {
+            return;
+        }
+        for (int i = 0; i < c.StatusFrames; ++i) {
+            Send(StatusFrame(Fit(c.TerminalId, 8) + "0S" + "ATTENDERE PREGO " + std::to_string(i + 1)),
+                 "status");
+        }
+        std::string frame = DataFrame(answer);
+        switch (fault) {
+        case Fault::Silence:
+            fEmu.Note("fault silence: no answer");
+            Hold();
+            return;
+        case Fault::Close:
+            CloseLink();
+            Hold();
+            return;
+        case Fault::CloseMidFrame:
+            Send(frame.substr(0, frame.size() / 2), "half an answer frame (fault close-mid-frame)");
+            CloseLink();
+            Hold();
+            return;
+        case Fault::WrongLrc:
+            frame.back() = static_cast<char>(frame.back() ^ 0x55);
+            Send(frame, "answer with a wrong LRC (fault wrong-lrc) " + answerText);
+            WaitAck(c.AckWaitMs);
+            return;
+        case Fault::Eot:
+            frame = DataFrame(answer, kEOT);
+            break;
+        default:
+            break;
+        }
+        Send(frame, answerText);
+        if (!WaitAck(c.AckWaitMs)) {
+            fEmu.Note("answer not acknowledged");
+            return;
+        }
+        if (commit) {
+            commit();
+        }
+        bool printOnEcr;
+        {
+            std::lock_guard<std::mutex> g(fEmu.fLock);
+            printOnEcr = fEmu.fPrintOnEcr;
+        }
+        const bool wantsReceipt =
+            code == 'R' ? t[10] == '1' : (code == 'X' || code == 'A' || code == 'Q') && printOnEcr;
+        if (c.Receipt && wantsReceipt) {
+            SendReceipt(c.ReceiptRaw.empty() ? receipt : c.ReceiptRaw, c);
+        }
+    }
+
+    TerminalEmulator& fEmu;
+    ByteLink& fLink;
+    std::string fBuffer;
+    std::size_t fPos = 0;
+    bool fClosed = false;
+    Frame fPending;
+};
+
+TerminalEmulator::TerminalEmulator(Config aConfig) : fConfig(std::move(aConfig)) {}
+
+TerminalEmulator::~TerminalEmulator() {
+    Stop();
+}
+
+bool TerminalEmulator::StartTcp(std::uint16_t aPort) {
+    Stop();
+    fListener = TcpListener::Open(aPort, fError);
+    if (!fListener) {
+        return false;
+    }
+    fStop = false;
+    fThread = std::thread(&TerminalEmulator::Serve, this);
+    return true;
+}
+
+bool TerminalEmulator::StartPty() {
+    Stop();
+    fPty = PseudoTerminal::Open(fError);
+    if (!fPty) {
+        return false;
+    }
+    fStop = false;
+    fThread = std::thread(&TerminalEmulator::Serve, this);
+    return true;
+}
+
+void TerminalEmulator::Stop() {
+    fStop = true;
+    if (fThread.joinable()) {
+        fThread.join();
+    }
+}
+
+std::uint16_t TerminalEmulator::Port() const {
+    return fListener ? fListener->Port() : 0;
+}
+
+const std::string& TerminalEmulator::SlavePath() const {
+    static const std::string kNone;
+    return fPty ? fPty->SlavePath() : kNone;
+}
+
+void TerminalEmulator::Serve() {
+    if (fPty) {
+        fBusy = true;
+        Session(*this, *fPty).Run();
+        fBusy = false;
+        return;
+    }
+    while (!fStop) {
+        std::unique_ptr<ByteLink> link = fListener->Accept(kSlice);
+        if (!link) {
+            continue;
+        }
+        fBusy = true;
+        {
+            std::lock_guard<std::mutex> g(fLock);
+            ++fConnections;
+        }
+        Note("connection accepted");
+        Session(*this, *link).Run();
+        link->Close();
+        Note("connection ended");
+        fBusy = false;
+    }
+}
+
+Config TerminalEmulator::GetConfig() const {
+    std::lock_guard<std::mutex> g(fLock);
+    return fConfig;
+}
+
+void TerminalEmulator::SetConfig(const Config& aConfig) {
+    std::lock_guard<std::mutex> g(fLock);
+    fConfig = aConfig;
+}
+
+void TerminalEmulator::SetObserver(std::function<void(const std::string&)> aObserver) {
+    std::lock_guard<std::mutex> g(fLock);
+    fObserver = std::move(aObserver);
+}
+
+void TerminalEmulator::Record(bool aFromDriver, const std::string& aBytes, const std::string& aText) {
+    std::function<void(const std::string&)> observer;
+    {
+        std::lock_guard<std::mutex> g(fLock);
+        fTraffic.push_back({aFromDriver, aBytes, aText});
+        observer = fObserver;
+    }
+    if (observer) {
+        observer(std::string(aFromDriver ? "<- " : "-> ") + ShowBytes(aBytes) +
+                 (aText.empty() ? "" : "   | " + aText));
+    }
+}
+
+void TerminalEmulator::Note(const std::string& aText) {
+    std::function<void(const std::string&)> observer;
+    {
+        std::lock_guard<std::mutex> g(fLock);
+        observer = fObserver;
+    }
+    if (observer) {
+        observer("** " + aText);
+    }
+}
+
+std::vector<std::string> TerminalEmulator::Requests() const {
+    std::lock_guard<std::mutex> g(fLock);
+    return fRequests;
+}
+
+std::vector<std::string> TerminalEmulator::RequestFrames() const {
+    std::lock_guard<std::mutex> g(fLock);
+    return fRequestFrames;
+}
+
+std::vector<TrafficEntry> TerminalEmulator::Traffic() const {
+    std::lock_guard<std::mutex> g(fLock);
+    return fTraffic;
+}
+
+std::vector<std::string> TerminalEmulator::Problems() const {
+    std::lock_guard<std::mutex> g(fLock);
+    return fProblems;
+}
+
+void TerminalEmulator::ClearTraffic() {
+    std::lock_guard<std::mutex> g(fLock);
+    fTraffic.clear();
+    fRequests.clear();
+    fRequestFrames.clear();
+    fProblems.clear();
+    fAcks = 0;
+}
+
+std::size_t TerminalEmulator::AcksReceived() const {
+    std::lock_guard<std::mutex> g(fLock);
+    return fAcks;
+}
+
+std::size_t TerminalEmulator::Connections() const {
+    std::lock_guard<std::mutex> g(fLock);
+    return fConnections;
+}
+
+std::int64_t TerminalEmulator::JournalTotal() const {
+    std::lock_guard<std::mutex> g(fLock);
+    std::int64_t total = -fRefunds;
+    for (const auto& p : fJournal) {
+        if (!p.Voided) {
+            total += std::stoll(p.Amount);
+        }
+    }
+    return total;
+}
+
+bool TerminalEmulator::WaitIdle(int aTimeoutMs) const {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(aTimeoutMs);
+    while (fBusy && !fPty) {
+        if (Clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+} // namespace p17emu
