@@ -171,6 +171,10 @@ public:
             answer.Failure = WinHttpErrorText(GetLastError());
             return answer;
         }
+        // The wait for the answer's headers has an option of its own besides the receive time-out.
+        DWORD answerWait = static_cast<DWORD>(aRequest.ReadTimeout);
+        WinHttpSetOption(request.Value, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &answerWait,
+                         sizeof answerWait);
         DWORD policy = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
         WinHttpSetOption(request.Value, WINHTTP_OPTION_REDIRECT_POLICY, &policy, sizeof policy);
 

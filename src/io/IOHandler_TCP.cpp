@@ -1,5 +1,6 @@
 #include "io/IOHandler_TCP.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 
@@ -60,6 +61,41 @@ std::array<bool, 256> TerminatorTable(const std::vector<std::uint8_t>& aChars) {
         table[c] = true;
     }
     return table;
+}
+
+// The "up to" reads: takes bytes until one of aTerminators was taken (found) or until a byte is taken
+// after more than aLimit has passed (timed out); returns true when timed out. Failures raise, with the
+// bytes taken so far already handed to aAppend.
+//
+// The time is that of a byte's arrival from the socket: the clock is read once per block received, not
+// once per byte (on a virtual machine one reading can cost more than all other work on a byte). Bytes of
+// one block arrived together, so within a block either the first byte ends the read by time or none
+// does, and the block is scanned for a terminator in one pass.
+template <typename Append>
+bool CollectUpTo(TcpClient& aClient, const std::array<bool, 256>& aTerminators,
+                 std::chrono::milliseconds aLimit, Append aAppend) {
+    const auto start = Clock::now();
+    auto received = start;
+    for (;;) {
+        if (aClient.BufferedCount() == 0) {
+            aClient.ReceiveMore();
+            received = Clock::now();
+        }
+        const bool timedOut = received - start > aLimit;
+        const std::uint8_t* data = aClient.BufferedData();
+        const std::size_t available = timedOut ? 1 : aClient.BufferedCount();
+        std::size_t i = 0;
+        while (i < available && !aTerminators[data[i]]) {
+            ++i;
+        }
+        const bool found = i < available;
+        const std::size_t taken = found ? i + 1 : available;
+        aAppend(data, taken);
+        aClient.Consume(taken);
+        if (timedOut || found) {
+            return timedOut;
+        }
+    }
 }
 
 std::int64_t MillisecondsSince(Clock::time_point aStart) {
@@ -144,18 +180,14 @@ Text kIOHandler_TCP::ReadUpTo(const std::vector<std::uint8_t>& aChars) {
     fTCPClient->SetReadTimeout(ReadTimeout());
     LogTerminators(aChars);
     const auto terminators = TerminatorTable(aChars);
-    const auto limit = std::chrono::milliseconds(ReadTimeout());
     Text result;
-    const auto start = Clock::now();
     try {
-        bool timedOut = false;
-        bool found = false;
-        do {
-            const std::uint8_t b = fTCPClient->ReadByte();
-            result += static_cast<char16_t>(b);
-            timedOut = Clock::now() - start > limit;
-            found = terminators[b];
-        } while (!timedOut && !found);
+        const bool timedOut = CollectUpTo(*fTCPClient, terminators, std::chrono::milliseconds(ReadTimeout()),
+                                          [&result](const std::uint8_t* aData, std::size_t aCount) {
+                                              const std::size_t at = result.size();
+                                              result.resize(at + aCount);
+                                              std::copy(aData, aData + aCount, result.begin() + at);
+                                          });
         if (timedOut) {
             WriteLog(tZR_MessageType::let_error, u"Read Timeout", result);
         } else {
@@ -192,9 +224,14 @@ Text kIOHandler_TCP::ReadAll() {
     Text result;
     const auto start = Clock::now();
     try {
+        auto received = start;
         for (;;) {
+            const bool refill = fTCPClient->BufferedCount() == 0;
             result += static_cast<char16_t>(fTCPClient->ReadByte());
-            if (Clock::now() - start > limit) {
+            if (refill) {
+                received = Clock::now();
+            }
+            if (received - start > limit) {
                 WriteLog(tZR_MessageType::let_error, u"Read Timeout", result);
                 break;
             }
@@ -241,18 +278,12 @@ kIOHandler_TCP::Bytes kIOHandler_TCP::ReadBytesUpTo(const std::vector<std::uint8
     fTCPClient->SetReadTimeout(ReadTimeout());
     LogTerminators(aChars);
     const auto terminators = TerminatorTable(aChars);
-    const auto limit = std::chrono::milliseconds(ReadTimeout());
     Bytes result;
-    const auto start = Clock::now();
     try {
-        bool timedOut = false;
-        bool found = false;
-        do {
-            const std::uint8_t b = fTCPClient->ReadByte();
-            result.push_back(b);
-            timedOut = Clock::now() - start > limit;
-            found = terminators[b];
-        } while (!timedOut && !found);
+        const bool timedOut = CollectUpTo(*fTCPClient, terminators, std::chrono::milliseconds(ReadTimeout()),
+                                          [&result](const std::uint8_t* aData, std::size_t aCount) {
+                                              result.insert(result.end(), aData, aData + aCount);
+                                          });
         if (timedOut) {
             WriteLog(tZR_MessageType::let_error, u"Read Timeout", BytesAsAscii(result));
         } else {
@@ -271,9 +302,14 @@ kIOHandler_TCP::Bytes kIOHandler_TCP::ReadAllBytes() {
     Bytes result;
     const auto start = Clock::now();
     try {
+        auto received = start;
         for (;;) {
+            const bool refill = fTCPClient->BufferedCount() == 0;
             result.push_back(fTCPClient->ReadByte());
-            if (Clock::now() - start > limit) {
+            if (refill) {
+                received = Clock::now();
+            }
+            if (received - start > limit) {
                 WriteLog(tZR_MessageType::let_error, u"Read Timeout", BytesAsAscii(result));
                 break;
             }

@@ -2,6 +2,7 @@
 // TcpClient: one client TCP connection with a connect time-out, a per-receive wait and a local receive
 // buffer. Reads take bytes from the buffer; when it is empty the client refills it from the socket in
 // blocks, so reading byte by byte costs no system call per byte. Failures raise TcpClientError.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -70,6 +71,11 @@ public:
     std::string ReadBytes(std::size_t aCount);
     std::size_t BufferedCount() const { return fTail - fHead; }
     void ClearBuffer() { fHead = fTail = 0; }
+    // Bulk access for readers that scan the buffer: the buffered bytes (valid until the next call that
+    // changes the buffer), taking aCount of them, and waiting at most ReadTimeout for more to arrive.
+    const std::uint8_t* BufferedData() const { return fBuffer.data() + fHead; }
+    void Consume(std::size_t aCount) { fHead += std::min(aCount, BufferedCount()); }
+    void ReceiveMore() { FillBuffer(); }
 
     // Sends every byte; a wait for room in the socket lasting longer than ReadTimeout (at least 1000 ms)
     // fails with "Write timed out.". A closed peer fails with the socket error, never with a signal.

@@ -1,0 +1,48 @@
+#include "io/ComPort.h"
+
+TComPort::TComPort(std::uint32_t ncom) : TComPort(ncom, 9600) {}
+
+TComPort::TComPort(std::uint32_t ncom, std::uint32_t baud)
+    : TComPort(ncom, baud, 8, TStopBits::sbOne, TParity::ptNone) {}
+
+TComPort::TComPort(std::uint32_t ncom, std::uint32_t baud, std::uint8_t data, TStopBits stop, TParity parity)
+    : fComNumber(ncom), fBaudRate(baud), fDataBits(data), fStopBits(stop), fParity(parity) {}
+
+TComPort::~TComPort() {
+    try {
+        Close();
+    } catch (...) {
+        // A destructor must not throw; the handle is released either way.
+    }
+}
+
+void TComPort::RaiseOpenError(std::uint32_t e) {
+    const Text number = UIntToText(fComNumber);
+    if (e == 2) {
+        throw TComPortException(u"COM" + number + u" is not a valid COM port.");
+    }
+    throw TComPortException(u"Cannot open COM" + number + u" (error #" + UIntToText(e) + u").");
+}
+
+std::string TextToWindows1252(TextView aText) {
+    // Unicode characters of the bytes 80..9F hexadecimal; 0 where Windows-1252 leaves the byte unused.
+    static constexpr char16_t kHigh[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                           0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                           0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                           0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+    std::string out(aText.size(), '?');
+    for (std::size_t i = 0; i < aText.size(); ++i) {
+        const char16_t c = aText[i];
+        if (c < 0x100) {
+            out[i] = static_cast<char>(c);
+            continue;
+        }
+        for (int b = 0; b < 32; ++b) {
+            if (kHigh[b] == c) {
+                out[i] = static_cast<char>(0x80 + b);
+                break;
+            }
+        }
+    }
+    return out;
+}
