@@ -1,4 +1,5 @@
 #pragma once
+#include "support/LoopbackServer.h"  // UnusedLoopbackPort
 // The HTTP server of the HTTP channel tests: tests/support/HttpTestServer.py, started on 127.0.0.1 and
 // stopped with this object. The script reports its port over a control connection and ends when that
 // connection closes, so it never outlives the test program.
@@ -27,9 +28,6 @@ private:
     std::intptr_t fControl = -1; // the accepted control connection
     std::intptr_t fProcess = 0;  // pid or process handle
 };
-
-// A port on 127.0.0.1 that nothing listens on (bound and released again).
-std::uint16_t UnusedLoopbackPort();
 
 // True for the Windows build running under Wine, whose WinHTTP lacks a few features.
 bool RunningUnderWine();

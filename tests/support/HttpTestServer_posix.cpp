@@ -103,15 +103,6 @@ HttpTestServer::~HttpTestServer() {
     }
 }
 
-std::uint16_t UnusedLoopbackPort() {
-    std::uint16_t port = 0;
-    const int fd = ListenLoopback(port);
-    if (fd >= 0) {
-        close(fd);
-    }
-    return port;
-}
-
 bool RunningUnderWine() {
     return false;
 }

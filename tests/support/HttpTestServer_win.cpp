@@ -99,15 +99,6 @@ HttpTestServer::~HttpTestServer() {
     }
 }
 
-std::uint16_t UnusedLoopbackPort() {
-    std::uint16_t port = 0;
-    const SOCKET s = ListenLoopback(port);
-    if (s != INVALID_SOCKET) {
-        closesocket(s);
-    }
-    return port;
-}
-
 bool RunningUnderWine() {
     HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
     return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
