@@ -19,5 +19,9 @@ public:
 // Null before load and after unload.
 extern tZR_Application* gApplication;
 
+// Library load and unload create and free gApplication.
+void CreateApplicationContext();
+void FreeApplicationContext(bool aIsDLLFinalization);
+
 // aDate in the system's short date format (the host's regional settings).
 Text FormatShortDate(TDateTime aDate);

@@ -77,3 +77,4 @@ std::int32_t tZR_LogWriter::MaxLogFileSize() const { return fImpl->fMaxLogfileSi
 void tZR_LogWriter::SetMaxLogFileSize(std::int32_t aKiB) { fImpl->fMaxLogfileSize = aKiB; }
 bool tZR_LogWriter::IsDLLFinalization() const { return fImpl->fIsDLLFinalization; }
 void tZR_LogWriter::SetIsDLLFinalization(bool aValue) { fImpl->fIsDLLFinalization = aValue; }
+void tZR_LogWriter::SetLibraryUnloading(bool) {}

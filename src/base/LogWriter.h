@@ -41,6 +41,8 @@ public:
     void SetMaxLogFileSize(std::int32_t aKiB);
     bool IsDLLFinalization() const;
     void SetIsDLLFinalization(bool aValue);
+    // While set, every writer destroyed waits at most 500 ms for its thread (library unload).
+    static void SetLibraryUnloading(bool aValue);
 
 private:
     struct Impl;

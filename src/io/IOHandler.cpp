@@ -17,7 +17,7 @@ Text Hex2(unsigned aCode) {
     }
     return out;
 }
-}  // namespace
+} // namespace
 
 kIOHandler::kIOHandler(const kConnection* aConnection, const Text& aDirectory, const Text& aFileName) {
     if (aConnection != nullptr) {
@@ -63,7 +63,9 @@ void kIOHandler::Debug(tZR_MessageType aEntryType, const Text& aMessage) {
     }
 }
 
-Text kIOHandler::GetLogFileName() const { return fLogger ? fLogger->FileName() : Text(); }
+Text kIOHandler::GetLogFileName() const {
+    return fLogger ? fLogger->FileName() : Text();
+}
 
 void kIOHandler::SetCustomError(std::int32_t aErrorCode, const Text& aErrorMessage) {
     fErrorFound = true;
@@ -79,8 +81,8 @@ void kIOHandler::ResetCustomError() {
 
 void kIOHandler::SetTemporaryReadTimeout(std::int32_t aNewTimeout) {
     if (fLogger) {
-        fLogger->Write(tZR_MessageType::let_info, u"Set Read Timeout to " + IntToText(aNewTimeout) + u"ms from " +
-                                                      IntToText(fReadTimeout) + u" ms");
+        fLogger->Write(tZR_MessageType::let_info, u"Set Read Timeout to " + IntToText(aNewTimeout) +
+                                                      u"ms from " + IntToText(fReadTimeout) + u" ms");
     }
     if (aNewTimeout > 0) {
         fTemporaryReadTimeout = fReadTimeout;
@@ -90,7 +92,8 @@ void kIOHandler::SetTemporaryReadTimeout(std::int32_t aNewTimeout) {
 
 void kIOHandler::ResetTemporaryReadTimeout() {
     if (fLogger) {
-        fLogger->Write(tZR_MessageType::let_info, u"Reset Timeout to " + IntToText(fTemporaryReadTimeout) + u" ms");
+        fLogger->Write(tZR_MessageType::let_info,
+                       u"Reset Timeout to " + IntToText(fTemporaryReadTimeout) + u" ms");
     }
     if (fTemporaryReadTimeout != 0) {
         fReadTimeout = fTemporaryReadTimeout;

@@ -70,7 +70,8 @@ public:
     std::int32_t CodePage() const { return fCodePage; }
     void SetCodePage(std::int32_t aValue) { fCodePage = aValue; }
 
-    // Lower-case hex codes, at least two digits each, separated by one blank: STX A B C ETX -> "02 41 42 43 03".
+    // Lower-case hex codes, at least two digits each, separated by one blank: STX A B C ETX -> "02 41 42 43
+    // 03".
     static Text TextToHex(TextView aText);
     // Shortest decimal form with "." and no ",", "-" before negative amounts.
     static Text CurrencyToText(Currency aValue);

@@ -1,4 +1,4 @@
-// The channel base: its log file and line formats, the error fields and the temporary read time-out.
+// The channel base: its log file and line formats and the temporary read time-out.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -152,18 +152,6 @@ TEST_F(IOHandlerTest, TextToHexWritesEveryCodeWithAtLeastTwoDigits) {
     }
 }
 
-TEST_F(IOHandlerTest, CurrencyToTextIsTheShortestDecimalForm) {
-    const struct {
-        std::int64_t raw;
-        Text out;
-    } cases[] = {
-        {0, u"0"}, {125000, u"12.5"}, {1000000, u"100"}, {-100, u"-0.01"}, {12345678, u"1234.5678"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(kIOHandler::CurrencyToText(Currency::FromRaw(c.raw)), c.out);
-    }
-}
-
 TEST_F(IOHandlerTest, TheTemporaryReadTimeoutIsSavedAndRestoredWithoutNesting) {
     kConnection c;
     auto channel = MakeChannel(&c);
@@ -213,16 +201,4 @@ TEST_F(IOHandlerTest, TheWaitingForLineShowsTheTerminatorsAsCharactersAndHex) {
     EXPECT_EQ(LogMessages(Body(channel)), expected);
 }
 
-TEST_F(IOHandlerTest, TheErrorFieldsAreSetAndResetTogether) {
-    kIOHandler_Probe channel(nullptr, Text(), Text());
-    EXPECT_FALSE(channel.ErrorFound());
-    channel.SetCustomError(-4, u"post failed");
-    EXPECT_TRUE(channel.ErrorFound());
-    EXPECT_EQ(channel.ErrorCode(), -4);
-    EXPECT_EQ(channel.ErrorMessage(), u"post failed");
-    channel.ResetCustomError();
-    EXPECT_FALSE(channel.ErrorFound());
-    EXPECT_EQ(channel.ErrorCode(), 0);
-    EXPECT_EQ(channel.ErrorMessage(), u"");
-}
 } // namespace

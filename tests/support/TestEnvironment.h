@@ -6,6 +6,6 @@
 
 class LibraryEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override { LibraryLoad(); }
+    void SetUp() override { ASSERT_TRUE(LibraryLoad()) << "the library's state could not be set up"; }
     void TearDown() override { LibraryUnload(); }
 };

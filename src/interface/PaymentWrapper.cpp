@@ -1,0 +1,429 @@
+#include "interface/PaymentWrapper.h"
+
+#include <exception>
+#include <limits>
+#include <mutex>
+
+#include "base/ZrError.h"
+#include "interface/PaymentRegistry.h"
+#include "interface/ResultDocument.h"
+
+namespace {
+using DocType = zrPaymentHandlerDocumentType;
+
+// Runs aBody; an error raised on the way becomes aResult's Error and ErrorText, and every other field
+// keeps what it held before.
+template <typename TResult, typename TBody> void RunGuarded(TResult& aResult, TBody&& aBody) {
+    try {
+        aBody();
+    } catch (const std::exception& e) {
+        aResult.Error = true;
+        aResult.ErrorText = ExceptionMessage(e);
+    } catch (...) {
+        aResult.Error = true;
+        aResult.ErrorText = u"Unexpected error";
+    }
+}
+
+// The device of one device command. A device that the command opened itself (the request named no
+// handle) can never be reached by the host again, so it is closed when the command ends instead of
+// piling up with its log thread until unload. Its handle number stays used.
+class tDeviceUse {
+public:
+    explicit tDeviceUse(kPaymentWrapper& aWrapper) : fDevice(aWrapper.GetDevice(true, &fCreated)) {}
+    ~tDeviceUse() {
+        if (fCreated) {
+            try {
+                if (gPaymentLock != nullptr && gPaymentDevices != nullptr) {
+                    std::lock_guard<std::recursive_mutex> lock(*gPaymentLock);
+                    const auto it = gPaymentDevices->find(fDevice->Handle());
+                    if (it != gPaymentDevices->end() && it->second == fDevice) {
+                        gPaymentDevices->erase(it);
+                    }
+                }
+            } catch (...) {
+                // Left in the table: unloading frees it.
+            }
+        }
+        // fDevice goes after the lock is released: freeing a device stops its channel's log writer.
+    }
+    tDeviceUse(const tDeviceUse&) = delete;
+    tDeviceUse& operator=(const tDeviceUse&) = delete;
+
+    kPaymentDevice& Device() const { return *fDevice; }
+
+private:
+    bool fCreated = false;
+    std::shared_ptr<kPaymentDevice> fDevice;
+};
+
+// Process of the five device commands: parse, find or open the device, run its operation on a fresh
+// record and keep the record whole. After a raised error the record is dropped.
+template <typename TResult>
+void RunDeviceCommand(kPaymentWrapper& aWrapper, TResult& aResult, const Text& aXml, DocType aDocumentType,
+                      void (kPaymentDevice::*aOperation)(const kPaymentHandler&, TResult&)) {
+    RunGuarded(aResult, [&] {
+        aWrapper.Handler().Deserialize(aXml, {aDocumentType});
+        const tDeviceUse use(aWrapper);
+        TResult result;
+        (use.Device().*aOperation)(aWrapper.Handler(), result);
+        aResult = std::move(result);
+    });
+}
+
+// The three outputs of Format. Nothing is handed out unless both texts were allocated.
+void WriteOutputs(const Text& aDocument, bool aError, const Text& aErrorText, BSTR& aOutput,
+                  BSTR& aErrorMessage, std::int16_t& aResult) {
+    BSTR output = TextToBstr(aDocument);
+    BSTR error = nullptr;
+    try {
+        error = TextToBstr(aErrorText);
+    } catch (...) {
+        SysFreeString(output);
+        throw;
+    }
+    aOutput = output;
+    aErrorMessage = error;
+    aResult = aError ? -1 : 0;
+}
+
+void AddTail(tZR_ResultDocument& aDocument, bool aError, const Text& aErrorText, const Text& aLogFileName) {
+    aDocument.AddFlag(u"Error", aError);
+    aDocument.AddText(u"ErrorText", aErrorText);
+    aDocument.AddText(u"LogFileName", aLogFileName);
+}
+} // namespace
+
+// --- documents -----------------------------------------------------------------------------------------
+
+Text PayResultDocument(const _int_PAY_result& r) {
+    tZR_ResultDocument d;
+    d.AddText(u"DeviceId", r.DeviceId);
+    d.AddDateTime(u"PaymentDateTime", r.PaymentDateTime);
+    d.AddText(u"PaymentNumber", r.PaymentNumber);
+    d.AddAmount(u"PaymentAmount", r.PaymentAmount);
+    d.AddText(u"PaymentCurrency", r.PaymentCurrency);
+    d.AddAmount(u"ExchangeRate", r.ExchangeRate);
+    d.AddAmount(u"PaymentAmountCurrency", r.PaymentAmountCurrency);
+    d.AddText(u"PaymentCurrencyCurrency", r.PaymentCurrencyCurrency);
+    d.AddAmount(u"TippedAmount", r.TippedAmount);
+    d.AddAmount(u"RemainingBalance", r.RemainingBalance);
+    d.AddInteger(u"InstalmentCount", r.InstalmentCount);
+    d.AddText(u"MaskedPAN", r.MaskedPAN);
+    d.AddText(u"SerialNumber", r.SerialNumber);
+    d.AddText(u"PaymentNetwork", _int_PAY_result::DecodeNetwork(r.PaymentNetwork));
+    d.AddText(u"TransactionType", _int_PAY_result::DecodeTransactionType(r.TransactionType));
+    d.AddText(u"AuthCode", r.AuthCode);
+    d.AddText(u"TraceAuditId", r.TraceAuditId);
+    d.AddInteger(u"NumberOfItems", r.NumberOfItems);
+    d.AddAmount(u"SingleItemAmount", r.SingleItemAmount);
+    d.AddFlag(u"SignatureRequested", r.SignatureRequested);
+    d.AddText(u"CustomerCountryCode", r.CustomerCountryCode);
+    d.AddText(u"CardToken", r.CardToken);
+    d.AddText(u"RefundReference", r.RefundReference);
+    d.AddText(u"ReceiptText", r.ReceiptText);
+    d.AddText(u"CashierReceiptText", r.CashierReceiptText);
+    d.AddText(u"DigitalSignature", r.DigitalSignature);
+    d.AddText(u"DigitalSignatureInput", r.DigitalSignatureInput);
+    AddTail(d, r.Error, r.ErrorText, r.LogFileName);
+    return d.Document();
+}
+
+Text ReprintResultDocument(const _int_REPRINT_result& r) {
+    tZR_ResultDocument d;
+    d.AddText(u"ReceiptText", r.ReceiptText);
+    d.AddText(u"CashierReceiptText", r.CashierReceiptText);
+    AddTail(d, r.Error, r.ErrorText, r.LogFileName);
+    return d.Document();
+}
+
+Text OpenResultDocument(const _int_OPEN_result& r) {
+    tZR_ResultDocument d;
+    d.AddInteger(u"Handle", r.Handle);
+    AddTail(d, r.Error, r.ErrorText, r.LogFileName);
+    return d.Document();
+}
+
+Text CloseResultDocument(const _int_CLOSE_result& r) {
+    tZR_ResultDocument d;
+    AddTail(d, r.Error, r.ErrorText, r.LogFileName);
+    return d.Document();
+}
+
+Text GetStatusResultDocument(const _int_GETSTATUS_result& r) {
+    tZR_ResultDocument d;
+    d.AddFlag(u"DayOpened", r.DayOpened);
+    d.AddDateTime(u"DateTime", r.DateTime);
+    d.AddFlag(u"PaperEnd", r.PaperEnd);
+    d.AddFlag(u"PaperNearEnd", r.PaperNearEnd);
+    d.AddFlag(u"CoverOpen", r.CoverOpen);
+    d.AddFlag(u"FiscalReceiptOpen", r.FiscalReceiptOpen);
+    d.AddFlag(u"ReceiptOpen", r.ReceiptOpen);
+    d.AddFlag(u"TrainingMode", r.TrainingMode);
+    d.AddText(u"FirmwareVersion", r.FirmwareVersion);
+    d.AddText(u"SerialNumber", r.SerialNumber);
+    d.AddText(u"FiscalMode", r.FiscalMode);
+    AddTail(d, r.Error, r.ErrorText, r.LogFileName);
+    return d.Document();
+}
+
+Text DayCloseResultDocument(const _int_DAYCLOSE_result& r) {
+    tZR_ResultDocument d;
+    d.AddText(u"DeviceId", r.DeviceId);
+    d.AddDateTime(u"ClosureDateTime", r.ClosureDateTime);
+    d.AddText(u"ClosureNumber", r.ClosureNumber);
+    d.AddInteger(u"TransactionsCount", r.TransactionsCount);
+    d.AddAmount(u"TotalAmount", r.TotalAmount);
+    d.AddText(u"Currency", r.Currency);
+    d.AddText(u"ReceiptText", r.ReceiptText);
+    AddTail(d, r.Error, r.ErrorText, r.LogFileName);
+    return d.Document();
+}
+
+Text GetTotalsResultDocument(const _int_GETTOTALS_result& r) {
+    tZR_ResultDocument d;
+    d.AddText(u"DeviceId", r.DeviceId);
+    d.AddDateTime(u"DateTime", r.DateTime);
+    d.AddInteger(u"TransactionsCount", r.TransactionsCount);
+    d.AddAmount(u"TotalAmount", r.TotalAmount);
+    d.AddText(u"Currency", r.Currency);
+    d.AddText(u"ReceiptText", r.ReceiptText);
+    AddTail(d, r.Error, r.ErrorText, r.LogFileName);
+    return d.Document();
+}
+
+// --- kPaymentWrapper -----------------------------------------------------------------------------------
+
+kPaymentWrapper::kPaymentWrapper() : fHandler(std::make_unique<kPaymentHandler>()) {}
+
+kPaymentWrapper::~kPaymentWrapper() = default;
+
+Text kPaymentWrapper::EscapeXml(const Text& aText) {
+    return tZR_ResultDocument::EscapeXml(aText);
+}
+
+std::shared_ptr<kPaymentDevice> kPaymentWrapper::GetDevice(bool aAllowCreate, bool* aCreated) {
+    if (aCreated != nullptr) {
+        *aCreated = false;
+    }
+    CheckPaymentState();
+    std::lock_guard<std::recursive_mutex> lock(*gPaymentLock);
+    const std::int32_t handle = fHandler->fDeviceHandle;
+    if (handle >= 1) {
+        const auto it = gPaymentDevices->find(handle);
+        if (it == gPaymentDevices->end()) {
+            throw ZrError(u"Device Handle not found");
+        }
+        return it->second;
+    }
+    if (!aAllowCreate) {
+        throw ZrError(u"Payment Device has not previously opened");
+    }
+    const auto driver = gPaymentDrivers->find(fHandler->fDriver);
+    if (driver == gPaymentDrivers->end() || driver->second == nullptr) {
+        throw ZrError(u"Payment Driver [" + fHandler->fDriver + u"] not registered.");
+    }
+    // Handles are never reused, so the counter must not wrap into the numbers already issued.
+    if (gLastDeviceHandle == std::numeric_limits<std::int32_t>::max()) {
+        throw ZrError(u"No device handle left: " + IntToText(gLastDeviceHandle) + u" devices were opened");
+    }
+    std::shared_ptr<kPaymentDevice> device = driver->second(*fHandler);
+    if (!device) {
+        throw ZrError(u"Payment Driver [" + fHandler->fDriver + u"] created no device.");
+    }
+    ++gLastDeviceHandle;
+    device->SetHandle(gLastDeviceHandle);
+    gPaymentDevices->emplace(gLastDeviceHandle, device);
+    if (aCreated != nullptr) {
+        *aCreated = true;
+    }
+    return device;
+}
+
+// --- PAY -----------------------------------------------------------------------------------------------
+
+void kPaymentWrapper_PAY::ClearResult() {
+    fResult = _int_PAY_result();
+    fResult.Error = true;
+    fResult.TransactionType = zrPaymentTransactionType::ptt_Other;
+    fResult.PaymentNetwork = zrPaymentNetwork::Other;
+}
+
+void kPaymentWrapper_PAY::Format(BSTR& aOutput, BSTR& aErrorMessage, std::int16_t& aResult) {
+    WriteOutputs(PayResultDocument(fResult), fResult.Error, fResult.ErrorText, aOutput, aErrorMessage,
+                 aResult);
+}
+
+void kPaymentWrapper_PAY::Process(const Text& aXml) {
+    ClearResult();
+    RunDeviceCommand(*this, fResult, aXml, DocType::dt_Pay, &kPaymentDevice::Pub_Pay);
+}
+
+// --- REPRINT -------------------------------------------------------------------------------------------
+
+void kPaymentWrapper_REPRINT::ClearResult() {
+    fResult = _int_REPRINT_result();
+    fResult.Error = true;
+}
+
+void kPaymentWrapper_REPRINT::Format(BSTR& aOutput, BSTR& aErrorMessage, std::int16_t& aResult) {
+    WriteOutputs(ReprintResultDocument(fResult), fResult.Error, fResult.ErrorText, aOutput, aErrorMessage,
+                 aResult);
+}
+
+void kPaymentWrapper_REPRINT::Process(const Text& aXml) {
+    ClearResult();
+    RunDeviceCommand(*this, fResult, aXml, DocType::dt_PayReprint, &kPaymentDevice::Pub_Reprint);
+}
+
+// --- OPEN ----------------------------------------------------------------------------------------------
+
+void kPaymentWrapper_OPEN::ClearResult() {
+    fResult = _int_OPEN_result();
+    fResult.Error = true;
+    fResult.Handle = 0;
+}
+
+void kPaymentWrapper_OPEN::Format(BSTR& aOutput, BSTR& aErrorMessage, std::int16_t& aResult) {
+    WriteOutputs(OpenResultDocument(fResult), fResult.Error, fResult.ErrorText, aOutput, aErrorMessage,
+                 aResult);
+}
+
+void kPaymentWrapper_OPEN::Process(const Text& aXml) {
+    ClearResult();
+    RunGuarded(fResult, [&] {
+        fHandler->Deserialize(aXml, {DocType::dt_Open});
+        const std::shared_ptr<kPaymentDevice> device = GetDevice(true);
+        fResult.Handle = device->Handle();
+        fResult.Error = false;
+    });
+}
+
+// --- CLOSE ---------------------------------------------------------------------------------------------
+
+void kPaymentWrapper_CLOSE::ClearResult() {
+    fResult = _int_CLOSE_result();
+    fResult.Error = true;
+}
+
+void kPaymentWrapper_CLOSE::Format(BSTR& aOutput, BSTR& aErrorMessage, std::int16_t& aResult) {
+    WriteOutputs(CloseResultDocument(fResult), fResult.Error, fResult.ErrorText, aOutput, aErrorMessage,
+                 aResult);
+}
+
+void kPaymentWrapper_CLOSE::Process(const Text& aXml) {
+    ClearResult();
+    RunGuarded(fResult, [&] {
+        fHandler->Deserialize(aXml, {});
+        CheckPaymentState();
+        std::shared_ptr<kPaymentDevice> device;
+        {
+            std::lock_guard<std::recursive_mutex> lock(*gPaymentLock);
+            device = GetDevice(false);
+            gPaymentDevices->erase(device->Handle());
+        }
+        // The last reference frees the device here, outside the lock; a command of another thread that
+        // still uses it holds its own reference, and the device goes when that command returns.
+        device.reset();
+        fResult.Error = false;
+    });
+}
+
+// --- GETSTATUS -----------------------------------------------------------------------------------------
+
+void kPaymentWrapper_GETSTATUS::ClearResult() {
+    fResult = _int_GETSTATUS_result();
+    fResult.Error = true;
+}
+
+void kPaymentWrapper_GETSTATUS::Format(BSTR& aOutput, BSTR& aErrorMessage, std::int16_t& aResult) {
+    WriteOutputs(GetStatusResultDocument(fResult), fResult.Error, fResult.ErrorText, aOutput, aErrorMessage,
+                 aResult);
+}
+
+void kPaymentWrapper_GETSTATUS::Process(const Text&) {
+    // Answered without reading the request or touching a device.
+    ClearResult();
+    fResult.Error = false;
+}
+
+// --- DAYCLOSE ------------------------------------------------------------------------------------------
+
+void kPaymentWrapper_DAYCLOSE::ClearResult() {
+    fResult = _int_DAYCLOSE_result();
+    fResult.Error = true;
+}
+
+void kPaymentWrapper_DAYCLOSE::Format(BSTR& aOutput, BSTR& aErrorMessage, std::int16_t& aResult) {
+    WriteOutputs(DayCloseResultDocument(fResult), fResult.Error, fResult.ErrorText, aOutput, aErrorMessage,
+                 aResult);
+}
+
+void kPaymentWrapper_DAYCLOSE::Process(const Text& aXml) {
+    ClearResult();
+    RunDeviceCommand(*this, fResult, aXml, DocType::dt_DayClose, &kPaymentDevice::Pub_DayClose);
+}
+
+// --- GETTOTALS -----------------------------------------------------------------------------------------
+
+void kPaymentWrapper_GETTOTALS::ClearResult() {
+    fResult = _int_GETTOTALS_result();
+    fResult.Error = true;
+}
+
+void kPaymentWrapper_GETTOTALS::Format(BSTR& aOutput, BSTR& aErrorMessage, std::int16_t& aResult) {
+    WriteOutputs(GetTotalsResultDocument(fResult), fResult.Error, fResult.ErrorText, aOutput, aErrorMessage,
+                 aResult);
+}
+
+void kPaymentWrapper_GETTOTALS::Process(const Text& aXml) {
+    ClearResult();
+    RunDeviceCommand(*this, fResult, aXml, DocType::dt_GetTotals, &kPaymentDevice::Pub_GetTotals);
+}
+
+// --- VERIFYTRAN ----------------------------------------------------------------------------------------
+
+void kPaymentWrapper_VERIFYTRAN::ClearResult() {
+    fResult = _int_PAY_result();
+    fResult.Error = true;
+    fResult.TransactionType = zrPaymentTransactionType::ptt_Other;
+    fResult.PaymentNetwork = zrPaymentNetwork::Other;
+}
+
+void kPaymentWrapper_VERIFYTRAN::Format(BSTR& aOutput, BSTR& aErrorMessage, std::int16_t& aResult) {
+    WriteOutputs(PayResultDocument(fResult), fResult.Error, fResult.ErrorText, aOutput, aErrorMessage,
+                 aResult);
+}
+
+void kPaymentWrapper_VERIFYTRAN::Process(const Text& aXml) {
+    ClearResult();
+    RunDeviceCommand(*this, fResult, aXml, DocType::dt_VerifyTran, &kPaymentDevice::Pub_VerifyTran);
+}
+
+// --- VERSION -------------------------------------------------------------------------------------------
+
+std::int32_t DriverVersion(const Text& aDriverName, Text& aVersion, Text& aErrorMessage) {
+    aVersion.clear();
+    aErrorMessage.clear();
+    try {
+        CheckPaymentState();
+        bool found = false;
+        {
+            std::lock_guard<std::recursive_mutex> lock(*gPaymentLock);
+            found = gPaymentDrivers->count(aDriverName) != 0;
+        }
+        if (!found) {
+            aErrorMessage = u"Driver [" + aDriverName + u"] not found";
+            return -1;
+        }
+        aVersion = kPaymentDevice::GetDriverVersion();
+        return 0;
+    } catch (const std::exception& e) {
+        aVersion.clear();
+        aErrorMessage = ExceptionMessage(e);
+    } catch (...) {
+        aVersion.clear();
+        aErrorMessage = u"Unexpected error";
+    }
+    return -1;
+}

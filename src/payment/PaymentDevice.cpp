@@ -1,0 +1,118 @@
+// kPaymentDevice: the part of every driver class that the library supplies. The public operations
+// write the banner, preset the record and call the driver; they run one at a time per device, so two
+// calls on one handle never interleave on its channel.
+#include <mutex>
+
+#include "base/Application.h"
+#include "base/ZrError.h"
+#include "io/IOHandler.h"
+#include "payment/Payment.h"
+#include "platform/Process.h"
+
+namespace {
+const Text kPayBanner = Text(60, u'-') + u" Pay";
+const Text kReprintBanner = Text(60, u'-') + u" Reprint";
+const Text kVerifyTranBanner = Text(60, u'-') + u" VerifyTran";
+const Text kDayCloseBanner = Text(55, u'-') + u" DayClose";
+const Text kGetTotalsBanner = Text(55, u'-') + u" GetTotals";
+
+Text PaymentLogDirectory() {
+    const char16_t sep = PathSeparator();
+    return ExecutableDirectory() + sep + u"LogFiles" + sep + u"Payment";
+}
+
+// The command section the operation needs; the request reader fills it for the command's document type.
+template <typename TSection>
+const TSection& Section(const std::unique_ptr<TSection>& aSection, const char16_t* aName) {
+    if (!aSection) {
+        throw ZrError(Text(u"The request has no ") + aName + u" section");
+    }
+    return *aSection;
+}
+
+// The channel's own error message replaces the driver's text; the Error flag stays as the driver set it.
+template <typename TResult> void TakeChannelError(const kIOHandler& aChannel, TResult& aResult) {
+    if (aChannel.ErrorFound()) {
+        aResult.ErrorText = aChannel.ErrorMessage();
+    }
+}
+} // namespace
+
+kPaymentDevice::kPaymentDevice(const kPaymentHandler& aHandler) {
+    fIOHandler = aHandler.CreateIOHandler(PaymentLogDirectory());
+    if (!fIOHandler) {
+        throw ZrError(u"No channel could be built for the request's connection");
+    }
+    fIOHandler->SetVersion(GetDriverVersion());
+}
+
+kPaymentDevice::~kPaymentDevice() = default;
+
+Text kPaymentDevice::GetDriverVersion() {
+    if (gApplication == nullptr) {
+        throw ZrError(u"The application context is not initialised");
+    }
+    return u"Version " + gApplication->Version() + u" - " + FormatShortDate(gApplication->ReleaseDate());
+}
+
+void kPaymentDevice::Pub_Pay(const kPaymentHandler& aHandler, _int_PAY_result& aResult) {
+    const std::lock_guard<std::mutex> lock(fOperationLock);
+    const kPaymentReceipt& payment = Section(aHandler.fPaymentReceipt, u"Payment");
+    fIOHandler->Debug(tZR_MessageType::let_info, kPayBanner);
+    aResult.LogFileName = fIOHandler->GetLogFileName();
+    aResult.PaymentDateTime = Now();
+    aResult.TransactionType = zrPaymentTransactionType::ptt_Other;
+    aResult.PaymentNetwork = zrPaymentNetwork::Other;
+    switch (payment.fAction) {
+    case zrPaymentAction::pa_Refund:
+        DoRefund(payment, aResult);
+        break;
+    case zrPaymentAction::pa_Void:
+        DoVoid(payment, aResult);
+        break;
+    default:
+        DoPay(payment, aResult);
+        break;
+    }
+    TakeChannelError(*fIOHandler, aResult);
+}
+
+void kPaymentDevice::Pub_Reprint(const kPaymentHandler& aHandler, _int_REPRINT_result& aResult) {
+    const std::lock_guard<std::mutex> lock(fOperationLock);
+    const kPaymentReceipt& payment = Section(aHandler.fPaymentReceipt, u"Reprint");
+    fIOHandler->Debug(tZR_MessageType::let_info, kReprintBanner);
+    DoReprint(payment, aResult);
+    TakeChannelError(*fIOHandler, aResult);
+}
+
+void kPaymentDevice::Pub_DayClose(const kPaymentHandler& aHandler, _int_DAYCLOSE_result& aResult) {
+    const std::lock_guard<std::mutex> lock(fOperationLock);
+    const kPaymentDayClose& dayClose = Section(aHandler.fDayClose, u"DayClose");
+    fIOHandler->Debug(tZR_MessageType::let_info, kDayCloseBanner);
+    aResult.LogFileName = fIOHandler->GetLogFileName();
+    aResult.ClosureDateTime = Now();
+    DoDayClose(dayClose, aResult);
+    TakeChannelError(*fIOHandler, aResult);
+}
+
+void kPaymentDevice::Pub_GetTotals(const kPaymentHandler& aHandler, _int_GETTOTALS_result& aResult) {
+    const std::lock_guard<std::mutex> lock(fOperationLock);
+    const kPaymentTotals& totals = Section(aHandler.fTotals, u"GetTotals");
+    fIOHandler->Debug(tZR_MessageType::let_info, kGetTotalsBanner);
+    aResult.LogFileName = fIOHandler->GetLogFileName();
+    aResult.DateTime = Now();
+    DoGetTotals(totals, aResult);
+    TakeChannelError(*fIOHandler, aResult);
+}
+
+void kPaymentDevice::Pub_VerifyTran(const kPaymentHandler& aHandler, _int_PAY_result& aResult) {
+    const std::lock_guard<std::mutex> lock(fOperationLock);
+    const kPaymentReceipt& payment = Section(aHandler.fPaymentReceipt, u"VerifyTran");
+    fIOHandler->Debug(tZR_MessageType::let_info, kVerifyTranBanner);
+    aResult.LogFileName = fIOHandler->GetLogFileName();
+    aResult.PaymentDateTime = Now();
+    aResult.TransactionType = zrPaymentTransactionType::ptt_Other;
+    aResult.PaymentNetwork = zrPaymentNetwork::Other;
+    DoVerifyTran(payment, aResult);
+    TakeChannelError(*fIOHandler, aResult);
+}

@@ -1,0 +1,255 @@
+// XML service on pugixml. pugixml never loads external resources and never expands DTD entities; it is
+// also lenient where MSXML is strict, so after a successful parse the input is checked for the faults
+// pugixml lets through, and both platforms reject the same documents.
+#include <pugixml.hpp>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/ZrError.h"
+#include "payment/Xml.h"
+
+namespace {
+
+// Comments and processing instructions are kept as nodes (as in MSXML) so that an element's text is the
+// same on both platforms; blank text is kept so that no text is trimmed.
+constexpr unsigned kParseOptions =
+    pugi::parse_default | pugi::parse_ws_pcdata | pugi::parse_comments | pugi::parse_pi;
+
+// aUtf8 (a node name) equals aName; without converting either in the usual all-ASCII case.
+bool SameName(const char* aUtf8, TextView aName) {
+    std::size_t i = 0;
+    for (; i < aName.size(); ++i) {
+        const auto b = static_cast<unsigned char>(aUtf8[i]);
+        const char16_t c = aName[i];
+        if (b >= 0x80 || c >= 0x80) {
+            return Utf8ToText(aUtf8) == aName;
+        }
+        if (b == 0 || b != c) {
+            return false;
+        }
+    }
+    return aUtf8[i] == 0;
+}
+
+// The child elements of an element are listed once, on first use: every later lookup is a plain
+// search, and the same child is always the same object.
+class PugiElement final : public XmlElement {
+public:
+    explicit PugiElement(pugi::xml_node aNode) : fNode(aNode) {}
+
+    Text Name() const override { return Utf8ToText(fNode.name()); }
+
+    const XmlElement* Child(TextView aName) const override {
+        for (const auto& [name, element] : Elements()) {
+            if (SameName(name, aName)) {
+                return element.get();
+            }
+        }
+        return nullptr;
+    }
+
+    std::vector<const XmlElement*> Children() const override {
+        std::vector<const XmlElement*> out;
+        for (const auto& entry : Elements()) {
+            out.push_back(entry.second.get());
+        }
+        return out;
+    }
+
+    Text GetText() const override {
+        const pugi::xml_node first = fNode.first_child();
+        if (!first) {
+            return Text();
+        }
+        if (first.next_sibling() || (first.type() != pugi::node_pcdata && first.type() != pugi::node_cdata)) {
+            throw ZrError(kXmlNoSingleTextNode);
+        }
+        return Utf8ToText(first.value());
+    }
+
+    Text Attribute(TextView aName) const override {
+        return Utf8ToText(fNode.attribute(TextToUtf8(aName).c_str()).value());
+    }
+
+private:
+    using ElementList = std::vector<std::pair<const char*, std::unique_ptr<PugiElement>>>;
+
+    const ElementList& Elements() const {
+        if (!fListed) {
+            for (pugi::xml_node c = fNode.first_child(); c; c = c.next_sibling()) {
+                if (c.type() == pugi::node_element) {
+                    fElements.emplace_back(c.name(), std::make_unique<PugiElement>(c));
+                }
+            }
+            fListed = true;
+        }
+        return fElements;
+    }
+
+    pugi::xml_node fNode;
+    mutable bool fListed = false;
+    mutable ElementList fElements;
+};
+
+class PugiDocument final : public XmlDocument {
+public:
+    const XmlElement* Root() const override { return fRoot.get(); }
+
+    pugi::xml_document fDocument;
+    std::unique_ptr<PugiElement> fRoot; // after fDocument: the wrappers go first
+};
+
+// --- the checks pugixml leaves out --------------------------------------------------------------------
+
+class StrictCheck {
+public:
+    explicit StrictCheck(TextView aXml) : fXml(aXml) {}
+
+    // Characters were checked before parsing; this looks at references and at the top level.
+    void Run() const { CheckStructure(); }
+
+private:
+    [[noreturn]] void Fail(const Text& aWhat, std::size_t aPos) const { XmlFailAt(aWhat, fXml, aPos); }
+
+    static bool IsXmlChar(std::uint32_t c) {
+        return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
+               (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+    }
+
+    static bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
+
+    // Index just past aEnd searched from aFrom; the end of the text when absent.
+    std::size_t Skip(std::size_t aFrom, TextView aEnd) const {
+        const auto p = fXml.find(aEnd, aFrom);
+        return p == TextView::npos ? fXml.size() : p + aEnd.size();
+    }
+
+    // A reference at aPos ("&..."): only the predefined entities and references to valid characters,
+    // since no document type can define others.
+    std::size_t CheckReference(std::size_t aPos) const {
+        const auto semi = fXml.find(u';', aPos);
+        const TextView body =
+            semi == TextView::npos ? fXml.substr(aPos + 1, 16) : fXml.substr(aPos + 1, semi - aPos - 1);
+        if (semi == TextView::npos) {
+            Fail(u"Unterminated reference '&" + Text(body) + u"'", aPos);
+        }
+        if (body == u"amp" || body == u"lt" || body == u"gt" || body == u"quot" || body == u"apos") {
+            return semi + 1;
+        }
+        if (body.size() >= 2 && body[0] == u'#') {
+            const bool hex = body[1] == u'x';
+            std::uint32_t value = 0;
+            bool ok = body.size() > (hex ? 2u : 1u);
+            for (std::size_t k = hex ? 2 : 1; ok && k < body.size(); ++k) {
+                const char16_t d = body[k];
+                std::uint32_t digit = 0;
+                if (d >= u'0' && d <= u'9') {
+                    digit = d - u'0';
+                } else if (hex && d >= u'a' && d <= u'f') {
+                    digit = d - u'a' + 10;
+                } else if (hex && d >= u'A' && d <= u'F') {
+                    digit = d - u'A' + 10;
+                } else {
+                    ok = false;
+                    break;
+                }
+                value = value * (hex ? 16 : 10) + digit;
+                ok = value <= 0x10FFFF;
+            }
+            if (!ok || !IsXmlChar(value)) {
+                Fail(u"Invalid character reference '&" + Text(body) + u";'", aPos);
+            }
+            return semi + 1;
+        }
+        Fail(u"Reference to undefined entity '&" + Text(body) + u";'", aPos);
+    }
+
+    // A start tag at aPos; returns the index after its ">" and whether it closes itself.
+    std::size_t CheckStartTag(std::size_t aPos, bool& aEmpty) const {
+        char16_t quote = 0;
+        for (std::size_t i = aPos + 1; i < fXml.size(); ++i) {
+            const char16_t c = fXml[i];
+            if (quote != 0) {
+                if (c == quote) {
+                    quote = 0;
+                } else if (c == u'<') {
+                    Fail(u"'<' is not allowed in an attribute value", i);
+                } else if (c == u'&') {
+                    i = CheckReference(i) - 1;
+                }
+            } else if (c == u'"' || c == u'\'') {
+                quote = c;
+            } else if (c == u'>') {
+                aEmpty = fXml[i - 1] == u'/';
+                return i + 1;
+            }
+        }
+        aEmpty = true;
+        return fXml.size();
+    }
+
+    void CheckStructure() const {
+        std::size_t depth = 0;
+        std::size_t roots = 0;
+        std::size_t i = 0;
+        while (i < fXml.size()) {
+            const char16_t c = fXml[i];
+            if (c == u'<') {
+                const TextView rest = fXml.substr(i);
+                if (rest.starts_with(u"<!--")) {
+                    i = Skip(i + 4, u"-->");
+                } else if (rest.starts_with(u"<![CDATA[")) {
+                    i = Skip(i + 9, u"]]>");
+                } else if (rest.starts_with(u"<?")) {
+                    i = Skip(i + 2, u"?>");
+                } else if (rest.starts_with(u"</")) {
+                    depth = depth > 0 ? depth - 1 : 0;
+                    i = Skip(i + 2, u">");
+                } else if (rest.starts_with(u"<!")) {
+                    i = Skip(i + 2, u">");
+                } else {
+                    if (depth == 0 && ++roots > 1) {
+                        Fail(u"Only one top level element is allowed", i);
+                    }
+                    bool empty = false;
+                    i = CheckStartTag(i, empty);
+                    if (!empty) {
+                        ++depth;
+                    }
+                }
+            } else if (c == u'&') {
+                if (depth == 0) {
+                    Fail(u"Text is not allowed outside the document element", i);
+                }
+                i = CheckReference(i);
+            } else {
+                if (depth == 0 && !IsBlank(c) && !(i == 0 && c == 0xFEFF)) {
+                    Fail(u"Text is not allowed outside the document element", i);
+                }
+                ++i;
+            }
+        }
+    }
+
+    TextView fXml;
+};
+
+} // namespace
+
+std::unique_ptr<XmlDocument> XmlDocument::Parse(const Text& aXml) {
+    XmlCheckRequestText(aXml);
+    auto document = std::make_unique<PugiDocument>();
+    const pugi::xml_parse_result result = document->fDocument.load_buffer(
+        aXml.data(), aXml.size() * sizeof(char16_t), kParseOptions, pugi::encoding_utf16);
+    if (!result) {
+        throw ZrError(Utf8ToText(result.description()));
+    }
+    StrictCheck(aXml).Run();
+    if (!document->fDocument.document_element()) {
+        throw ZrError(u"No document element found");
+    }
+    document->fRoot = std::make_unique<PugiElement>(document->fDocument.document_element());
+    return document;
+}
