@@ -4,6 +4,7 @@
 //   BM_PaymentWithReceipt           the 1000 ms pause before receipt collection is skipped (recorded
 //                                   only): wall time is the time beyond the prescribed pauses, CPU time is
 //                                   the driver's (the calling thread; the emulator runs on its own thread)
+//   BM_PaymentWithReceiptNoLog      the same without the channel's log file: the driver and the socket alone
 //   BM_PaymentWithReceiptRealPause  the real pause; the counter BeyondPauseMs is wall time minus 1000 ms
 #include <benchmark/benchmark.h>
 
@@ -17,13 +18,14 @@
 
 namespace {
 struct Rig {
-    explicit Rig(bool aRealPause) {
+    explicit Rig(bool aRealPause, bool aLog = true) {
         emulator.StartTcp();
         connection.ConnectionType = zrConnectionType::TCP;
         connection.Address = u"127.0.0.1";
         connection.Port = emulator.Port();
         std::filesystem::create_directories(dir);
-        channel = std::make_unique<kIOHandler_TCP>(&connection, dir.u16string(), u"PaymentBench");
+        channel =
+            std::make_unique<kIOHandler_TCP>(&connection, aLog ? dir.u16string() : Text(), u"PaymentBench");
         kP17Link::PauseFn pause;
         if (!aRealPause) {
             pause = [this](std::int32_t aMs) { pausedMs += aMs; };
@@ -53,8 +55,8 @@ struct Rig {
     std::int64_t pausedMs = 0;
 };
 
-void BM_PaymentWithReceipt(benchmark::State& state) {
-    Rig rig(false);
+void PayRepeatedly(benchmark::State& state, bool aLog) {
+    Rig rig(false, aLog);
     for (auto _ : state) {
         if (!rig.Pay()) {
             state.SkipWithError("payment failed");
@@ -64,7 +66,15 @@ void BM_PaymentWithReceipt(benchmark::State& state) {
     state.counters["PrescribedPauseMs"] =
         benchmark::Counter(static_cast<double>(rig.pausedMs), benchmark::Counter::kAvgIterations);
 }
+void BM_PaymentWithReceipt(benchmark::State& state) {
+    PayRepeatedly(state, true);
+}
 BENCHMARK(BM_PaymentWithReceipt)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+void BM_PaymentWithReceiptNoLog(benchmark::State& state) {
+    PayRepeatedly(state, false);
+}
+BENCHMARK(BM_PaymentWithReceiptNoLog)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 void BM_PaymentWithReceiptRealPause(benchmark::State& state) {
     Rig rig(true);

@@ -454,7 +454,8 @@ bool kP17Protocol::ParsePayResponse(const Text& aPayload, _int_PAY_result& aResu
             foreignCurrency = Copy(aPayload, 92, 3);
             const std::int32_t foreign = StrToInt(Copy(aPayload, 95, 12));
             const std::int32_t decimals = StrToInt(Copy(aPayload, 107, 1));
-            foreignAmount = decimals > 0 ? ScaledAmount(foreign, decimals) : ScaledAmount(foreign, 0);
+            // A currency without decimals keeps the integer.
+            foreignAmount = ScaledAmount(foreign, decimals > 0 ? decimals : 0);
         }
         try {
             const Text last4 = pan.size() >= 4 ? pan.substr(pan.size() - 4) : pan;
