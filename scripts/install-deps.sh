@@ -2,7 +2,8 @@
 # Installs the Debian packages the build and the tests need; does nothing for what is already there.
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config ccache python3 libgtest-dev libgmock-dev googletest libbenchmark-dev
-          libpugixml-dev libcurl4-openssl-dev libcups2-dev cups cups-bsd cups-client
+          libpugixml-dev libcurl4-openssl-dev libcups2-dev cups cups-bsd cups-client cups-daemon
+          cups-core-drivers python3-minimal
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64 wine64 socat locales)
 missing=()
 for p in "${packages[@]}"; do

@@ -1,80 +1,250 @@
-// Placeholder: a synchronous writer with the interface of the real one, replaced by the queued writer.
 #include "base/LogWriter.h"
 
-#include <cstdio>
-#include <filesystem>
-#include <mutex>
+#include <chrono>
+#include <thread>
 
-#include "base/DateTime.h"
-
-struct tZR_LogWriter::Impl {
-    Text fDirectory;
-    Text fFileName;
-    std::int32_t fMaxMessageLength = 0;
-    bool fDaily = false;
-    bool fShowGuid = false;
-    bool fIsDLLFinalization = false;
-    std::int32_t fMaxLogfileSize = 5000;
-    std::mutex fLock;
-};
+#include "base/LogThread.h"
+#include "base/ZrError.h"
+#include "platform/Clock.h"
+#include "platform/Files.h"
+#include "platform/Guid.h"
+#include "platform/Process.h"
 
 namespace {
-Text Pad(int v, int n) {
-    Text t = IntToText(v);
-    while (static_cast<int>(t.size()) < n) {
-        t.insert(t.begin(), u'0');
+constexpr int kUnloadWaitMs = 500;
+
+std::atomic<bool> gLibraryUnloading{false};
+
+// Characters refused in a log path on every platform, so a name that fails on Windows fails on Linux too:
+// control characters and " < > | * ?.
+bool IsInvalidPathCharacter(char16_t c) {
+    return c < 32 || c == u'"' || c == u'<' || c == u'>' || c == u'|' || c == u'*' || c == u'?';
+}
+
+void CheckPathCharacters(const Text& aPart) {
+    for (char16_t c : aPart) {
+        if (IsInvalidPathCharacter(c)) {
+            throw ZrError(u"Invalid characters in path: " + aPart);
+        }
+    }
+}
+
+bool EndsWithSeparator(const Text& aPath) {
+    return !aPath.empty() && (aPath.back() == u'/' || aPath.back() == u'\\');
+}
+
+Text FileNamePart(const Text& aPath) {
+    const std::size_t cut = aPath.find_last_of(u"/\\");
+    return cut == Text::npos ? aPath : aPath.substr(cut + 1);
+}
+
+// The second part alone when it is absolute, the other part when one is empty, otherwise both with one
+// separator between them.
+Text JoinPath(const Text& aDirectory, const Text& aName) {
+    CheckPathCharacters(aDirectory);
+    CheckPathCharacters(aName);
+    if (IsAbsolutePath(aName) || aDirectory.empty()) {
+        return aName;
+    }
+    if (aName.empty()) {
+        return aDirectory;
+    }
+    return EndsWithSeparator(aDirectory) ? aDirectory + aName : aDirectory + PathSeparator() + aName;
+}
+
+Text Pad(int aValue, std::size_t aWidth) {
+    Text t = IntToText(aValue);
+    if (t.size() < aWidth) {
+        t.insert(0, aWidth - t.size(), u'0');
     }
     return t;
 }
-}  // namespace
+} // namespace
+
+struct tZR_LogWriter::Impl {
+    Text fGuid;
+    Text fDirectory;
+    std::int32_t fMaxMessageLength = 0;
+    Text fFileName;
+    bool fDaily = false;
+    std::atomic<bool> fShowInstanceGuid{false};
+    std::atomic<std::int32_t> fClosing{0};
+    std::atomic<bool> fFileNameEmpty{true};
+    bool fIsDLLFinalization = false;
+    std::shared_ptr<tZR_LogState> fState = std::make_shared<tZR_LogState>();
+    std::unique_ptr<tZR_LogThread> fThread;
+
+    void SetFileNameInternal(const Text& aValue) {
+        fFileName = aValue;
+        fState->SetFileName(aValue);
+        fFileNameEmpty.store(aValue.empty());
+    }
+};
 
 tZR_LogWriter::tZR_LogWriter(const Text& aFileName, const Text& aDirectory, std::int32_t aMaxMessageLength,
                              bool aDaily)
     : fImpl(std::make_unique<Impl>()) {
+    fImpl->fGuid = GuidToText(NewGuid());
     fImpl->fMaxMessageLength = aMaxMessageLength;
     fImpl->fDaily = aDaily;
-    const auto p = DecodeDateTime(Now());
-    fImpl->fFileName = aDaily ? aFileName + u"_" + Pad(p.Year, 4) + Pad(p.Month, 2) + Pad(p.Day, 2) + u".log"
-                              : aFileName + u".log";
+    Text name = aFileName;
+    if (aDaily) {
+        const LocalTimeParts t = LocalTimeNow();
+        name += u"_" + Pad(t.Year, 4) + Pad(t.Month, 2) + Pad(t.Day, 2);
+    }
+    fImpl->SetFileNameInternal(name + u".log");
     SetDirectory(aDirectory);
+    fImpl->fThread = std::make_unique<tZR_LogThread>(fImpl->fState);
+    fImpl->fThread->Start();
 }
 
-tZR_LogWriter::~tZR_LogWriter() = default;
-
-void tZR_LogWriter::Write(tZR_MessageType aEntryType, const Text& aMessage) {
-    const auto p = DecodeDateTime(Now());
-    Text line = Pad(p.Year, 4) + u"-" + Pad(p.Month, 2) + u"-" + Pad(p.Day, 2) + u" " + Pad(p.Hour, 2) + u":" +
-                Pad(p.Minute, 2) + u":" + Pad(p.Second, 2) + u":" + Pad(p.Millisecond, 3) +
-                (aEntryType == tZR_MessageType::let_error ? u" - ERROR - " : u" - ") + aMessage + u"\r\n";
-    std::lock_guard<std::mutex> lock(fImpl->fLock);
-    std::FILE* f = std::fopen(TextToUtf8(fImpl->fFileName).c_str(), "ab");
-    if (f != nullptr) {
-        const std::string bytes = TextToUtf8(line);
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
-        std::fclose(f);
+tZR_LogWriter::~tZR_LogWriter() {
+    Impl& impl = *fImpl;
+    impl.fClosing.exchange(1);
+    if (impl.fThread) {
+        const bool bounded = impl.fIsDLLFinalization || gLibraryUnloading.load();
+        if (bounded) {
+            impl.fState->fQueue.ShutdownWithin(std::chrono::milliseconds(50));
+        } else {
+            impl.fState->fQueue.Shutdown();
+        }
+        impl.fThread->Terminate();
+        impl.fThread->WaitFor(bounded, kUnloadWaitMs);
+        impl.fThread.reset();
     }
 }
 
-std::int64_t tZR_LogWriter::GetLogFileSize() const { return -1; }
-bool tZR_LogWriter::CheckLogfileSize() const { return true; }
-std::int64_t tZR_LogWriter::DroppedTotal() const { return 0; }
-const Text& tZR_LogWriter::Directory() const { return fImpl->fDirectory; }
-void tZR_LogWriter::SetDirectory(const Text& aValue) {
-    fImpl->fDirectory = aValue;
-    const Text name = fImpl->fFileName.substr(fImpl->fFileName.find_last_of(u"/\\") + 1);
-    fImpl->fFileName = aValue + u"/" + name;
-    std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(TextToUtf8(aValue)), ec);
+void tZR_LogWriter::Write(tZR_MessageType aEntryType, const Text& aMessage) {
+    Impl& impl = *fImpl;
+    if (impl.fClosing.load() != 0) {
+        return;
+    }
+    if (impl.fFileNameEmpty.load()) {
+        throw ZrError(u"Log filename is empty");
+    }
+    const bool cut =
+        impl.fMaxMessageLength > 0 && aMessage.size() > static_cast<std::size_t>(impl.fMaxMessageLength);
+    const TextView message =
+        cut ? TextView(aMessage).substr(0, static_cast<std::size_t>(impl.fMaxMessageLength))
+            : TextView(aMessage);
+    Text line = LogTimestamp();
+    const bool withGuid = impl.fShowInstanceGuid.load();
+    line.reserve(line.size() + (withGuid ? 41 : 0) + 11 + message.size());
+    if (withGuid) {
+        line += u" - ";
+        line += impl.fGuid;
+    }
+    line += aEntryType == tZR_MessageType::let_error ? u" - ERROR - " : u" - ";
+    line += message;
+    if (impl.fState->fQueue.Push(std::move(line)) != tZR_QueueResult::qr_Success) {
+        impl.fState->fDroppedTotal.fetch_add(1);
+    }
 }
-const Text& tZR_LogWriter::FileName() const { return fImpl->fFileName; }
-void tZR_LogWriter::SetFileName(const Text& aValue) { fImpl->fFileName = fImpl->fDirectory + u"/" + aValue; }
-std::int32_t tZR_LogWriter::MaxMessageLength() const { return fImpl->fMaxMessageLength; }
-bool tZR_LogWriter::ShowInstanceGuid() const { return fImpl->fShowGuid; }
-void tZR_LogWriter::SetShowInstanceGuid(bool aValue) { fImpl->fShowGuid = aValue; }
-Text tZR_LogWriter::Guid() const { return u"{00000000-0000-0000-0000-000000000000}"; }
-bool tZR_LogWriter::Daily() const { return fImpl->fDaily; }
-std::int32_t tZR_LogWriter::MaxLogFileSize() const { return fImpl->fMaxLogfileSize; }
-void tZR_LogWriter::SetMaxLogFileSize(std::int32_t aKiB) { fImpl->fMaxLogfileSize = aKiB; }
-bool tZR_LogWriter::IsDLLFinalization() const { return fImpl->fIsDLLFinalization; }
-void tZR_LogWriter::SetIsDLLFinalization(bool aValue) { fImpl->fIsDLLFinalization = aValue; }
-void tZR_LogWriter::SetLibraryUnloading(bool) {}
+
+std::int64_t tZR_LogWriter::GetLogFileSize() const {
+    return fImpl->fState->GetLogFileSize();
+}
+bool tZR_LogWriter::CheckLogfileSize() const {
+    return fImpl->fState->CheckLogfileSize();
+}
+std::int64_t tZR_LogWriter::DroppedTotal() const {
+    return fImpl->fThread ? fImpl->fThread->DroppedTotal() : 0;
+}
+
+const Text& tZR_LogWriter::Directory() const {
+    return fImpl->fDirectory;
+}
+
+void tZR_LogWriter::SetDirectory(const Text& aValue) {
+    const Text joined = JoinPath(aValue, FileNamePart(fImpl->fFileName));
+    fImpl->fDirectory = aValue;
+    fImpl->SetFileNameInternal(joined);
+    // A folder that cannot be created shows later as failed writes, not here.
+    CreateDirectories(aValue);
+}
+
+const Text& tZR_LogWriter::FileName() const {
+    return fImpl->fFileName;
+}
+
+void tZR_LogWriter::SetFileName(const Text& aValue) {
+    fImpl->SetFileNameInternal(JoinPath(fImpl->fDirectory, FileNamePart(aValue)));
+}
+
+std::int32_t tZR_LogWriter::MaxMessageLength() const {
+    return fImpl->fMaxMessageLength;
+}
+bool tZR_LogWriter::ShowInstanceGuid() const {
+    return fImpl->fShowInstanceGuid.load();
+}
+void tZR_LogWriter::SetShowInstanceGuid(bool aValue) {
+    fImpl->fShowInstanceGuid.store(aValue);
+}
+Text tZR_LogWriter::Guid() const {
+    return fImpl->fGuid;
+}
+bool tZR_LogWriter::Daily() const {
+    return fImpl->fDaily;
+}
+std::int32_t tZR_LogWriter::MaxLogFileSize() const {
+    return fImpl->fState->fMaxLogfileSize.load();
+}
+void tZR_LogWriter::SetMaxLogFileSize(std::int32_t aKiB) {
+    fImpl->fState->fMaxLogfileSize.store(aKiB);
+}
+bool tZR_LogWriter::IsDLLFinalization() const {
+    return fImpl->fIsDLLFinalization;
+}
+void tZR_LogWriter::SetIsDLLFinalization(bool aValue) {
+    fImpl->fIsDLLFinalization = aValue;
+}
+
+void tZR_LogWriter::SetLibraryUnloading(bool aValue) {
+    gLibraryUnloading.store(aValue);
+}
+bool tZR_LogWriter::LibraryUnloading() {
+    return gLibraryUnloading.load();
+}
+
+std::uint64_t tZR_LogWriter::LinesWritten() const {
+    return fImpl->fState->fCounter.load();
+}
+std::uint64_t tZR_LogWriter::FailedWriteAttempts() const {
+    return fImpl->fState->fFailedAttempts.load();
+}
+
+namespace {
+template <typename Condition> bool WaitUntil(std::int32_t aTimeoutMs, Condition aCondition) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(aTimeoutMs);
+    while (!aCondition()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+} // namespace
+
+bool tZR_LogWriter::WaitUntilWritten(std::int32_t aTimeoutMs) const {
+    const tZR_LogState& state = *fImpl->fState;
+    const std::uint64_t target = state.fQueue.PushedTotal();
+    return WaitUntil(aTimeoutMs, [&] { return state.fHandled.load() >= target || state.fLoopEnded.load(); });
+}
+
+bool tZR_LogWriter::Closing() const {
+    return fImpl->fClosing.load() != 0;
+}
+
+void tZR_LogWriter::HoldThreadForTest(bool aHold) {
+    fImpl->fState->fHold.store(aHold);
+}
+
+bool tZR_LogWriter::WaitThreadHeldForTest(std::int32_t aTimeoutMs) const {
+    const tZR_LogState& state = *fImpl->fState;
+    return WaitUntil(aTimeoutMs, [&] { return state.fHeld.load(); });
+}
+
+void tZR_LogWriter::SetDropReportIntervalForTest(std::uint32_t aMilliseconds) {
+    fImpl->fState->fDropReportIntervalMs.store(aMilliseconds);
+}

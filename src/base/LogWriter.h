@@ -10,39 +10,64 @@
 #include "base/ZRBaseDefs.h"
 
 class tZR_LogThread;
+class tZR_LogState;
 
 class tZR_LogWriter {
 public:
     // aFileName: base name without extension; aDaily appends "_yyyymmdd"; ".log" is always appended.
-    // Creates aDirectory (and its parents) and starts the writer thread.
+    // Creates aDirectory (and its parents) and starts the writer thread. Raises ZrError when the
+    // directory or the name holds characters that are invalid in a path.
     tZR_LogWriter(const Text& aFileName, const Text& aDirectory, std::int32_t aMaxMessageLength, bool aDaily);
-    // Stops accepting lines, writes what was queued, stops the thread (bounded in unload mode).
+    // Stops accepting lines, writes what was queued, stops the thread. Bounded to 500 ms in unload mode
+    // (IsDLLFinalization, or the process-wide SetLibraryUnloading switch): lines still queued then are lost.
     virtual ~tZR_LogWriter();
     tZR_LogWriter(const tZR_LogWriter&) = delete;
     tZR_LogWriter& operator=(const tZR_LogWriter&) = delete;
 
-    // Formats and queues one line; returns at once. Ignored once destruction has begun.
+    // Formats and queues one line; returns at once. Ignored once destruction has begun. Raises ZrError
+    // "Log filename is empty" when there is no file name.
     void Write(tZR_MessageType aEntryType, const Text& aMessage);
 
+    // Size of the current file in bytes, -1 when it cannot be read.
     std::int64_t GetLogFileSize() const;
+    // True when the number of lines written is a multiple of 20: the next line gets the size check.
     bool CheckLogfileSize() const;
     std::int64_t DroppedTotal() const;
 
     const Text& Directory() const;
+    // Moves the file into aValue (same file-name part) and creates the folder.
     void SetDirectory(const Text& aValue);
     const Text& FileName() const;
+    // The file-name part of aValue inside Directory(); no extension or date is added.
     void SetFileName(const Text& aValue);
     std::int32_t MaxMessageLength() const;
     bool ShowInstanceGuid() const;
     void SetShowInstanceGuid(bool aValue);
-    Text Guid() const;  // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"
+    Text Guid() const; // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"
     bool Daily() const;
-    std::int32_t MaxLogFileSize() const;  // KiB
+    std::int32_t MaxLogFileSize() const; // KiB
     void SetMaxLogFileSize(std::int32_t aKiB);
     bool IsDLLFinalization() const;
     void SetIsDLLFinalization(bool aValue);
-    // While set, every writer destroyed waits at most 500 ms for its thread (library unload).
+    // The library is being unloaded: every writer destroyed while this is set waits at most 500 ms for its
+    // thread, as with IsDLLFinalization. Set by the library's unload code before it frees anything.
     static void SetLibraryUnloading(bool aValue);
+    static bool LibraryUnloading();
+
+    // Lines written to the file so far, and failed write attempts (each of the up to 11 attempts counts).
+    std::uint64_t LinesWritten() const;
+    std::uint64_t FailedWriteAttempts() const;
+    // Waits until every line queued so far is written or given up; false when aTimeoutMs passed first.
+    bool WaitUntilWritten(std::int32_t aTimeoutMs) const;
+
+    // True once destruction has begun (Write is ignored from then on).
+    bool Closing() const;
+
+    // Test hooks: hold the thread before it takes the next line (true once it is held; released by the
+    // test, or by itself after 10 s), and shorten the interval between drop reports.
+    void HoldThreadForTest(bool aHold);
+    bool WaitThreadHeldForTest(std::int32_t aTimeoutMs) const;
+    void SetDropReportIntervalForTest(std::uint32_t aMilliseconds);
 
 private:
     struct Impl;

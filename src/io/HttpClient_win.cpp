@@ -193,14 +193,19 @@ public:
                        Base64(TextToUtf8(aRequest.User) + ":" + TextToUtf8(aRequest.Password)) + u"\r\n";
         }
 
+        // Added to the request once, so that the answer to a challenge does not send them twice.
+        if (!headers.empty() && !WinHttpAddRequestHeaders(request.Value, Wide(headers),
+                                                          static_cast<DWORD>(-1), WINHTTP_ADDREQ_FLAG_ADD)) {
+            answer.Failure = WinHttpErrorText(GetLastError());
+            return answer;
+        }
         static const std::string kEmpty;
         const std::string& body = aRequest.Body != nullptr ? *aRequest.Body : kEmpty;
         // At most two rounds: the plain request and, with Digest, the answer to its challenge.
         for (int round = 0; round < 2; ++round) {
-            if (!WinHttpSendRequest(request.Value,
-                                    headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : Wide(headers),
-                                    static_cast<DWORD>(headers.size()), const_cast<char*>(body.data()),
-                                    static_cast<DWORD>(body.size()), static_cast<DWORD>(body.size()), 0) ||
+            if (!WinHttpSendRequest(request.Value, WINHTTP_NO_ADDITIONAL_HEADERS, 0,
+                                    const_cast<char*>(body.data()), static_cast<DWORD>(body.size()),
+                                    static_cast<DWORD>(body.size()), 0) ||
                 !WinHttpReceiveResponse(request.Value, nullptr)) {
                 answer.Failure = WinHttpErrorText(GetLastError());
                 answer.Code = -1;

@@ -129,12 +129,14 @@ private:
     // A reference at aPos ("&..."): only the predefined entities and references to valid characters,
     // since no document type can define others.
     std::size_t CheckReference(std::size_t aPos) const {
-        const auto semi = fXml.find(u';', aPos);
-        const TextView body =
-            semi == TextView::npos ? fXml.substr(aPos + 1, 16) : fXml.substr(aPos + 1, semi - aPos - 1);
-        if (semi == TextView::npos) {
-            Fail(u"Unterminated reference '&" + Text(body) + u"'", aPos);
+        // A name longer than this cannot be one of the five; the message shows only its start.
+        constexpr std::size_t kLongest = 32;
+        const auto end = fXml.substr(aPos, kLongest + 2).find(u';');
+        if (end == TextView::npos) {
+            Fail(u"Reference to undefined entity '" + Text(fXml.substr(aPos, kLongest)) + u"'", aPos);
         }
+        const std::size_t semi = aPos + end;
+        const TextView body = fXml.substr(aPos + 1, end - 1);
         if (body == u"amp" || body == u"lt" || body == u"gt" || body == u"quot" || body == u"apos") {
             return semi + 1;
         }

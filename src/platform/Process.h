@@ -8,3 +8,5 @@ Text ExecutablePath();
 Text ExecutableDirectory();
 // The platform's path separator: u'\\' on Windows, u'/' elsewhere.
 char16_t PathSeparator();
+// The host's command-line parameters, the executable itself left out.
+TextList CommandLineParameters();

@@ -1,18 +1,46 @@
-#include <limits.h>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <unistd.h>
 
 #include "platform/Process.h"
 
 Text ExecutablePath() {
-    char buf[PATH_MAX];
-    const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-    return n > 0 ? Utf8ToText(std::string_view(buf, static_cast<std::size_t>(n))) : Text();
+    std::string buffer(4096, '\0');
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
+        if (n < 0) {
+            return Text();
+        }
+        if (static_cast<std::size_t>(n) < buffer.size()) {
+            buffer.resize(static_cast<std::size_t>(n));
+            return Utf8ToText(buffer);
+        }
+        buffer.resize(buffer.size() * 4);
+    }
+    return Text();
 }
 
-Text ExecutableDirectory() {
-    const Text path = ExecutablePath();
-    const auto slash = path.find_last_of(u'/');
-    return slash == Text::npos ? Text(u".") : path.substr(0, slash);
+char16_t PathSeparator() {
+    return u'/';
 }
 
-char16_t PathSeparator() { return u'/'; }
+TextList CommandLineParameters() {
+    std::ifstream in("/proc/self/cmdline", std::ios::binary);
+    const std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    TextList out;
+    std::size_t start = 0;
+    bool first = true;
+    while (start < all.size()) {
+        std::size_t end = all.find('\0', start);
+        if (end == std::string::npos) {
+            end = all.size();
+        }
+        if (!first) {
+            out.push_back(Utf8ToText(std::string_view(all).substr(start, end - start)));
+        }
+        first = false;
+        start = end + 1;
+    }
+    return out;
+}

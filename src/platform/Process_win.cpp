@@ -1,17 +1,38 @@
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include "platform/Process.h"
 
 Text ExecutablePath() {
-    wchar_t buf[32768];
-    const DWORD n = GetModuleFileNameW(nullptr, buf, 32768);
-    return Text(reinterpret_cast<const char16_t*>(buf), n);
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (int attempt = 0; attempt < 6; ++attempt) {
+        const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0) {
+            return Text();
+        }
+        if (n < buffer.size()) {
+            return Text(reinterpret_cast<const char16_t*>(buffer.data()), n);
+        }
+        buffer.resize(buffer.size() * 4);
+    }
+    return Text();
 }
 
-Text ExecutableDirectory() {
-    const Text path = ExecutablePath();
-    const auto slash = path.find_last_of(u"\\/");
-    return slash == Text::npos ? Text(u".") : path.substr(0, slash);
+char16_t PathSeparator() {
+    return u'\\';
 }
 
-char16_t PathSeparator() { return u'\\'; }
+TextList CommandLineParameters() {
+    TextList out;
+    int count = 0;
+    LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (args == nullptr) {
+        return out;
+    }
+    for (int i = 1; i < count; ++i) {
+        out.emplace_back(reinterpret_cast<const char16_t*>(args[i]));
+    }
+    LocalFree(args);
+    return out;
+}

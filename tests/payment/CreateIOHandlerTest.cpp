@@ -46,7 +46,9 @@ TEST(CreateIOHandlerTest, ChannelOfEachTypeAndHexLog) {
         {u"", u"kIOHandler_OPOS"},
         {u"<Connection><Type>TCP</Type></Connection>", u"kIOHandler_TCP"},
         {u"<Connection><Type>http</Type></Connection>", u"kIOHandler_HTTP"},
-        {u"<Connection><Type>Serial</Type><Parity>None</Parity></Connection>", u"kIOHandler_Serial"},
+        {u"<Connection><Type>Serial</Type><SerialPort>COM1</SerialPort><Speed>9600</Speed><DataBits>8</"
+         u"DataBits><Parity>None</Parity><StopBits>1</StopBits></Connection>",
+         u"kIOHandler_Serial"},
         {u"<Connection><Type>DLL</Type></Connection>", u"kIOHandler_Dll"},
         {u"<Connection><Type>Com</Type></Connection>", u"kIOHandler_Com"},
         {u"<Connection><Type>spool</Type></Connection>", u"kIOHandler_Spool"},

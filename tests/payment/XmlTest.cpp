@@ -42,6 +42,8 @@ TEST(XmlTest, RejectsWhatIsNotWellFormed) {
         u"junk<a/>",
         u"<a>A & B</a>",
         u"<a>&undefined;</a>",
+        u"<a>&aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa;</a>",
+        u"<a t='&x;'/>",
         u"<a>&#0;</a>",
         u"<a>&#xD800;</a>",
         u"<a b='<'/>",

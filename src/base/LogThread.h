@@ -1,0 +1,80 @@
+#pragma once
+// The background side of tZR_LogWriter: the state its thread works on and the thread itself. Only the log
+// writer uses this header.
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "base/BoundedQueue.h"
+#include "base/Text.h"
+
+// The current local time as "yyyy-mm-dd hh:mm:ss:zzz", each ":" being the host's time separator.
+Text LogTimestamp();
+
+// Everything the writer thread touches. The writer and the running thread share it, so a thread left
+// behind by the bounded wait of a library unload never reaches freed memory.
+class tZR_LogState {
+public:
+    static constexpr std::size_t kQueueCapacity = 20000;
+    static constexpr int kPopTimeoutMs = 300;
+    static constexpr int kWriteAttempts = 11;
+    static constexpr int kRetryPauseMs = 50;
+    static constexpr std::uint32_t kDropReportIntervalMs = 5000;
+
+    tZR_LogState();
+
+    Text FileName() const;
+    void SetFileName(const Text& aValue);
+    std::int64_t GetLogFileSize() const;
+    bool CheckLogfileSize() const;
+
+    // The thread body: pops lines and writes them until the queue is shut down and empty.
+    void Execute();
+
+    tZR_BoundedQueue<Text> fQueue{kQueueCapacity, std::chrono::milliseconds(kPopTimeoutMs)};
+    std::atomic<std::int32_t> fMaxLogfileSize{5000}; // KiB
+    std::atomic<std::uint64_t> fCounter{0};          // lines written
+    std::atomic<std::int64_t> fDroppedTotal{0};
+    std::atomic<std::uint64_t> fHandled{0};        // lines taken from the queue and finished with
+    std::atomic<std::uint64_t> fFailedAttempts{0}; // failed file writes, every attempt counted
+    std::atomic<std::uint32_t> fDropReportIntervalMs{kDropReportIntervalMs};
+    std::atomic<bool> fTerminated{false}; // told to terminate
+    std::atomic<bool> fAbandon{false};    // the unload budget is spent: write nothing more and end
+    std::atomic<bool> fLoopEnded{false};  // the body's last action: nothing of the library runs after it
+    std::atomic<bool> fHold{false};       // test hook: keep the thread from taking lines
+    std::atomic<bool> fHeld{false};
+
+private:
+    void WriteLine(const Text& aLine);
+    void ReportDrops();
+    void PauseBeforeRetry();
+
+    mutable std::mutex fNameLock; // the setters of the writer change the name while the thread writes
+    Text fFileName;
+    std::int64_t fDroppedLastReported = 0; // thread only
+    std::uint32_t fLastDropReportTick = 0; // thread only
+};
+
+// tZR_LogThread: owns the platform thread that runs tZR_LogState::Execute.
+class tZR_LogThread {
+public:
+    // Prepared, not running: Start runs the body.
+    explicit tZR_LogThread(std::shared_ptr<tZR_LogState> aState);
+    // Terminates, shuts the queue down and waits for the body, unless WaitFor has released it already.
+    ~tZR_LogThread();
+    tZR_LogThread(const tZR_LogThread&) = delete;
+    tZR_LogThread& operator=(const tZR_LogThread&) = delete;
+
+    void Start();
+    void Terminate() { fState->fTerminated.store(true); }
+    // Waits for the body to end and releases the thread. Bounded: at most aBoundMs, never joining a thread
+    // that has not signalled its end; past most of the budget the thread is told to abandon what is left.
+    void WaitFor(bool aBounded, int aBoundMs);
+    std::int64_t DroppedTotal() const { return fState->fDroppedTotal.load(); }
+
+private:
+    std::shared_ptr<tZR_LogState> fState;
+    std::thread fThread;
+};

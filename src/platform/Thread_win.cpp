@@ -1,0 +1,7 @@
+#include "platform/Thread.h"
+
+void ReleaseEndedThreadDuringUnload(std::thread& aThread) {
+    if (aThread.joinable()) {
+        aThread.detach();
+    }
+}
