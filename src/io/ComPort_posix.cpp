@@ -189,6 +189,15 @@ void TComPort::Open() {
 
 void TComPort::Close() {
     if (fIsOpen) {
+        // Let what was written leave the line first (the driver's last ACK is written just before the
+        // close), but never wait for a line that does not drain, e.g. one held by flow control.
+        for (int i = 0; i < 200; ++i) {
+            int pending = 0;
+            if (::ioctl(Fd(fComHandle), TIOCOUTQ, &pending) != 0 || pending <= 0) {
+                break;
+            }
+            ::usleep(5000);
+        }
         ::tcflush(Fd(fComHandle), TCIOFLUSH);
     }
     ReleaseHandle();

@@ -38,6 +38,16 @@ void TComPort::Open() {
 
 void TComPort::Close() {
     if (fIsOpen) {
+        // Let what was written leave the line first (the driver's last ACK is written just before the
+        // close), but never wait for a line that does not drain, e.g. one held by flow control.
+        for (int i = 0; i < 200; ++i) {
+            COMSTAT stat{};
+            DWORD errors = 0;
+            if (!::ClearCommError(H(fComHandle), &errors, &stat) || stat.cbOutQue == 0) {
+                break;
+            }
+            ::Sleep(5);
+        }
         ::PurgeComm(H(fComHandle), PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
     }
     ReleaseHandle();
