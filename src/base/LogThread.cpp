@@ -1,5 +1,7 @@
 #include "base/LogThread.h"
 
+#include "base/LogWriter.h"
+
 #include <chrono>
 
 #include "platform/Clock.h"
@@ -131,7 +133,11 @@ void tZR_LogState::Execute() {
             break;
         }
     }
+    const bool unloading = tZR_LogWriter::LibraryUnloading();
     fLoopEnded.store(true);
+    if (unloading) {
+        EndThreadInPlaceDuringUnload();
+    }
 }
 
 void tZR_LogState::ReportDrops() {
@@ -194,7 +200,12 @@ tZR_LogThread::~tZR_LogThread() {
         fState->fQueue.Shutdown();
     }
     if (fThread.joinable()) {
-        fThread.join();
+        try {
+            fThread.join();
+        } catch (...) {
+            // A destructor must not throw, and a joinable std::thread must not be destroyed.
+            ReleaseThreadDuringUnload(fThread);
+        }
     }
 }
 
@@ -226,6 +237,6 @@ void tZR_LogThread::WaitFor(bool aBounded, int aBoundMs) {
     } else {
         // Still writing after the whole budget: leave it; it drops what is left and ends on its own.
         fState->fAbandon.store(true);
-        fThread.detach();
+        ReleaseThreadDuringUnload(fThread);
     }
 }
