@@ -189,7 +189,10 @@ tZR_LogThread::tZR_LogThread(std::shared_ptr<tZR_LogState> aState) : fState(std:
 
 tZR_LogThread::~tZR_LogThread() {
     Terminate();
-    fState->fQueue.Shutdown();
+    // Not again after a bounded shutdown: its lock may be held by a thread the process already ended.
+    if (!fState->fQueue.IsShutdown()) {
+        fState->fQueue.Shutdown();
+    }
     if (fThread.joinable()) {
         fThread.join();
     }

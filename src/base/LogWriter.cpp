@@ -38,6 +38,15 @@ Text FileNamePart(const Text& aPath) {
     return cut == Text::npos ? aPath : aPath.substr(cut + 1);
 }
 
+Text Pad(int aValue, std::size_t aWidth) {
+    Text t = IntToText(aValue);
+    if (t.size() < aWidth) {
+        t.insert(0, aWidth - t.size(), u'0');
+    }
+    return t;
+}
+} // namespace
+
 // The second part alone when it is absolute, the other part when one is empty, otherwise both with one
 // separator between them.
 Text JoinPath(const Text& aDirectory, const Text& aName) {
@@ -51,15 +60,6 @@ Text JoinPath(const Text& aDirectory, const Text& aName) {
     }
     return EndsWithSeparator(aDirectory) ? aDirectory + aName : aDirectory + PathSeparator() + aName;
 }
-
-Text Pad(int aValue, std::size_t aWidth) {
-    Text t = IntToText(aValue);
-    if (t.size() < aWidth) {
-        t.insert(0, aWidth - t.size(), u'0');
-    }
-    return t;
-}
-} // namespace
 
 struct tZR_LogWriter::Impl {
     Text fGuid;

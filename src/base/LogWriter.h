@@ -10,6 +10,11 @@
 #include "base/ZRBaseDefs.h"
 
 class tZR_LogThread;
+
+// The log writer's path join: aName alone when it is absolute, the other part when one is empty, otherwise
+// aDirectory, a separator unless it ends with "/" or "\\" already, and aName. Raises ZrError "Invalid
+// characters in path: " + the part when a part holds a control character or one of " < > | * ?.
+Text JoinPath(const Text& aDirectory, const Text& aName);
 class tZR_LogState;
 
 class tZR_LogWriter {
@@ -49,6 +54,7 @@ public:
     void SetMaxLogFileSize(std::int32_t aKiB);
     bool IsDLLFinalization() const;
     void SetIsDLLFinalization(bool aValue);
+
     // The library is being unloaded: every writer destroyed while this is set waits at most 500 ms for its
     // thread, as with IsDLLFinalization. Set by the library's unload code before it frees anything.
     static void SetLibraryUnloading(bool aValue);

@@ -4,7 +4,7 @@ Text ExecutableDirectory() {
     const Text path = ExecutablePath();
     const std::size_t cut = path.find_last_of(u"/\\");
     if (cut == Text::npos) {
-        return Text();
+        return u".";  // unknown: the current folder rather than the root
     }
     // The root folder keeps its separator ("/" or "C:\").
     if (cut == 0 || (cut == 2 && path[1] == u':')) {

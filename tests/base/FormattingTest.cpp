@@ -34,7 +34,15 @@ struct FixedCase {
     const char* expected;
 };
 
+// A text is written with the host's decimal separator, as a user would type it.
 Text Fixed(const FixedCase& c) {
+    if (const Text* text = std::get_if<Text>(&c.value)) {
+        Text typed;
+        for (char16_t ch : *text) {
+            typed += ch == u'.' ? HostDecimalSeparator() : Text(1, ch);
+        }
+        return FormatNumberFixed(typed, c.length, c.decimals, c.sign, c.separator);
+    }
     return std::visit(
         [&](const auto& v) { return FormatNumberFixed(v, c.length, c.decimals, c.sign, c.separator); },
         c.value);

@@ -614,12 +614,13 @@ private:
             break;
         }
         Send(frame, answerText);
+        // Booked once sent: a serial driver that purges its line on closing may discard its last ACK.
+        if (commit) {
+            commit();
+        }
         if (!WaitAck(c.AckWaitMs)) {
             fEmu.Note("answer not acknowledged");
             return;
-        }
-        if (commit) {
-            commit();
         }
         bool printOnEcr;
         {

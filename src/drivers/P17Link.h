@@ -1,0 +1,73 @@
+#pragma once
+// The Protocol 17 link as the driver (the master) runs it over a channel: frames with their check
+// character, acknowledgements, the wait for the terminal's answer and the collection of receipt text.
+#include <cstdint>
+#include <functional>
+
+#include "base/Text.h"
+
+class kIOHandler;
+
+namespace P17 {
+constexpr char16_t SOH = 0x01;
+constexpr char16_t STX = 0x02;
+constexpr char16_t ETX = 0x03;
+constexpr char16_t EOT = 0x04;
+constexpr char16_t ACK = 0x06;
+constexpr char16_t ESC = 0x1B;
+
+constexpr std::int32_t kAckTimeout = 3000;
+constexpr std::int32_t kEmptyReadPause = 500;
+constexpr int kEmptyReadsTolerated = 10; // the 11th empty read ends the answer wait
+constexpr std::int32_t kReceiptPause = 1000;
+constexpr std::int32_t kReceiptReadTimeout = 1000;
+constexpr int kReceiptEmptyReadsTolerated = 5; // the 6th empty read ends the collection
+constexpr std::size_t kReceiptPieceLength = 200;
+constexpr std::size_t kReceiptHeaderLength = 10;
+// A terminal that keeps talking without ever finishing must not hold the till: at most this many frames
+// while waiting for one answer, and at most this many receipt frames (some 100 000 characters, far more
+// than any receipt).
+constexpr int kMaxFramesPerAnswer = 100000;
+constexpr int kMaxReceiptFrames = 500;
+} // namespace P17
+
+enum class zrFrameKind : std::uint8_t { fk_Data = 0, fk_Soh, fk_None, fk_Ack };
+
+// 0x7F exclusive-or every character code of aText (as one character).
+char16_t CalcLRC(TextView aText);
+// STX + aMessage + ETX + CalcLRC(STX + aMessage + ETX).
+Text BuildFrame(TextView aMessage);
+// ACK ETX and its check character: 06 03 7A.
+Text AckFrame();
+// The last character is the check character of the rest; the rest is a data frame (STX ... ETX or EOT),
+// an SOH frame, or exactly ACK ETX.
+bool ValidatePacket(TextView aPacket);
+// Cuts receipt text into lines of the current width (24 at the start; "^" 42, "{" "|" 12, "}" "~" DEL
+// 24), ESC shown as a space, each line followed by CR LF; a last partial line is dropped.
+Text BreakReceiptLines(TextView aText);
+
+class kP17Link {
+public:
+    using PauseFn = std::function<void(std::int32_t aMilliseconds)>;
+
+    // aPause: how the link waits between reads (a real sleep unless a test supplies one).
+    explicit kP17Link(kIOHandler& aChannel, PauseFn aPause = PauseFn());
+
+    // Writes the frame; a data frame must then be acknowledged within 3000 ms. No retransmission.
+    bool SendFrame(const Text& aFrame);
+    bool WaitForAck();
+    bool SendAck();
+    // Reads and classifies one link message under aTimeout; raises ZrError "Invalid Packet Received" for
+    // a data or ACK frame whose check fails. Data frames are acknowledged when aSendAck.
+    void ReadMessage(std::int32_t aTimeout, bool aSendAck, Text& aPayload, zrFrameKind& aKind);
+    // Waits for the terminal's data message, skipping status and ACK frames; ends after the 11th empty read.
+    void ReadResponse(std::int32_t aTimeout, Text& aPayload);
+    // After the 1000 ms pause, collects receipt frames until one ends with ESC, then sends one more ACK.
+    Text ReadReceiptText();
+
+private:
+    void Pause(std::int32_t aMilliseconds);
+
+    kIOHandler& fChannel;
+    PauseFn fPause;
+};

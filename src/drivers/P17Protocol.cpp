@@ -1,0 +1,596 @@
+#include "drivers/P17Protocol.h"
+
+#include <limits>
+
+#include "base/Application.h"
+#include "base/Formatting.h"
+#include "base/ZrError.h"
+#include "drivers/AcquirerTable.h"
+#include "drivers/RefundReference.h"
+#include "io/IOHandler.h"
+#include "platform/Locale.h"
+
+namespace {
+// 1-based substring; the parts beyond the text are missing (a short answer gives short fields).
+Text Copy(const Text& aText, std::size_t aPos, std::size_t aLen) {
+    return aPos - 1 < aText.size() ? aText.substr(aPos - 1, aLen) : Text();
+}
+
+Text Digits(std::int64_t aValue, std::size_t aWidth) {
+    Text d = IntToText(aValue);
+    if (d.size() < aWidth) {
+        d.insert(0, aWidth - d.size(), u'0');
+    }
+    return d;
+}
+
+bool AllDigits(const Text& aText) {
+    for (const char16_t c : aText) {
+        if (c < u'0' || c > u'9') {
+            return false;
+        }
+    }
+    return !aText.empty();
+}
+
+Text CodePoint(char16_t c) {
+    static const char16_t kHex[] = u"0123456789ABCDEF";
+    Text out = u"U+";
+    for (int shift = 12; shift >= 0; shift -= 4) {
+        out += kHex[(c >> shift) & 0xF];
+    }
+    return out;
+}
+
+Text PrintLocationName(ZrPrintLocation aLocation) {
+    switch (aLocation) {
+    case ZrPrintLocation::pl_ECR:
+        return u"pl_ECR";
+    case ZrPrintLocation::pl_EFT:
+        return u"pl_EFT";
+    }
+    return IntToText(static_cast<int>(aLocation));
+}
+
+void LogApplicationError(const Text& aMessage) {
+    if (gApplication != nullptr) {
+        gApplication->Log(tZR_MessageType::let_error, aMessage);
+    }
+}
+
+// An amount as the host writes numbers (its decimal separator), for log lines a person reads.
+Text HostNumber(Currency aAmount) {
+    Text text = aAmount.ToText();
+    const auto point = text.find(u'.');
+    return point == Text::npos ? text : text.replace(point, 1, HostDecimalSeparator());
+}
+
+// The cents of an answer field as an amount (exact).
+Currency FromCents(std::int64_t aCents) {
+    return Currency::FromRaw(aCents * 100);
+}
+
+// aValue / 10^aDecimals as an amount, rounded half away from zero beyond four decimals.
+Currency ScaledAmount(std::int64_t aValue, int aDecimals) {
+    std::int64_t raw = aValue * Currency::kScale;
+    std::int64_t divisor = 1;
+    for (int i = 0; i < aDecimals; ++i) {
+        divisor *= 10;
+    }
+    const std::int64_t q = raw / divisor;
+    const std::int64_t r = raw % divisor;
+    raw = q + (2 * (r < 0 ? -r : r) >= divisor ? (raw < 0 ? -1 : 1) : 0);
+    return Currency::FromRaw(raw);
+}
+} // namespace
+
+kP17Protocol::kP17Protocol(kIOHandler& aChannel, const TextList& aCustomAcquirerList, Text aDeviceDesignation,
+                           NowFn aNow, kP17Link::PauseFn aPause)
+    : fChannel(aChannel), fCustomAcquirerList(aCustomAcquirerList),
+      fDeviceDesignation(std::move(aDeviceDesignation)), fNow(std::move(aNow)),
+      fLink(aChannel, std::move(aPause)) {}
+
+TDateTime kP17Protocol::CurrentTime() const {
+    return fNow ? fNow() : Now();
+}
+
+// --- fields and messages -----------------------------------------------------------------------------
+
+Text kP17Protocol::EcrIdentifier(const Text& aTillCode) {
+    if (!IsNumeric(aTillCode)) {
+        return u"00000000";
+    }
+    const Text ecr = FormatNumberFixed(aTillCode, 8, 0, false, Text());
+    // A numeric text that is not a plain whole number (a sign, an infinity) must not reach the frame.
+    return ecr.size() == 8 && AllDigits(ecr) ? ecr : Text(u"00000000");
+}
+
+bool kP17Protocol::AmountField(Currency aAmount, Text& aField, Text& aError) {
+    const std::int64_t cents = aAmount.Cents();
+    if (aAmount.Raw() < 0 || cents > kMaxAmountCents) {
+        aError = u"Amount " + aAmount.ToText() + u" invalid. Allowed values are: 0 to 999999.99.";
+        return false;
+    }
+    aField = Digits(cents, 8);
+    return true;
+}
+
+bool kP17Protocol::ReferenceField(const Text& aReference, Text& aField, Text& aError) {
+    for (std::size_t i = 0; i < aReference.size(); ++i) {
+        const char16_t c = aReference[i];
+        if (c < 0x20 || c == 0x7F || c > 0xFF) {
+            Text shown = aReference;
+            for (auto& s : shown) {
+                if (s < 0x20 || s == 0x7F) {
+                    s = u'?';
+                }
+            }
+            aError = u"Reference [" + shown + u"] invalid: the character " + CodePoint(c) + u" at position " +
+                     IntToText(static_cast<std::int64_t>(i + 1)) +
+                     u" cannot be sent to the terminal. Allowed are the characters U+0020 to U+00FF except "
+                     u"U+007F.";
+            return false;
+        }
+    }
+    if (aReference.size() > kReferenceLength) {
+        aError = u"Reference [" + aReference + u"] invalid: " +
+                 IntToText(static_cast<std::int64_t>(aReference.size())) +
+                 u" characters. Allowed are at most 128 characters.";
+        return false;
+    }
+    aField = Text(kReferenceLength - aReference.size(), u' ') + aReference;
+    return true;
+}
+
+Text kP17Protocol::PrintLocationMessage(bool aPrintOnEcr) {
+    return Text(u"000000000E") + (aPrintOnEcr ? u"1" : u"0");
+}
+
+Text kP17Protocol::PayMessage(const Text& aEcr, const Text& aAmount, const Text& aReferenceField) {
+    return u"000000000X" + aEcr + u"00000" + aAmount + aReferenceField + u"00000000";
+}
+
+Text kP17Protocol::RefundMessage(const Text& aEcr, const Text& aAmount) {
+    return u"000000000A" + aEcr + u"00000" + aAmount + u"00000000";
+}
+
+Text kP17Protocol::VoidMessage(const Text& aEcr, const Text& aRefundReference) {
+    Text stan, pan, acquirer, amount, authCode, dateTime;
+    DecodeRefundReference(aRefundReference, stan, pan, acquirer, amount, authCode, dateTime);
+    return u"000000000Q" + aEcr + u"000000" + stan + pan + acquirer + amount + authCode + dateTime +
+           u"0000000000";
+}
+
+Text kP17Protocol::ReprintMessage(bool aPrintOnEcr) {
+    return Text(u"000000000R") + (aPrintOnEcr ? u"1" : u"0") + u"0" + u"0000000000";
+}
+
+Text kP17Protocol::DayCloseMessage(const Text& aEcr) {
+    return u"000000000C" + aEcr + u"0" + u"0000000";
+}
+
+Text kP17Protocol::TotalsMessage(const Text& aEcr) {
+    return u"000000000T" + aEcr + u"0" + u"0000000";
+}
+
+// --- conversions -------------------------------------------------------------------------------------
+
+std::int64_t kP17Protocol::StrToInt64(const Text& aText) {
+    std::size_t i = 0;
+    while (i < aText.size() && aText[i] == u' ') {
+        ++i;
+    }
+    bool negative = false;
+    if (i < aText.size() && (aText[i] == u'+' || aText[i] == u'-')) {
+        negative = aText[i] == u'-';
+        ++i;
+    }
+    const std::size_t firstDigit = i;
+    std::uint64_t v = 0;
+    constexpr std::uint64_t kLimit = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+    for (; i < aText.size() && aText[i] >= u'0' && aText[i] <= u'9'; ++i) {
+        v = v * 10 + static_cast<std::uint64_t>(aText[i] - u'0');
+        if (v > kLimit + (negative ? 1 : 0)) {
+            break;
+        }
+    }
+    if (i == firstDigit || i != aText.size()) {
+        throw ZrError(u"'" + aText + u"' is not a valid integer value");
+    }
+    return negative ? static_cast<std::int64_t>(0 - v) : static_cast<std::int64_t>(v);
+}
+
+std::int32_t kP17Protocol::StrToInt(const Text& aText) {
+    // Twenty digits already overflow 64 bits; the 64-bit reader reports that with the same message.
+    const std::int64_t v = StrToInt64(aText);
+    if (v < std::numeric_limits<std::int32_t>::min() || v > std::numeric_limits<std::int32_t>::max()) {
+        throw ZrError(u"'" + aText + u"' is not a valid integer value");
+    }
+    return static_cast<std::int32_t>(v);
+}
+
+TDateTime kP17Protocol::DecodeTerminalDateTime(const Text& aText, TDateTime aNow) {
+    const std::int32_t day = StrToInt(Copy(aText, 1, 3));
+    const std::int32_t hour = StrToInt(Copy(aText, 4, 2));
+    const std::int32_t minute = StrToInt(Copy(aText, 6, 2));
+    if (hour < 0 || hour > 23 || minute < 0 || minute > 59) {
+        throw ZrError(u"Invalid argument to time encode");
+    }
+    const int year = DecodeDateTime(aNow).Year;
+    TDateTime result = EncodeDateTime(year, 1, 1) + (day - 1) + (hour * 60 + minute) / 1440.0;
+    constexpr double kYearAhead = 8736.0 / 24.0;
+    if (result > aNow + kYearAhead) {
+        // The same day and time twelve months earlier, the day kept within its month.
+        DateTimeParts p = DecodeDateTime(result);
+        p.Year -= 1;
+        while (!IsValidDate(p.Year, p.Month, p.Day) && p.Day > 28) {
+            --p.Day;
+        }
+        TryEncodeDateTime(p, result);
+    }
+    return result;
+}
+
+// --- the exchange ----------------------------------------------------------------------------------------
+
+bool kP17Protocol::Exchange(Text& aErrorText, const std::function<bool()>& aBody) {
+    if (!fChannel.Connect()) {
+        aErrorText = u"Unable to connect to device " + fDeviceDesignation;
+        return false;
+    }
+    bool success = false;
+    try {
+        fChannel.ClearBuffers();
+        success = aBody();
+    } catch (...) {
+        try {
+            fChannel.Disconnect();
+        } catch (...) {
+            // The first error is the one the caller must see.
+        }
+        throw;
+    }
+    fChannel.Disconnect();
+    return success;
+}
+
+void kP17Protocol::Refuse(Text& aErrorText, const Text& aMessage) {
+    aErrorText = aMessage;
+    fChannel.Debug(tZR_MessageType::let_error, aMessage);
+}
+
+bool kP17Protocol::SetPrintLocation(ZrPrintLocation aLocation) {
+    bool printOnEcr = false;
+    switch (aLocation) {
+    case ZrPrintLocation::pl_ECR:
+        printOnEcr = true;
+        break;
+    case ZrPrintLocation::pl_EFT:
+        break;
+    default:
+        LogApplicationError(u"SetPrintLocation: value not managed [" + PrintLocationName(aLocation) + u"]");
+        break;
+    }
+    return fLink.SendFrame(BuildFrame(PrintLocationMessage(printOnEcr)));
+}
+
+bool kP17Protocol::DoPay(const kPaymentReceipt& aReceipt, _int_PAY_result& aResult) {
+    const Text ecr = EcrIdentifier(aReceipt.fTillCode);
+    Text amount, reference, error;
+    if (!AmountField(aReceipt.fAmount, amount, error) ||
+        !ReferenceField(aReceipt.fReference, reference, error)) {
+        Refuse(aResult.ErrorText, error);
+        aResult.Error = true;
+        return false;
+    }
+    const bool success = Exchange(aResult.ErrorText, [&]() {
+        if (!SetPrintLocation(aReceipt.fPrintLocation)) {
+            aResult.ErrorText = u"Errore";
+            return false;
+        }
+        if (!fLink.SendFrame(BuildFrame(PayMessage(ecr, amount, reference)))) {
+            return false;
+        }
+        Text payload;
+        fLink.ReadResponse(kPaymentAnswerTimeout, payload);
+        const bool approved = ParsePayResponse(payload, aResult);
+        if (aReceipt.fPrintLocation == ZrPrintLocation::pl_ECR && aResult.TraceAuditId != u"000000") {
+            aResult.ReceiptText = fLink.ReadReceiptText();
+        }
+        return approved;
+    });
+    aResult.Error = !success;
+    return success;
+}
+
+bool kP17Protocol::DoRefund(const kPaymentReceipt& aReceipt, _int_PAY_result& aResult) {
+    const Text ecr = EcrIdentifier(aReceipt.fTillCode);
+    Text amount, error;
+    if (!AmountField(aReceipt.fAmount, amount, error)) {
+        Refuse(aResult.ErrorText, error);
+        aResult.Error = true;
+        return false;
+    }
+    const bool success = Exchange(aResult.ErrorText, [&]() {
+        if (!SetPrintLocation(aReceipt.fPrintLocation)) {
+            aResult.ErrorText = u"Errore";
+            return false;
+        }
+        if (!fLink.SendFrame(BuildFrame(RefundMessage(ecr, amount)))) {
+            return false;
+        }
+        Text payload;
+        fLink.ReadResponse(kPaymentAnswerTimeout, payload);
+        const bool approved = ParseRefundResponse(payload, aResult);
+        aResult.PaymentAmount = aReceipt.fAmount;
+        aResult.PaymentCurrency = aReceipt.fCurrency;
+        if (aReceipt.fPrintLocation == ZrPrintLocation::pl_ECR && aResult.TraceAuditId != u"000000") {
+            aResult.ReceiptText = fLink.ReadReceiptText();
+        }
+        return approved;
+    });
+    aResult.Error = !success;
+    return success;
+}
+
+bool kP17Protocol::DoVoid(const kPaymentReceipt& aReceipt, _int_PAY_result& aResult) {
+    const Text ecr = EcrIdentifier(aReceipt.fTillCode);
+    const Text& reference = aReceipt.fRefundReference.PaymentNumber;
+    // Anything but exactly 34 well-formed characters would unpack into other fields than were packed.
+    if (!IsWellFormedRefundReference(reference)) {
+        fChannel.Debug(tZR_MessageType::let_error, u"Invalid Refund Reference [" + reference + u"]");
+        aResult.ErrorText = u"Invalid Refund Reference";
+        aResult.Error = true;
+        return false;
+    }
+    const bool success = Exchange(aResult.ErrorText, [&]() {
+        if (!SetPrintLocation(aReceipt.fPrintLocation)) {
+            aResult.ErrorText = u"Errore";
+            return false;
+        }
+        if (!fLink.SendFrame(BuildFrame(VoidMessage(ecr, reference)))) {
+            return false;
+        }
+        Text payload;
+        fLink.ReadResponse(kPaymentAnswerTimeout, payload);
+        const bool approved = ParseVoidResponse(payload, aResult);
+        aResult.PaymentAmount = aReceipt.fAmount;
+        aResult.PaymentCurrency = aReceipt.fCurrency;
+        if (aReceipt.fPrintLocation == ZrPrintLocation::pl_ECR && aResult.TraceAuditId != u"000000") {
+            aResult.ReceiptText = fLink.ReadReceiptText();
+        }
+        return approved;
+    });
+    aResult.Error = !success;
+    return success;
+}
+
+bool kP17Protocol::DoReprint(const kPaymentReceipt& aReceipt, _int_REPRINT_result& aResult) {
+    const bool success = Exchange(aResult.ErrorText, [&]() {
+        bool printOnEcr = false;
+        switch (aReceipt.fPrintLocation) {
+        case ZrPrintLocation::pl_ECR:
+            printOnEcr = true;
+            break;
+        case ZrPrintLocation::pl_EFT:
+            break;
+        default:
+            LogApplicationError(u"Reprint.PrintLocation: value not managed [" +
+                                PrintLocationName(aReceipt.fPrintLocation) + u"]");
+            break;
+        }
+        if (!fLink.SendFrame(BuildFrame(ReprintMessage(printOnEcr)))) {
+            return false;
+        }
+        Text payload;
+        fLink.ReadResponse(kServiceAnswerTimeout, payload);
+        if (aReceipt.fPrintLocation == ZrPrintLocation::pl_ECR) {
+            aResult.ReceiptText = fLink.ReadReceiptText();
+        }
+        return true;
+    });
+    aResult.Error = !success;
+    return success;
+}
+
+bool kP17Protocol::DoDayClose(const kPaymentDayClose& aDayClose, _int_DAYCLOSE_result& aResult) {
+    const Text ecr = EcrIdentifier(aDayClose.fTillCode);
+    const bool success = Exchange(aResult.ErrorText, [&]() {
+        if (!fLink.SendFrame(BuildFrame(DayCloseMessage(ecr)))) {
+            return false;
+        }
+        Text payload;
+        fLink.ReadResponse(kServiceAnswerTimeout, payload);
+        return ParseDayCloseResponse(payload, aResult);
+    });
+    aResult.Error = !success;
+    return success;
+}
+
+bool kP17Protocol::DoGetTotals(const kPaymentTotals& aTotals, _int_GETTOTALS_result& aResult) {
+    const Text ecr = EcrIdentifier(aTotals.fTillCode);
+    const bool success = Exchange(aResult.ErrorText, [&]() {
+        if (!fLink.SendFrame(BuildFrame(TotalsMessage(ecr)))) {
+            return false;
+        }
+        Text payload;
+        fLink.ReadResponse(kServiceAnswerTimeout, payload);
+        return ParseTotalsResponse(payload, aResult);
+    });
+    aResult.Error = !success;
+    return success;
+}
+
+bool kP17Protocol::DoVerifyTran(const kPaymentReceipt&, _int_PAY_result& aResult) {
+    aResult.Error = true;
+    aResult.ErrorText = u"unsupported";
+    return false;
+}
+
+// --- answers -------------------------------------------------------------------------------------------
+
+bool kP17Protocol::ParsePayResponse(const Text& aPayload, _int_PAY_result& aResult) {
+    const TDateTime now = CurrentTime();
+    TDateTime dateTime = now;
+    Text operationNumber, pan, entryMode, authCode, bankFlag, acquirer, stan, errorText, foreignCurrency,
+        refundReference;
+    Currency amount, rate, foreignAmount;
+
+    const Text deviceId = Copy(aPayload, 1, 8);
+    const Text messageCode = Copy(aPayload, 10, 1);
+    const Text resultCode = Copy(aPayload, 11, 2);
+    if (resultCode == u"00") {
+        pan = Copy(aPayload, 13, 19);
+        entryMode = Copy(aPayload, 32, 3);
+        authCode = Copy(aPayload, 35, 6);
+        dateTime = DecodeTerminalDateTime(Copy(aPayload, 41, 7), now);
+        bankFlag = Copy(aPayload, 48, 1);
+        acquirer = Copy(aPayload, 49, 11);
+        stan = Copy(aPayload, 60, 6);
+        operationNumber = Copy(aPayload, 66, 6);
+        amount = FromCents(StrToInt(Copy(aPayload, 75, 8)));
+        if (messageCode == u"V" && Copy(aPayload, 83, 1) == u"1") {
+            rate = Currency::FromRaw(StrToInt(Copy(aPayload, 84, 8)));
+            foreignCurrency = Copy(aPayload, 92, 3);
+            const std::int32_t foreign = StrToInt(Copy(aPayload, 95, 12));
+            const std::int32_t decimals = StrToInt(Copy(aPayload, 107, 1));
+            // A currency without decimals keeps the integer.
+            foreignAmount = ScaledAmount(foreign, decimals > 0 ? decimals : 0);
+        }
+        try {
+            const Text last4 = pan.size() >= 4 ? pan.substr(pan.size() - 4) : pan;
+            refundReference = CalcRefundReference(StrToInt(stan), StrToInt(last4), StrToInt64(acquirer),
+                                                  amount, authCode, dateTime);
+        } catch (const std::exception& e) {
+            refundReference.clear();
+            fChannel.WriteLog(tZR_MessageType::let_error,
+                              u"CalcRefundReference: STAN=" + stan + u" PAN=" + pan + u" IDAcquirer=" +
+                                  acquirer + u" Amount=" + HostNumber(amount) + u" AuthCode=" + authCode +
+                                  u" TranDate=" + DateTimeToISO(dateTime, false),
+                              ExceptionMessage(e));
+        }
+    } else if (resultCode == u"01") {
+        errorText = Copy(aPayload, 13, 24);
+        stan = Copy(aPayload, 60, 6);
+        operationNumber = u"0";
+    }
+
+    const bool approved = resultCode == u"00";
+    aResult.DeviceId = deviceId;
+    aResult.PaymentDateTime = dateTime;
+    aResult.PaymentNumber = operationNumber;
+    aResult.PaymentAmount = approved ? amount : Currency();
+    aResult.PaymentCurrency = u"EUR";
+    aResult.PaymentNetwork = DecodeAcquirer(acquirer, fCustomAcquirerList);
+    if (bankFlag == u"1") {
+        aResult.PaymentNetwork = zrPaymentNetwork::Bank;
+    }
+    aResult.TransactionType = DecodeEntryMode(entryMode);
+    aResult.AuthCode = authCode;
+    aResult.MaskedPAN = pan;
+    aResult.TraceAuditId = stan;
+    aResult.ExchangeRate = rate;
+    aResult.PaymentAmountCurrency = foreignAmount;
+    aResult.PaymentCurrencyCurrency = foreignCurrency;
+    aResult.RefundReference = refundReference;
+    aResult.Error = !approved;
+    aResult.ErrorText = errorText;
+    return approved;
+}
+
+bool kP17Protocol::ParseRefundResponse(const Text& aPayload, _int_PAY_result& aResult) {
+    const Text resultCode = Copy(aPayload, 11, 2);
+    const Text entryMode = Copy(aPayload, 32, 3);
+    const Text acquirer = Copy(aPayload, 41, 11);
+    const TDateTime dateTime = DecodeTerminalDateTime(Copy(aPayload, 52, 7), CurrentTime());
+
+    const bool approved = resultCode == u"00";
+    aResult.DeviceId = Copy(aPayload, 1, 8);
+    aResult.PaymentDateTime = dateTime;
+    aResult.PaymentNumber.clear();
+    aResult.PaymentAmount = Currency();
+    aResult.PaymentCurrency.clear();
+    aResult.PaymentNetwork = DecodeAcquirer(acquirer, fCustomAcquirerList);
+    aResult.TransactionType = DecodeEntryMode(entryMode);
+    aResult.AuthCode = Copy(aPayload, 35, 6);
+    aResult.MaskedPAN = Copy(aPayload, 13, 19);
+    aResult.TraceAuditId.clear();
+    aResult.ExchangeRate = Currency();
+    aResult.PaymentAmountCurrency = Currency();
+    aResult.Error = !approved;
+    aResult.ErrorText = resultCode == u"01" ? Text(u"ERRORE") : Text();
+    return approved;
+}
+
+bool kP17Protocol::ParseVoidResponse(const Text& aPayload, _int_PAY_result& aResult) {
+    TDateTime dateTime = CurrentTime();
+    Text pan, entryMode, authCode, errorText;
+    const Text resultCode = Copy(aPayload, 11, 2);
+    if (resultCode == u"00") {
+        pan = Copy(aPayload, 13, 19);
+        entryMode = Copy(aPayload, 32, 3);
+        authCode = Copy(aPayload, 35, 6);
+        dateTime = DecodeTerminalDateTime(Copy(aPayload, 41, 7), dateTime);
+    } else if (resultCode == u"01" || resultCode == u"91") {
+        errorText = Copy(aPayload, 13, 24);
+    } else {
+        errorText = u"Unknown Result: [" + resultCode + u"]";
+    }
+    const Text bankFlag = Copy(aPayload, 48, 1);
+    const Text acquirer = Copy(aPayload, 49, 11);
+
+    const bool approved = resultCode == u"00";
+    aResult.DeviceId = Copy(aPayload, 1, 8);
+    aResult.PaymentDateTime = dateTime;
+    aResult.PaymentNumber = Copy(aPayload, 66, 6);
+    aResult.PaymentAmount = Currency();
+    aResult.PaymentCurrency.clear();
+    aResult.PaymentNetwork = DecodeAcquirer(acquirer, fCustomAcquirerList);
+    if (bankFlag == u"1") {
+        aResult.PaymentNetwork = zrPaymentNetwork::Bank;
+    }
+    aResult.TransactionType = DecodeEntryMode(entryMode);
+    aResult.AuthCode = authCode;
+    aResult.MaskedPAN = pan;
+    aResult.TraceAuditId = Copy(aPayload, 60, 6);
+    aResult.ExchangeRate = Currency();
+    aResult.PaymentAmountCurrency = Currency();
+    aResult.Error = !approved;
+    aResult.ErrorText = errorText;
+    return approved;
+}
+
+bool kP17Protocol::ParseDayCloseResponse(const Text& aPayload, _int_DAYCLOSE_result& aResult) {
+    Currency total;
+    Text errorText;
+    const Text resultCode = Copy(aPayload, 11, 2);
+    if (resultCode == u"00") {
+        total = FromCents(StrToInt(Copy(aPayload, 13, 16)));
+    } else if (resultCode == u"01") {
+        errorText = Copy(aPayload, 13, 19);
+    }
+    const bool closed = resultCode == u"00";
+    aResult.DeviceId = Copy(aPayload, 1, 8);
+    aResult.ClosureDateTime = CurrentTime();
+    aResult.ClosureNumber = u"0";
+    aResult.TotalAmount = total;
+    aResult.Currency = u"EUR";
+    aResult.ReceiptText.clear();
+    aResult.Error = !closed;
+    aResult.ErrorText = errorText;
+    return closed;
+}
+
+bool kP17Protocol::ParseTotalsResponse(const Text& aPayload, _int_GETTOTALS_result& aResult) {
+    const Text resultCode = Copy(aPayload, 11, 2);
+    const Currency total = FromCents(StrToInt(Copy(aPayload, 13, 16)));
+    const bool ok = resultCode == u"00";
+    aResult.DeviceId = Copy(aPayload, 1, 8);
+    aResult.DateTime = CurrentTime();
+    aResult.TotalAmount = total;
+    aResult.Currency = u"EUR";
+    aResult.ReceiptText.clear();
+    aResult.Error = !ok;
+    aResult.ErrorText = ok ? Text() : Text(u"Get Totals Error. Device does not return an error description");
+    return ok;
+}

@@ -1,0 +1,86 @@
+#pragma once
+// The Protocol 17 operations over one channel: the request messages, the exchange of each operation and
+// the parsing of every answer into the result records. The device class kPayment_RIVEVEDEV17 owns one of
+// these over its channel; the tests drive it over a fake channel.
+#include <cstdint>
+#include <functional>
+
+#include "base/DateTime.h"
+#include "base/Text.h"
+#include "drivers/P17Link.h"
+#include "payment/Payment.h"
+#include "payment/PaymentDefs.h"
+
+class kIOHandler;
+
+class kP17Protocol {
+public:
+    using NowFn = std::function<TDateTime()>;
+
+    constexpr static std::int32_t kPaymentAnswerTimeout = 180000;
+    constexpr static std::int32_t kServiceAnswerTimeout = 30000;
+    constexpr static std::size_t kReferenceLength = 128;
+    // The 8-digit cents field holds at most 999999.99.
+    constexpr static std::int64_t kMaxAmountCents = 99999999;
+
+    // aDeviceDesignation: what follows "Unable to connect to device " (host:port for TCP).
+    // aNow and aPause replace the clock and the link's sleeps (tests); empty means the real ones.
+    kP17Protocol(kIOHandler& aChannel, const TextList& aCustomAcquirerList, Text aDeviceDesignation,
+                 NowFn aNow = NowFn(), kP17Link::PauseFn aPause = kP17Link::PauseFn());
+
+    // --- operations: each sets aResult.Error to the negation of its result
+    bool DoPay(const kPaymentReceipt& aReceipt, _int_PAY_result& aResult);
+    bool DoRefund(const kPaymentReceipt& aReceipt, _int_PAY_result& aResult);
+    bool DoVoid(const kPaymentReceipt& aReceipt, _int_PAY_result& aResult);
+    bool DoReprint(const kPaymentReceipt& aReceipt, _int_REPRINT_result& aResult);
+    bool DoDayClose(const kPaymentDayClose& aDayClose, _int_DAYCLOSE_result& aResult);
+    bool DoGetTotals(const kPaymentTotals& aTotals, _int_GETTOTALS_result& aResult);
+    bool DoVerifyTran(const kPaymentReceipt& aReceipt, _int_PAY_result& aResult);
+
+    // --- answers: true when the result code is "00"
+    bool ParsePayResponse(const Text& aPayload, _int_PAY_result& aResult);
+    bool ParseRefundResponse(const Text& aPayload, _int_PAY_result& aResult);
+    bool ParseVoidResponse(const Text& aPayload, _int_PAY_result& aResult);
+    bool ParseDayCloseResponse(const Text& aPayload, _int_DAYCLOSE_result& aResult);
+    bool ParseTotalsResponse(const Text& aPayload, _int_GETTOTALS_result& aResult);
+
+    // --- request fields and messages (texts inside the frame)
+    // The till code as 8 digits when it is numeric, else "00000000".
+    static Text EcrIdentifier(const Text& aTillCode);
+    // False with aError naming the amount when it does not fit the 8-digit cents field (or is negative).
+    static bool AmountField(Currency aAmount, Text& aField, Text& aError);
+    // False with aError naming the reference when it is longer than 128 characters or holds a character
+    // that would break the frame or cannot travel as one byte.
+    static bool ReferenceField(const Text& aReference, Text& aField, Text& aError);
+    static Text PrintLocationMessage(bool aPrintOnEcr);
+    static Text PayMessage(const Text& aEcr, const Text& aAmount, const Text& aReferenceField);
+    static Text RefundMessage(const Text& aEcr, const Text& aAmount);
+    // aReference must be well formed (IsWellFormedRefundReference).
+    static Text VoidMessage(const Text& aEcr, const Text& aRefundReference);
+    static Text ReprintMessage(bool aPrintOnEcr);
+    static Text DayCloseMessage(const Text& aEcr);
+    static Text TotalsMessage(const Text& aEcr);
+
+    // DDDHHMM (day of the year, hour, minute) in the year of aNow, or 12 months earlier when that lies
+    // more than 364 days after aNow. Raises ZrError for a non-numeric field or an impossible time.
+    static TDateTime DecodeTerminalDateTime(const Text& aText, TDateTime aNow);
+    // A signed 32-bit decimal; raises ZrError "'" + text + "' is not a valid integer value".
+    static std::int32_t StrToInt(const Text& aText);
+    static std::int64_t StrToInt64(const Text& aText);
+
+    kP17Link& Link() { return fLink; }
+
+private:
+    TDateTime CurrentTime() const;
+    bool SetPrintLocation(ZrPrintLocation aLocation);
+    // Connect, ClearBuffers, aBody, Disconnect (also when aBody raises). False with the connection
+    // failure text in aErrorText when the channel does not connect.
+    bool Exchange(Text& aErrorText, const std::function<bool()>& aBody);
+    void Refuse(Text& aErrorText, const Text& aMessage);
+
+    kIOHandler& fChannel;
+    const TextList& fCustomAcquirerList;
+    Text fDeviceDesignation;
+    NowFn fNow;
+    kP17Link fLink;
+};

@@ -1,0 +1,68 @@
+#include "drivers/RefundReference.h"
+
+#include "base/Formatting.h"
+#include "base/ZrError.h"
+
+namespace {
+Text PadLeft(Text aText, std::size_t aWidth) {
+    if (aText.size() < aWidth) {
+        aText.insert(0, aWidth - aText.size(), u'0');
+    }
+    return aText;
+}
+
+Text Packed(std::int64_t aValue, std::size_t aWidth, const char16_t* aWhat) {
+    if (aValue < 0) {
+        throw ZrError(Text(aWhat) + u" " + IntToText(aValue) + u" cannot be packed: it is negative");
+    }
+    return PadLeft(IntToBase36(aValue), aWidth);
+}
+
+// Copy with the bounds of a 1-based substring: out-of-range parts are simply missing.
+Text Part(const Text& aText, std::size_t aPos, std::size_t aLen) {
+    return aPos - 1 < aText.size() ? aText.substr(aPos - 1, aLen) : Text();
+}
+
+Text Unpacked(const Text& aPart, std::int32_t aDigits) {
+    return FormatNumberFixed(Base36ToInt(aPart), aDigits, 0, false, Text());
+}
+
+bool IsBase36Digit(char16_t c) {
+    return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
+}
+} // namespace
+
+Text CalcRefundReference(std::int64_t aStan, std::int64_t aPanLast4, std::int64_t aAcquirer, Currency aAmount,
+                         const Text& aAuthCode, TDateTime aDateTime) {
+    const DateTimeParts d = DecodeDateTime(aDateTime);
+    const std::int64_t date = static_cast<std::int64_t>(d.Day) * 100000000 +
+                              static_cast<std::int64_t>(d.Month) * 1000000 +
+                              static_cast<std::int64_t>(d.Year % 100) * 10000 + d.Hour * 100 + d.Minute;
+    return Packed(aStan, 4, u"STAN") + Packed(aPanLast4, 3, u"PAN") + Packed(aAcquirer, 8, u"IDAcquirer") +
+           Packed(aAmount.Raw() / 100, 6, u"Amount") + PadLeft(aAuthCode.substr(0, 6), 6) +
+           Packed(date, 7, u"TranDate");
+}
+
+void DecodeRefundReference(const Text& aReference, Text& aStan, Text& aPan, Text& aAcquirer, Text& aAmount,
+                           Text& aAuthCode, Text& aDateTime) {
+    aStan = Unpacked(Part(aReference, 1, 4), 6);
+    aPan = u"C" + Unpacked(Part(aReference, 5, 3), 4);
+    aAcquirer = Unpacked(Part(aReference, 8, 8), 11);
+    aAmount = Unpacked(Part(aReference, 16, 6), 8);
+    aAuthCode = Part(aReference, 22, 6);
+    aDateTime = Unpacked(Part(aReference, 28, 7), 10);
+}
+
+bool IsWellFormedRefundReference(const Text& aReference) {
+    if (aReference.size() != kRefundReferenceLength) {
+        return false;
+    }
+    for (std::size_t i = 0; i < aReference.size(); ++i) {
+        const char16_t c = aReference[i];
+        const bool authCode = i >= 21 && i < 27;
+        if (authCode ? (c < 0x20 || c > 0x7E) : !IsBase36Digit(c)) {
+            return false;
+        }
+    }
+    return true;
+}

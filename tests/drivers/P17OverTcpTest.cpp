@@ -1,0 +1,201 @@
+// The driver's operations over the real TCP channel against the in-process terminal emulator.
+#include <gtest/gtest.h>
+
+#include "base/ZrError.h"
+#include "drivers/P17Protocol.h"
+#include "io/IOHandler_TCP.h"
+#include "support/TerminalEmulatorFixture.h"
+
+namespace {
+struct TcpRig {
+    explicit TcpRig(const p17emu::Config& aConfig = p17emu::Config()) : Terminal(aConfig) {
+        Connection.ConnectionType = zrConnectionType::TCP;
+        Connection.Address = u"127.0.0.1";
+        Connection.Port = Terminal.Port();
+        Channel = std::make_unique<kIOHandler_TCP>(&Connection, Text(), Text());
+        P17 = std::make_unique<kP17Protocol>(*Channel, Custom, u"127.0.0.1:" + IntToText(Terminal.Port()));
+    }
+    EmulatedTerminal Terminal;
+    kConnection Connection;
+    std::unique_ptr<kIOHandler_TCP> Channel;
+    TextList Custom;
+    std::unique_ptr<kP17Protocol> P17;
+};
+
+kPaymentReceipt Payment(ZrPrintLocation aWhere = ZrPrintLocation::pl_EFT) {
+    kPaymentReceipt r;
+    r.fTillCode = u"5";
+    r.fReference = u"R1";
+    r.fAmount = Currency::FromRaw(123400);
+    r.fCurrency = u"EUR";
+    r.fPrintLocation = aWhere;
+    return r;
+}
+
+template <typename Fn> Text ErrorOf(Fn&& aFn) {
+    try {
+        aFn();
+    } catch (const ZrError& e) {
+        return e.Message();
+    }
+    return u"(no error)";
+}
+} // namespace
+
+TEST(P17OverTcp, PaymentSendsTheExactBytesAndGetsTheReceipt) {
+    TcpRig rig;
+    _int_PAY_result r;
+    ASSERT_TRUE(rig.P17->DoPay(Payment(ZrPrintLocation::pl_ECR), r)) << TextToUtf8(r.ErrorText);
+    const auto frames = rig.Terminal.Frames();
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(frames[0], std::string("\x02"
+                                     "000000000E1"
+                                     "\x03"
+                                     "\x3A"));
+    EXPECT_EQ(frames[1], RequestFrame("000000000X"
+                                      "00000005"
+                                      "00000"
+                                      "00001234" +
+                                      std::string(126, ' ') +
+                                      "R1"
+                                      "00000000"));
+    EXPECT_TRUE(rig.Terminal->Problems().empty());
+    EXPECT_EQ(r.DeviceId, u"10000001");
+    EXPECT_EQ(r.PaymentAmount.ToText(), u"12.34");
+    EXPECT_EQ(r.PaymentNetwork, zrPaymentNetwork::Mastercard);
+    EXPECT_EQ(r.TransactionType, zrPaymentTransactionType::ptt_Chip);
+    EXPECT_EQ(r.TraceAuditId, u"000001");
+    EXPECT_EQ(r.RefundReference.size(), 34u);
+    EXPECT_NE(r.ReceiptText.find(u"TRANSAZIONE ESEGUITA"), Text::npos);
+    // Each receipt frame and the answer acknowledged, plus the final ACK.
+    EXPECT_EQ(rig.Terminal->AcksReceived(), 4u);
+    EXPECT_EQ(rig.Terminal->Connections(), 1u);
+}
+
+TEST(P17OverTcp, ReceiptWidths) {
+    for (const int width : {24, 42, 12}) {
+        p17emu::Config c;
+        c.ReceiptWidth = width;
+        TcpRig rig(c);
+        _int_PAY_result r;
+        ASSERT_TRUE(rig.P17->DoPay(Payment(ZrPrintLocation::pl_ECR), r));
+        ASSERT_FALSE(r.ReceiptText.empty()) << width;
+        std::size_t start = 0;
+        int lines = 0;
+        for (auto end = r.ReceiptText.find(u"\r\n"); end != Text::npos;
+             end = r.ReceiptText.find(u"\r\n", start)) {
+            EXPECT_EQ(end - start, static_cast<std::size_t>(width)) << width;
+            start = end + 2;
+            ++lines;
+        }
+        EXPECT_EQ(start, r.ReceiptText.size()) << "every line ends with CR LF";
+        EXPECT_GE(lines, 8) << width;
+    }
+}
+
+TEST(P17OverTcp, VoidConsumesTheRefundReferenceOfThePayment) {
+    p17emu::Config c;
+    c.VoidCheck = true;
+    c.AuthCode = "Z9Y8X7";
+    c.Acquirer = "00000080006";
+    TcpRig rig(c);
+    _int_PAY_result paid;
+    ASSERT_TRUE(rig.P17->DoPay(Payment(), paid));
+    kPaymentReceipt v = Payment();
+    v.fRefundReference.PaymentNumber = paid.RefundReference;
+    _int_PAY_result voided;
+    ASSERT_TRUE(rig.P17->DoVoid(v, voided)) << TextToUtf8(voided.ErrorText);
+    EXPECT_EQ(voided.TraceAuditId, paid.TraceAuditId);
+    EXPECT_EQ(voided.PaymentNetwork, zrPaymentNetwork::Nexi);
+    EXPECT_EQ(voided.AuthCode, u"Z9Y8X7");
+    // The same payment cannot be voided twice.
+    _int_PAY_result again;
+    EXPECT_FALSE(rig.P17->DoVoid(v, again));
+    EXPECT_EQ(again.ErrorText, u"OPERAZIONE NON TROVATA  ");
+    EXPECT_EQ(rig.Terminal->JournalTotal(), 0);
+}
+
+TEST(P17OverTcp, StatusFramesConversionAndEot) {
+    p17emu::Config c;
+    c.StatusFrames = 3;
+    c.Conversion = true;
+    c.FaultKind = p17emu::Fault::Eot;
+    TcpRig rig(c);
+    _int_PAY_result r;
+    ASSERT_TRUE(rig.P17->DoPay(Payment(), r));
+    EXPECT_EQ(r.ExchangeRate.ToText(), u"123.4567");
+    EXPECT_EQ(r.PaymentAmountCurrency.ToText(), u"123.45");
+    EXPECT_EQ(r.PaymentCurrencyCurrency, u"840");
+}
+
+TEST(P17OverTcp, LinkFaults) {
+    const struct {
+        p17emu::Fault Fault;
+        Text Raised; // empty: the operation fails without an error
+        const char* Why;
+    } cases[] = {
+        {p17emu::Fault::BadAck, u"Invalid Packet Received", "ACK with a wrong check character"},
+        {p17emu::Fault::WrongLrc, u"Invalid Packet Received", "answer with a wrong check character"},
+        {p17emu::Fault::CloseMidFrame, u"Invalid Packet Received", "connection closed mid-frame"},
+        {p17emu::Fault::DataForAck, u"", "a data frame in place of the ACK"},
+    };
+    for (const auto& c : cases) {
+        p17emu::Config config;
+        config.FaultKind = c.Fault;
+        TcpRig rig(config);
+        _int_PAY_result r;
+        if (c.Raised.empty()) {
+            EXPECT_FALSE(rig.P17->DoPay(Payment(), r)) << c.Why;
+            EXPECT_TRUE(r.Error) << c.Why;
+            EXPECT_TRUE(r.ErrorText.empty()) << c.Why;
+        } else {
+            EXPECT_EQ(ErrorOf([&]() { rig.P17->DoPay(Payment(), r); }), c.Raised) << c.Why;
+        }
+        rig.Terminal->WaitIdle(5000);
+        EXPECT_EQ(rig.Terminal->AcksReceived(), 0u) << c.Why << ": nothing was acknowledged";
+        EXPECT_FALSE(rig.Channel->Connected()) << c.Why << ": disconnected";
+    }
+}
+
+TEST(P17OverTcp, EndlessReceiptTextIsCutOff) {
+    p17emu::Config c;
+    c.FaultKind = p17emu::Fault::EndlessReceipt;
+    TcpRig rig(c);
+    _int_PAY_result r;
+    ASSERT_TRUE(rig.P17->DoPay(Payment(ZrPrintLocation::pl_ECR), r));
+    EXPECT_EQ(r.ReceiptText.size(), static_cast<std::size_t>(P17::kMaxReceiptFrames) * 26u);
+}
+
+TEST(P17OverTcp, ConnectionRefused) {
+    kConnection connection;
+    connection.ConnectionType = zrConnectionType::TCP;
+    connection.Address = u"127.0.0.1";
+    connection.Port = ClosedLoopbackPort();
+    kIOHandler_TCP channel(&connection, Text(), Text());
+    TextList custom;
+    kP17Protocol p17(channel, custom, u"127.0.0.1:" + IntToText(connection.Port));
+    _int_PAY_result r;
+    EXPECT_FALSE(p17.DoPay(Payment(), r));
+    EXPECT_EQ(r.ErrorText, u"Unable to connect to device 127.0.0.1:" + IntToText(connection.Port));
+}
+
+TEST(P17OverTcp, SlowUnacknowledgedPrintLocation) {
+    p17emu::Config c;
+    c.FaultKind = p17emu::Fault::NoAck;
+    c.FaultOn = "E";
+    TcpRig rig(c);
+    _int_PAY_result r;
+    EXPECT_FALSE(rig.P17->DoPay(Payment(), r));
+    EXPECT_EQ(r.ErrorText, u"Errore");
+    EXPECT_EQ(rig.Terminal.Frames().size(), 1u) << "no payment request after an unacknowledged E";
+}
+
+TEST(P17OverTcp, SlowTerminalHangsUpInsteadOfAnswering) {
+    p17emu::Config c;
+    c.FaultKind = p17emu::Fault::Close;
+    TcpRig rig(c);
+    kPaymentTotals totals;
+    _int_GETTOTALS_result t;
+    // The answer wait ends after its ten pauses; the empty answer is no number.
+    EXPECT_EQ(ErrorOf([&]() { rig.P17->DoGetTotals(totals, t); }), u"'' is not a valid integer value");
+}

@@ -1,0 +1,611 @@
+// The operations over a fake channel: request texts, every answer path, the exchange of each operation.
+#include <gtest/gtest.h>
+
+#include "FakeChannel.h"
+#include "base/ZrError.h"
+#include "drivers/P17Protocol.h"
+#include "drivers/RefundReference.h"
+
+namespace {
+const TDateTime kNow = EncodeDateTime(2025, 3, 7, 14, 30); // day 066 of 2025
+
+Text Fit(const Text& aText, std::size_t aWidth) {
+    Text t = aText.substr(0, aWidth);
+    t.resize(aWidth, u' ');
+    return t;
+}
+
+// Answer payloads laid out as a terminal sends them.
+Text PayAnswer(const Text& aCode = u"00", const Text& aStan = u"000123",
+               const Text& aAcquirer = u"00000080006", const Text& aBank = u"0",
+               const Text& aAmount = u"00001234") {
+    if (aCode != u"00") {
+        return u"100000010X" + aCode + Fit(u"CARTA RIFIUTATA", 24) + Text(23, u' ') + aStan + u"000000000" +
+               u"000000000";
+    }
+    return u"100000010X00" + Fit(u"***************1234", 19) + u"CLI" + u"123456" + u"0661405" + aBank +
+           aAcquirer + aStan + u"000045" + u"000" + aAmount + u"0";
+}
+
+Text ConversionAnswer(const Text& aDecimals) {
+    Text a = PayAnswer();
+    a[9] = u'V';
+    a.back() = u'1';
+    return a + u"01234567" + u"840" + u"000000012345" + aDecimals;
+}
+
+struct Protocol {
+    explicit Protocol(Text aClass = u"kIOHandler_TCP")
+        : Channel(std::move(aClass)), P17(
+                                          Channel, Custom, u"127.0.0.1:4000", []() { return kNow; },
+                                          [this](std::int32_t ms) { Pauses.push_back(ms); }) {}
+    FakeChannel Channel;
+    TextList Custom;
+    std::vector<std::int32_t> Pauses;
+    kP17Protocol P17;
+};
+
+kPaymentReceipt Receipt(Currency aAmount = Currency::FromRaw(123400),
+                        ZrPrintLocation aWhere = ZrPrintLocation::pl_ECR) {
+    kPaymentReceipt r;
+    r.fTillCode = u"5";
+    r.fReference = u"R1";
+    r.fAmount = aAmount;
+    r.fCurrency = u"EUR";
+    r.fPrintLocation = aWhere;
+    return r;
+}
+
+Text ReceiptFrame(const Text& aText) {
+    return TerminalFrame(u"100000010S" + aText);
+}
+
+template <typename Fn> Text ErrorOf(Fn&& aFn) {
+    try {
+        aFn();
+    } catch (const ZrError& e) {
+        return e.Message();
+    }
+    return u"(no error)";
+}
+} // namespace
+
+TEST(P17Messages, RequestTexts) {
+    const Text payment = kP17Protocol::PayMessage(u"00000005", u"00001234", Text(126, u' ') + u"R1");
+    EXPECT_EQ(payment, u"000000000X"
+                       u"00000005"
+                       u"00000"
+                       u"00001234" +
+                           Text(126, u' ') + u"R1" + u"00000000");
+    EXPECT_EQ(payment.size(), 167u);
+    EXPECT_EQ(kP17Protocol::PrintLocationMessage(true), u"000000000E1");
+    EXPECT_EQ(kP17Protocol::PrintLocationMessage(false), u"000000000E0");
+    EXPECT_EQ(kP17Protocol::RefundMessage(u"00000005", u"00001234"), u"000000000A"
+                                                                     u"00000005"
+                                                                     u"00000"
+                                                                     u"00001234"
+                                                                     u"00000000");
+    EXPECT_EQ(kP17Protocol::ReprintMessage(false), u"000000000R"
+                                                   u"0"
+                                                   u"0"
+                                                   u"0000000000");
+    EXPECT_EQ(kP17Protocol::ReprintMessage(true), u"000000000R"
+                                                  u"1"
+                                                  u"0"
+                                                  u"0000000000");
+    EXPECT_EQ(kP17Protocol::DayCloseMessage(u"00000005"), u"000000000C"
+                                                          u"00000005"
+                                                          u"0"
+                                                          u"0000000");
+    EXPECT_EQ(kP17Protocol::TotalsMessage(u"00000005"), u"000000000T"
+                                                        u"00000005"
+                                                        u"0"
+                                                        u"0000000");
+    const Text voidText = kP17Protocol::VoidMessage(u"00000005", u"003F0YA00001PQE0000YA1234560BMP499");
+    EXPECT_EQ(voidText, u"000000000Q"
+                        u"00000005"
+                        u"000000"
+                        u"000123"
+                        u"C1234"
+                        u"00000080006"
+                        u"00001234"
+                        u"123456"
+                        u"0703251405"
+                        u"0000000000");
+    EXPECT_EQ(voidText.size(), 80u);
+}
+
+TEST(P17Messages, EcrIdentifier) {
+    const struct {
+        Text Till, Ecr;
+    } cases[] = {{u"5", u"00000005"},   {u"12345678", u"12345678"}, {u"123456789012", u"56789012"},
+                 {u"ABC", u"00000000"}, {u"", u"00000000"},         {u"5A", u"00000000"},
+                 {u"-5", u"00000000"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(kP17Protocol::EcrIdentifier(c.Till), c.Ecr) << TextToUtf8(c.Till);
+    }
+}
+
+TEST(P17Messages, AmountMustFitTheCentsField) {
+    const struct {
+        std::int64_t Raw;
+        Text Field; // empty: refused
+    } cases[] = {{0, u"00000000"},  {123400, u"00001234"},     {125000, u"00001250"},
+                 {50, u"00000001"}, {9999999900, u"99999999"}, {9999999949, u"99999999"},
+                 {9999999950, u""}, {10000000000, u""},        {-100, u""},
+                 {-1, u""}};
+    for (const auto& c : cases) {
+        Text field, error;
+        const bool ok = kP17Protocol::AmountField(Currency::FromRaw(c.Raw), field, error);
+        EXPECT_EQ(ok, !c.Field.empty()) << c.Raw;
+        if (ok) {
+            EXPECT_EQ(field, c.Field) << c.Raw;
+        } else {
+            EXPECT_EQ(error, u"Amount " + Currency::FromRaw(c.Raw).ToText() +
+                                 u" invalid. Allowed values are: 0 to 999999.99.");
+        }
+    }
+}
+
+TEST(P17Messages, ReferenceMustTravelInsideTheFrame) {
+    Text field, error;
+    EXPECT_TRUE(kP17Protocol::ReferenceField(Text(128, u'r'), field, error));
+    EXPECT_EQ(field, Text(128, u'r')) << "128 characters are sent whole";
+    EXPECT_TRUE(kP17Protocol::ReferenceField(u"caff\u00E8", field, error));
+    EXPECT_EQ(field.size(), 128u);
+    EXPECT_TRUE(kP17Protocol::ReferenceField(Text(), field, error));
+    EXPECT_EQ(field, Text(128, u' '));
+    const struct {
+        Text Reference;
+        Text Error;
+    } refused[] = {
+        {Text(129, u'r'), u"Reference [" + Text(129, u'r') +
+                              u"] invalid: 129 characters. Allowed are at most 128 characters."},
+        {u"R1\x03",
+         u"Reference [R1?] invalid: the character U+0003 at position 3 cannot be sent to the terminal. "
+         u"Allowed are the characters U+0020 to U+00FF except U+007F."},
+        {u"\x02R",
+         u"Reference [?R] invalid: the character U+0002 at position 1 cannot be sent to the terminal. "
+         u"Allowed are the characters U+0020 to U+00FF except U+007F."},
+        {u"5\u20AC",
+         u"Reference [5\u20AC] invalid: the character U+20AC at position 2 cannot be sent to the terminal. "
+         u"Allowed are the characters U+0020 to U+00FF except U+007F."},
+    };
+    for (const auto& c : refused) {
+        EXPECT_FALSE(kP17Protocol::ReferenceField(c.Reference, field, error));
+        EXPECT_EQ(error, c.Error);
+    }
+}
+
+TEST(P17Messages, TerminalDateTimeAroundTheTurnOfTheYear) {
+    const struct {
+        Text Field;
+        TDateTime Now, Expected;
+        const char* Why;
+    } cases[] = {
+        {u"0010005", EncodeDateTime(2025, 1, 1, 0, 10), EncodeDateTime(2025, 1, 1, 0, 5),
+         "new year, this year"},
+        {u"3652300", EncodeDateTime(2025, 1, 1, 0, 30), EncodeDateTime(2024, 12, 31, 23, 0),
+         "last year's last day"},
+        {u"3652359", EncodeDateTime(2025, 12, 31, 23, 59), EncodeDateTime(2025, 12, 31, 23, 59),
+         "same minute"},
+        {u"0661405", kNow, EncodeDateTime(2025, 3, 7, 14, 5), "ordinary day"},
+        {u"0600000", EncodeDateTime(2024, 3, 1), EncodeDateTime(2024, 2, 29), "29 February"},
+        {u"4250000", EncodeDateTime(2023, 1, 1), EncodeDateTime(2023, 2, 28),
+         "12 months back from 29 February"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_NEAR(kP17Protocol::DecodeTerminalDateTime(c.Field, c.Now), c.Expected, 1e-7) << c.Why;
+    }
+    const struct {
+        Text Field, Error;
+    } bad[] = {{u"0012400", u"Invalid argument to time encode"},
+               {u"0012360", u"Invalid argument to time encode"},
+               {u"ABC1200", u"'ABC' is not a valid integer value"},
+               {u"", u"'' is not a valid integer value"},
+               {u"00112", u"'' is not a valid integer value"}};
+    for (const auto& c : bad) {
+        EXPECT_EQ(ErrorOf([&]() { kP17Protocol::DecodeTerminalDateTime(c.Field, kNow); }), c.Error);
+    }
+}
+
+TEST(P17Answers, Payment) {
+    Protocol p;
+    _int_PAY_result r;
+    EXPECT_TRUE(p.P17.ParsePayResponse(PayAnswer(), r));
+    EXPECT_FALSE(r.Error);
+    EXPECT_EQ(r.DeviceId, u"10000001");
+    EXPECT_NEAR(r.PaymentDateTime, EncodeDateTime(2025, 3, 7, 14, 5), 1e-7);
+    EXPECT_EQ(r.PaymentNumber, u"000045");
+    EXPECT_EQ(r.PaymentAmount, Currency::FromRaw(123400));
+    EXPECT_EQ(r.PaymentCurrency, u"EUR");
+    EXPECT_EQ(r.PaymentNetwork, zrPaymentNetwork::Nexi);
+    EXPECT_EQ(r.TransactionType, zrPaymentTransactionType::ptt_ClessChip);
+    EXPECT_EQ(r.AuthCode, u"123456");
+    EXPECT_EQ(r.MaskedPAN, u"***************1234");
+    EXPECT_EQ(r.TraceAuditId, u"000123");
+    EXPECT_EQ(r.RefundReference, u"003F0YA00001PQE0000YA1234560BMP499");
+    EXPECT_TRUE(r.ErrorText.empty());
+    EXPECT_EQ(r.ExchangeRate, Currency());
+
+    const struct {
+        Text Payload;
+        zrPaymentNetwork Network;
+        Text Rate, Foreign, ForeignCurrency, Stan, Reference;
+        const char* Why;
+    } cases[] = {
+        {PayAnswer(u"00", u"000123", u"00000000001", u"1"), zrPaymentNetwork::Bank, u"0", u"0", u"",
+         u"000123", u"003F0YA000000010000YA1234560BMP499", "bank flag over a Visa acquirer"},
+        {ConversionAnswer(u"2"), zrPaymentNetwork::Nexi, u"123.4567", u"123.45", u"840", u"000123",
+         u"003F0YA00001PQE0000YA1234560BMP499", "conversion block"},
+        {ConversionAnswer(u"0"), zrPaymentNetwork::Nexi, u"123.4567", u"12345", u"840", u"000123",
+         u"003F0YA00001PQE0000YA1234560BMP499", "currency without decimals"},
+        {PayAnswer(u"00", u"00A1B2"), zrPaymentNetwork::Nexi, u"0", u"0", u"", u"00A1B2", u"",
+         "alphanumeric STAN: no refund reference, payment stays approved"},
+    };
+    for (const auto& c : cases) {
+        _int_PAY_result x;
+        EXPECT_TRUE(p.P17.ParsePayResponse(c.Payload, x)) << c.Why;
+        EXPECT_EQ(x.PaymentNetwork, c.Network) << c.Why;
+        EXPECT_EQ(x.ExchangeRate.ToText(), c.Rate) << c.Why;
+        EXPECT_EQ(x.PaymentAmountCurrency.ToText(), c.Foreign) << c.Why;
+        EXPECT_EQ(x.PaymentCurrencyCurrency, c.ForeignCurrency) << c.Why;
+        EXPECT_EQ(x.TraceAuditId, c.Stan) << c.Why;
+        EXPECT_EQ(x.RefundReference, c.Reference) << c.Why;
+    }
+    p.Custom = {u"00000080006=visa"};
+    _int_PAY_result custom;
+    p.P17.ParsePayResponse(PayAnswer(), custom);
+    EXPECT_EQ(custom.PaymentNetwork, zrPaymentNetwork::Visa) << "the settings file overrides the table";
+}
+
+TEST(P17Answers, PaymentRefusals) {
+    const struct {
+        Text Payload;
+        Text ErrorText, PaymentNumber, Stan;
+        const char* Why;
+    } cases[] = {
+        {PayAnswer(u"01"), Fit(u"CARTA RIFIUTATA", 24), u"0", u"000123", "declined"},
+        {PayAnswer(u"01", u"000000"), Fit(u"CARTA RIFIUTATA", 24), u"0", u"000000", "declined before a STAN"},
+        {PayAnswer(u"05"), u"", u"", u"", "other result code"},
+        {Text(), u"", u"", u"", "no answer at all"},
+    };
+    for (const auto& c : cases) {
+        Protocol p;
+        _int_PAY_result r;
+        EXPECT_FALSE(p.P17.ParsePayResponse(c.Payload, r)) << c.Why;
+        EXPECT_TRUE(r.Error) << c.Why;
+        EXPECT_EQ(r.ErrorText, c.ErrorText) << c.Why;
+        EXPECT_EQ(r.PaymentNumber, c.PaymentNumber) << c.Why;
+        EXPECT_EQ(r.TraceAuditId, c.Stan) << c.Why;
+        EXPECT_EQ(r.PaymentAmount, Currency()) << c.Why;
+        EXPECT_EQ(r.PaymentNetwork, zrPaymentNetwork::Other) << c.Why;
+        EXPECT_EQ(r.TransactionType, zrPaymentTransactionType::ptt_Other) << c.Why;
+        EXPECT_NEAR(r.PaymentDateTime, kNow, 1e-9) << c.Why;
+        EXPECT_TRUE(r.RefundReference.empty()) << c.Why;
+    }
+    Protocol p;
+    _int_PAY_result r;
+    EXPECT_EQ(ErrorOf([&]() {
+                  p.P17.ParsePayResponse(PayAnswer(u"00", u"000123", u"00000080006", u"0", u"0000AB34"), r);
+              }),
+              u"'0000AB34' is not a valid integer value");
+}
+
+TEST(P17Answers, RefundAndVoid) {
+    const Text refundBody =
+        Fit(u"***************1234", 19) + u"MAG" + u"654321" + u"00000000003" + u"0661405";
+    const Text voidTail = Text(u"0") + u"00000000003" + u"000777" + u"000046" + u"000";
+    const Text voidOk = Fit(u"***************1234", 19) + u"ICC" + u"654321" + u"0661405";
+    const Text voidError = Fit(u"OPERAZIONE NON TROVATA", 24) + Text(11, u' ');
+    const struct {
+        bool Refund;
+        Text Payload;
+        bool Ok;
+        Text ErrorText, Auth, Stan, PaymentNumber;
+        zrPaymentTransactionType Type;
+        const char* Why;
+    } cases[] = {
+        {true, u"100000010A00" + refundBody, true, u"", u"654321", u"", u"",
+         zrPaymentTransactionType::ptt_MagStripe, "refund approved"},
+        {true, u"100000010A01" + refundBody, false, u"ERRORE", u"654321", u"", u"",
+         zrPaymentTransactionType::ptt_MagStripe, "refund refused"},
+        {true, u"100000010A02" + refundBody, false, u"", u"654321", u"", u"",
+         zrPaymentTransactionType::ptt_MagStripe, "refund, other code"},
+        {false, u"100000010Q00" + voidOk + voidTail, true, u"", u"654321", u"000777", u"000046",
+         zrPaymentTransactionType::ptt_Chip, "void approved"},
+        {false, u"100000010Q01" + voidError + voidTail, false, Fit(u"OPERAZIONE NON TROVATA", 24), u"",
+         u"000777", u"000046", zrPaymentTransactionType::ptt_Other, "void refused"},
+        {false, u"100000010Q91" + voidError + voidTail, false, Fit(u"OPERAZIONE NON TROVATA", 24), u"",
+         u"000777", u"000046", zrPaymentTransactionType::ptt_Other, "void refused, 91"},
+        {false, u"100000010Q05" + voidError + voidTail, false, u"Unknown Result: [05]", u"", u"000777",
+         u"000046", zrPaymentTransactionType::ptt_Other, "void, other code"},
+    };
+    for (const auto& c : cases) {
+        Protocol p;
+        _int_PAY_result r;
+        r.PaymentCurrencyCurrency = u"kept";
+        r.RefundReference = u"kept";
+        const bool ok =
+            c.Refund ? p.P17.ParseRefundResponse(c.Payload, r) : p.P17.ParseVoidResponse(c.Payload, r);
+        EXPECT_EQ(ok, c.Ok) << c.Why;
+        EXPECT_EQ(r.Error, !c.Ok) << c.Why;
+        EXPECT_EQ(r.ErrorText, c.ErrorText) << c.Why;
+        EXPECT_EQ(r.AuthCode, c.Auth) << c.Why;
+        EXPECT_EQ(r.TraceAuditId, c.Stan) << c.Why;
+        EXPECT_EQ(r.PaymentNumber, c.PaymentNumber) << c.Why;
+        EXPECT_EQ(r.TransactionType, c.Type) << c.Why;
+        EXPECT_EQ(r.PaymentNetwork, zrPaymentNetwork::Mastercard) << c.Why;
+        EXPECT_EQ(r.DeviceId, u"10000001") << c.Why;
+        EXPECT_EQ(r.PaymentCurrencyCurrency, u"kept") << c.Why;
+        EXPECT_EQ(r.RefundReference, u"kept") << c.Why;
+        if (c.Ok || c.Refund) {
+            EXPECT_NEAR(r.PaymentDateTime, EncodeDateTime(2025, 3, 7, 14, 5), 1e-7) << c.Why;
+        } else {
+            EXPECT_NEAR(r.PaymentDateTime, kNow, 1e-9) << c.Why;
+        }
+    }
+    Protocol p;
+    _int_PAY_result r;
+    EXPECT_EQ(ErrorOf([&]() { p.P17.ParseRefundResponse(Text(), r); }), u"'' is not a valid integer value")
+        << "the refund's date is read whatever the result";
+}
+
+TEST(P17Answers, DayCloseAndTotals) {
+    Protocol p;
+    _int_DAYCLOSE_result d;
+    EXPECT_TRUE(p.P17.ParseDayCloseResponse(u"100000010C000000000000012345000000000000", d));
+    EXPECT_EQ(d.TotalAmount.ToText(), u"123.45");
+    EXPECT_EQ(d.Currency, u"EUR");
+    EXPECT_EQ(d.ClosureNumber, u"0");
+    EXPECT_EQ(d.DeviceId, u"10000001");
+    EXPECT_TRUE(d.ErrorText.empty());
+    _int_DAYCLOSE_result d1;
+    EXPECT_FALSE(p.P17.ParseDayCloseResponse(u"100000010C01CHIUSURA NON RIUSCITA000000000", d1));
+    EXPECT_EQ(d1.ErrorText, u"CHIUSURA NON RIUSCI");
+    EXPECT_EQ(d1.TotalAmount, Currency());
+    _int_DAYCLOSE_result d2;
+    EXPECT_FALSE(p.P17.ParseDayCloseResponse(u"100000010C02", d2));
+    EXPECT_TRUE(d2.ErrorText.empty());
+    EXPECT_EQ(ErrorOf([&]() { p.P17.ParseDayCloseResponse(u"100000010C00000000000000ABCD", d2); }),
+              u"'000000000000ABCD' is not a valid integer value");
+
+    _int_GETTOTALS_result t;
+    EXPECT_TRUE(p.P17.ParseTotalsResponse(u"100000010T000000000000012345", t));
+    EXPECT_EQ(t.TotalAmount.ToText(), u"123.45");
+    EXPECT_TRUE(t.ErrorText.empty());
+    _int_GETTOTALS_result t1;
+    EXPECT_FALSE(p.P17.ParseTotalsResponse(u"100000010T010000000000000000", t1));
+    EXPECT_EQ(t1.ErrorText, u"Get Totals Error. Device does not return an error description");
+    EXPECT_EQ(ErrorOf([&]() { p.P17.ParseTotalsResponse(u"100000010T000000002147483648", t1); }),
+              u"'0000002147483648' is not a valid integer value");
+    EXPECT_EQ(ErrorOf([&]() { p.P17.ParseTotalsResponse(Text(), t1); }), u"'' is not a valid integer value");
+}
+
+TEST(P17Exchange, PaymentOnTheCashRegisterPrinter) {
+    Protocol p;
+    p.Channel.Replies = {TerminalAck(), // E
+                         TerminalAck() +
+                             StatusFrame(u"10000001"
+                                         u"0SPIN") +
+                             TerminalFrame(PayAnswer()),           // X
+                         ReceiptFrame(Text(24, u'a')),             // ACK of the answer
+                         ReceiptFrame(Text(23, u'b') + P17::ESC)}; // ACK of the first receipt frame
+    _int_PAY_result r;
+    EXPECT_TRUE(p.P17.DoPay(Receipt(), r));
+    EXPECT_FALSE(r.Error);
+    EXPECT_EQ(r.ReceiptText, Text(24, u'a') + u"\r\n" + Text(23, u'b') + u" \r\n");
+    ASSERT_EQ(p.Channel.Writes.size(), 6u) << "E, X, the answer's ACK, one per receipt frame, the final ACK";
+    EXPECT_EQ(p.Channel.Writes[0], BuildFrame(u"000000000E1"));
+    EXPECT_EQ(p.Channel.Writes[1],
+              BuildFrame(kP17Protocol::PayMessage(u"00000005", u"00001234", Text(126, u' ') + u"R1")));
+    for (std::size_t i = 2; i < 6; ++i) {
+        EXPECT_EQ(p.Channel.Writes[i], AckFrame());
+    }
+    EXPECT_EQ(p.Channel.Calls.front(), "Connect");
+    EXPECT_EQ(p.Channel.Calls[1], "ClearBuffers");
+    EXPECT_EQ(p.Channel.Calls.back(), "Disconnect");
+    EXPECT_EQ(p.Pauses, std::vector<std::int32_t>{1000});
+}
+
+TEST(P17Exchange, PaymentFailuresBeforeTheAnswer) {
+    {
+        Protocol p;
+        p.Channel.ConnectSucceeds = false;
+        _int_PAY_result r;
+        EXPECT_FALSE(p.P17.DoPay(Receipt(), r));
+        EXPECT_EQ(r.ErrorText, u"Unable to connect to device 127.0.0.1:4000");
+        EXPECT_TRUE(r.Error);
+        EXPECT_TRUE(p.Channel.Writes.empty());
+        EXPECT_EQ(p.Channel.Count("Disconnect"), 0u);
+    }
+    {
+        Protocol p; // "E" not acknowledged
+        _int_PAY_result r;
+        EXPECT_FALSE(p.P17.DoPay(Receipt(), r));
+        EXPECT_EQ(r.ErrorText, u"Errore");
+        EXPECT_EQ(p.Channel.Writes.size(), 1u);
+        EXPECT_EQ(p.Channel.Calls.back(), "Disconnect");
+    }
+    {
+        Protocol p; // "X" not acknowledged: no answer is read, no text of its own
+        p.Channel.Replies = {TerminalAck(), Text()};
+        _int_PAY_result r;
+        EXPECT_FALSE(p.P17.DoPay(Receipt(), r));
+        EXPECT_TRUE(r.Error);
+        EXPECT_TRUE(r.ErrorText.empty());
+        EXPECT_EQ(p.Channel.Count("ReadUpTo 180000"), 0u);
+    }
+    for (const Currency amount : {Currency::FromUnits(1000000), Currency::FromRaw(-100)}) {
+        Protocol p; // refused before connecting
+        _int_PAY_result r;
+        EXPECT_FALSE(p.P17.DoPay(Receipt(amount), r));
+        EXPECT_TRUE(r.Error);
+        EXPECT_EQ(r.ErrorText,
+                  u"Amount " + amount.ToText() + u" invalid. Allowed values are: 0 to 999999.99.");
+        EXPECT_TRUE(p.Channel.Calls.empty());
+        _int_PAY_result refund;
+        EXPECT_FALSE(p.P17.DoRefund(Receipt(amount), refund));
+        EXPECT_EQ(refund.ErrorText, r.ErrorText);
+        EXPECT_TRUE(p.Channel.Calls.empty());
+    }
+    {
+        Protocol p;
+        kPaymentReceipt receipt = Receipt();
+        receipt.fReference = u"R\x02";
+        _int_PAY_result r;
+        EXPECT_FALSE(p.P17.DoPay(receipt, r));
+        EXPECT_NE(r.ErrorText.find(u"Reference [R?] invalid"), Text::npos);
+        EXPECT_TRUE(p.Channel.Calls.empty());
+    }
+}
+
+TEST(P17Exchange, ReceiptCollectionDependsOnPrinterAndStan) {
+    const struct {
+        Text Answer;
+        ZrPrintLocation Where;
+        bool Collected;
+        const char* Why;
+    } cases[] = {
+        {PayAnswer(), ZrPrintLocation::pl_ECR, true, "approved, cash register prints"},
+        {PayAnswer(), ZrPrintLocation::pl_EFT, false, "approved, terminal prints"},
+        {PayAnswer(u"01", u"000321"), ZrPrintLocation::pl_ECR, true, "declined with a STAN"},
+        {PayAnswer(u"01", u"000000"), ZrPrintLocation::pl_ECR, false, "declined before a STAN"},
+    };
+    for (const auto& c : cases) {
+        Protocol p;
+        p.Channel.Replies = {TerminalAck(), TerminalAck() + TerminalFrame(c.Answer),
+                             ReceiptFrame(Text(23, u'r') + P17::ESC)};
+        _int_PAY_result r;
+        p.P17.DoPay(Receipt(Currency::FromRaw(123400), c.Where), r);
+        EXPECT_EQ(!r.ReceiptText.empty(), c.Collected) << c.Why;
+        EXPECT_EQ(p.Channel.Writes[0],
+                  BuildFrame(kP17Protocol::PrintLocationMessage(c.Where == ZrPrintLocation::pl_ECR)))
+            << c.Why;
+    }
+}
+
+TEST(P17Exchange, ARaisedErrorStillDisconnects) {
+    Protocol p;
+    Text bad = TerminalFrame(PayAnswer());
+    bad.back() = static_cast<char16_t>(bad.back() ^ 1);
+    p.Channel.Replies = {TerminalAck(), TerminalAck() + bad};
+    _int_PAY_result r;
+    EXPECT_EQ(ErrorOf([&]() { p.P17.DoPay(Receipt(), r); }), u"Invalid Packet Received");
+    EXPECT_EQ(p.Channel.Calls.back(), "Disconnect");
+    EXPECT_EQ(p.Channel.AcksWritten(), 0u);
+}
+
+TEST(P17Exchange, RefundCollectsReceiptEvenWhenRefused) {
+    Protocol p;
+    const Text answer =
+        u"100000010A01" + Fit(u"***************1234", 19) + u"MAG" + u"654321" + u"00000000003" + u"0661405";
+    p.Channel.Replies = {TerminalAck(), TerminalAck() + TerminalFrame(answer),
+                         ReceiptFrame(Text(23, u'r') + P17::ESC)};
+    kPaymentReceipt receipt = Receipt(Currency::FromRaw(50000));
+    receipt.fCurrency = u"CHF";
+    _int_PAY_result r;
+    EXPECT_FALSE(p.P17.DoRefund(receipt, r));
+    EXPECT_EQ(r.ErrorText, u"ERRORE");
+    EXPECT_EQ(r.PaymentAmount.ToText(), u"5");
+    EXPECT_EQ(r.PaymentCurrency, u"CHF");
+    EXPECT_EQ(r.ReceiptText, Text(23, u'r') + u" \r\n");
+    EXPECT_EQ(p.Channel.Writes[1], BuildFrame(kP17Protocol::RefundMessage(u"00000005", u"00000500")));
+}
+
+TEST(P17Exchange, VoidNeedsAWellFormedRefundReference) {
+    for (const Text& reference :
+         {Text(), Text(u"003F0YA00001PQE0000YA1234560BMP49"), Text(u"003F0YA00001PQE0000YA1234560BMP4990"),
+          Text(u"003F0YA00001PQE0000YA12\x03"
+               u"4560BMP499")}) {
+        Protocol p;
+        kPaymentReceipt receipt = Receipt();
+        receipt.fRefundReference.PaymentNumber = reference;
+        _int_PAY_result r;
+        EXPECT_FALSE(p.P17.DoVoid(receipt, r));
+        EXPECT_TRUE(r.Error);
+        EXPECT_EQ(r.ErrorText, u"Invalid Refund Reference");
+        EXPECT_TRUE(p.Channel.Calls.empty()) << "nothing is connected or sent";
+    }
+    Protocol p;
+    kPaymentReceipt receipt = Receipt(Currency::FromRaw(123400), ZrPrintLocation::pl_EFT);
+    receipt.fRefundReference.PaymentNumber = u"003F0YA00001PQE0000YA1234560BMP499";
+    const Text answer = u"100000010Q00" + Fit(u"***************1234", 19) + u"ICC" + u"123456" + u"0661405" +
+                        u"0" + u"00000080006" + u"000123" + u"000046" + u"000";
+    p.Channel.Replies = {TerminalAck(), TerminalAck() + TerminalFrame(answer)};
+    _int_PAY_result r;
+    EXPECT_TRUE(p.P17.DoVoid(receipt, r));
+    EXPECT_EQ(p.Channel.Writes[0], BuildFrame(u"000000000E0"));
+    EXPECT_EQ(p.Channel.Writes[1],
+              BuildFrame(kP17Protocol::VoidMessage(u"00000005", u"003F0YA00001PQE0000YA1234560BMP499")));
+    EXPECT_EQ(r.PaymentAmount.ToText(), u"12.34");
+    EXPECT_EQ(r.PaymentCurrency, u"EUR");
+    EXPECT_EQ(r.PaymentNetwork, zrPaymentNetwork::Nexi);
+    EXPECT_TRUE(r.ReceiptText.empty());
+}
+
+TEST(P17Exchange, ReprintDayCloseTotalsAndVerification) {
+    {
+        Protocol p; // on the terminal: acknowledged is enough, even without an answer
+        p.Channel.Replies = {TerminalAck()};
+        _int_REPRINT_result r;
+        EXPECT_TRUE(p.P17.DoReprint(Receipt(Currency(), ZrPrintLocation::pl_EFT), r));
+        EXPECT_FALSE(r.Error);
+        EXPECT_EQ(p.Channel.Writes[0], BuildFrame(u"000000000R000000000000"));
+        EXPECT_EQ(p.Channel.Count("ReadUpTo 30000"), 11u);
+        EXPECT_EQ(p.Pauses, std::vector<std::int32_t>(10, 500));
+        EXPECT_TRUE(r.ReceiptText.empty());
+    }
+    {
+        Protocol p; // to the cash register
+        p.Channel.Replies = {TerminalAck() + TerminalFrame(u"100000010R00"),
+                             ReceiptFrame(Text(23, u'c') + P17::ESC)};
+        _int_REPRINT_result r;
+        EXPECT_TRUE(p.P17.DoReprint(Receipt(), r));
+        EXPECT_EQ(r.ReceiptText, Text(23, u'c') + u" \r\n");
+    }
+    {
+        Protocol p; // not acknowledged
+        _int_REPRINT_result r;
+        EXPECT_FALSE(p.P17.DoReprint(Receipt(), r));
+        EXPECT_TRUE(r.Error);
+        EXPECT_TRUE(r.ErrorText.empty());
+    }
+    {
+        Protocol p; // a print location outside the type prints on the terminal
+        p.Channel.Replies = {TerminalAck() + TerminalFrame(u"100000010R00")};
+        _int_REPRINT_result r;
+        p.P17.DoReprint(Receipt(Currency(), static_cast<ZrPrintLocation>(7)), r);
+        EXPECT_EQ(p.Channel.Writes[0], BuildFrame(u"000000000R000000000000"));
+    }
+    {
+        Protocol p;
+        p.Channel.Replies = {TerminalAck() + TerminalFrame(u"100000010C000000000000012345000000000000")};
+        kPaymentDayClose close;
+        close.fTillCode = u"12";
+        _int_DAYCLOSE_result r;
+        EXPECT_TRUE(p.P17.DoDayClose(close, r));
+        EXPECT_EQ(p.Channel.Writes[0], BuildFrame(u"000000000C000000120"
+                                                  u"0000000"));
+        EXPECT_EQ(r.TotalAmount.ToText(), u"123.45");
+        EXPECT_EQ(p.Channel.Calls.back(), "Disconnect");
+    }
+    {
+        Protocol p;
+        p.Channel.Replies = {TerminalAck() + TerminalFrame(u"100000010T010000000000000000")};
+        kPaymentTotals totals;
+        _int_GETTOTALS_result r;
+        EXPECT_FALSE(p.P17.DoGetTotals(totals, r));
+        EXPECT_EQ(p.Channel.Writes[0], BuildFrame(u"000000000T000000000"
+                                                  u"0000000"));
+        EXPECT_EQ(r.ErrorText, u"Get Totals Error. Device does not return an error description");
+    }
+    {
+        Protocol p;
+        _int_PAY_result r;
+        EXPECT_FALSE(p.P17.DoVerifyTran(Receipt(), r));
+        EXPECT_EQ(r.ErrorText, u"unsupported");
+        EXPECT_TRUE(r.Error);
+        EXPECT_TRUE(p.Channel.Calls.empty());
+    }
+}
