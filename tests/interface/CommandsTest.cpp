@@ -51,6 +51,7 @@ protected:
         for (const auto& h : fOpened) {
             CallExport(CLOSE, Request(IntToText(h)));
         }
+        RemoveLogsOf(fLogId);
     }
 
     Text Request(const Text& aHandle, const Text& aSection = Text(), const Text& aDriver = kFakeDriverName) {
