@@ -292,3 +292,16 @@ TEST(ExportsEndToEnd, UnloadWithThreeOpenDevicesEndsEveryLog) {
         std::filesystem::remove(path, ec);
     }
 }
+
+TEST(ExportsEndToEnd, UnloadRightAfterLoad) {
+    // A host that only probes the library and unloads it at once: the threads that loading started may
+    // not have begun to run yet, and none of them may run in the library after it is gone.
+    for (int i = 0; i < 5; ++i) {
+        LoadedLibrary probe;
+        ASSERT_TRUE(probe.IsLoaded()) << probe.LoadError();
+        probe.Unload();
+    }
+    LoadedLibrary lib;
+    ASSERT_TRUE(lib.IsLoaded()) << lib.LoadError();
+    EXPECT_EQ(lib.Call("GETSTATUS", u"").Output, kStatusDocument);
+}
