@@ -51,6 +51,7 @@ protected:
         for (const auto& h : fOpened) {
             CallExport(CLOSE, Request(IntToText(h)));
         }
+        RemoveLogsOf(fLogId);
     }
 
     Text Request(const Text& aHandle, const Text& aSection = Text(), const Text& aDriver = kFakeDriverName) {
@@ -112,7 +113,8 @@ TEST_F(Commands, LookupErrorsLeaveTheTablesUnchanged) {
         {OPEN, Request(Text(), Text(), u"ZRTEST_FAKE "), u"Payment Driver [ZRTEST_FAKE ] not registered."},
         {OPEN, Request(Text(), Text(), u"zrpa_rivevedev17_10"),
          u"Payment Driver [zrpa_rivevedev17_10] not registered."},
-        {PAY, Request(Text(), kPaySection, u"Nope<&>"), u"Payment Driver [Nope<&>] not registered."},
+        {PAY, Request(Text(), kPaySection, u"Nope&lt;&amp;&gt;"),
+         u"Payment Driver [Nope<&>] not registered."},
         {OPEN, Request(Text(), Text(), kBrokenDriverName), u"fake channel cannot be built"},
     };
     for (const auto& c : cases) {
@@ -351,4 +353,36 @@ TEST_F(Commands, NullRequestsAndNullOutputPointers) {
     EXPECT_EQ(VERSION(request, nullptr, nullptr), -1);
     EXPECT_EQ(FakeControl().Entered, 0);
     SysFreeString(request);
+}
+
+TEST_F(Commands, InvalidRequestsFailBeforeAnyDeviceIsOpened) {
+    const std::int32_t last = LastHandle();
+    const Text envelope = u"<R><Driver>ZRTEST_FAKE</Driver><LogId>" + fLogId + u"</LogId>";
+    const Text tcp = u"<Connection><Type>TCP</Type><Address>127.0.0.1</Address><Port>1</Port></Connection>";
+    const struct {
+        CommandExport command;
+        Text request;
+        Text error;
+    } cases[] = {
+        {OPEN, envelope + u"<Connection><Type>socket</Type></Connection></R>",
+         u"Connection Type socket is not valid"},
+        {PAY, envelope + tcp + u"<Payment><Action>refund</Action></Payment></R>",
+         u"Action refund invalid. Allowed values are: PAY,REFUND,VOID."},
+        {PAY, envelope + tcp + u"<Payment><Amount>12,50</Amount></Payment></R>",
+         u"Error in processing node Amount as currency.\r\n'12,50' is not a valid floating point value"},
+        {PAY, envelope + u"<Handle>abc</Handle>" + tcp + u"<Payment></Payment></R>",
+         u"Error in processing node Handle as integer.\r\n'abc' is not a valid integer value"},
+        {PAY, envelope + tcp + u"</R>", u"Payment/Reprint/VerifyTran node not found"},
+        {DAYCLOSE, envelope + tcp + u"<GetTotals></GetTotals></R>", u"DayClose node not found"},
+        {GETTOTALS, envelope + tcp + u"<GetTotals><PrintLocation>eft</PrintLocation></GetTotals></R>",
+         u"Payment Location eft invalid. Allowed values are: ECR,EFT."},
+    };
+    for (const auto& c : cases) {
+        const auto o = CallExport(c.command, c.request);
+        EXPECT_EQ(o.Result, -1);
+        EXPECT_EQ(o.ErrorMessage, c.error);
+        EXPECT_EQ(ElementOf(o.Output, u"ErrorText"), kPaymentWrapper::EscapeXml(c.error));
+    }
+    EXPECT_EQ(LastHandle(), last);
+    EXPECT_EQ(FakeControl().Entered, 0);
 }

@@ -22,7 +22,10 @@ protected:
         FakeControl().Reset();
         fLogId = UniqueLogId("conc");
     }
-    void TearDown() override { FakeControl().OpenGate(); }
+    void TearDown() override {
+        FakeControl().OpenGate();
+        RemoveLogsOf(fLogId);
+    }
 
     Text Request(const Text& aHandle, const Text& aSection = Text(), const Text& aLogId = Text()) const {
         return MakeRequest({kFakeDriverName, aHandle, aLogId.empty() ? fLogId : aLogId, aSection});
