@@ -8,7 +8,6 @@
 
 #include "base/ZrError.h"
 #include "interface/PaymentRegistry.h"
-#include "interface/PaymentWrapper.h"
 #include "io/IOHandler.h"
 #include "payment/Payment.h"
 #include "platform/Process.h"
@@ -148,7 +147,7 @@ ExportOutcome CallVersion(const Text& aDriverName) {
 }
 
 Text MakeRequest(const RequestSpec& aSpec) {
-    Text xml = u"<ReceiptPrinterManager Version=\"1.0\"><Driver>" + kPaymentWrapper::EscapeXml(aSpec.Driver) + u"</Driver>";
+    Text xml = u"<ReceiptPrinterManager Version=\"1.0\"><Driver>" + aSpec.Driver + u"</Driver>";
     if (!aSpec.Handle.empty()) {
         xml += u"<Handle>" + aSpec.Handle + u"</Handle>";
     }
