@@ -1,3 +1,4 @@
+#include <pthread.h>
 #include <windows.h>
 
 #include "platform/Thread.h"
@@ -6,6 +7,10 @@ void ReleaseThreadDuringUnload(std::thread& aThread) noexcept {
     if (!aThread.joinable()) {
         return;
     }
+    // A thread still running when the unload budget is spent would resume in the library's code after
+    // it is unmapped and fault the host. It is stopped here instead: it is either waiting for the loader
+    // lock (which this thread holds) or for a start it could never get, so it holds nothing of ours.
+    ::TerminateThread(pthread_gethandle(aThread.native_handle()), 0);
     try {
         aThread.detach();
     } catch (...) {
