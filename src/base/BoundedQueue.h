@@ -4,28 +4,30 @@
 //   Push      full: fails at once (never waits); shut down: stores nothing and reports success.
 //   Pop       empty: waits at most the pop time-out, then "timed out"; shut down: hands out what is left,
 //             then succeeds at once with an empty (default) item.
+//   TryPop    empty: fails at once.
 //   Shutdown  wakes every waiting pop; idempotent.
-// Under mingw the lock stays held while the condition variable is notified: releasing it first was seen to
-// deadlock with that platform's threads.
+// Its lock and condition are the platform's own (platform/Sync.h), so the thread that pops keeps working
+// while the library is loaded or unloaded on Windows.
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <mutex>
-#include <thread>
+
+#include "platform/Clock.h"
+#include "platform/Sync.h"
 
 enum class tZR_QueueResult : std::uint8_t { qr_Success, qr_TimedOut };
 
 template <typename T> class tZR_BoundedQueue {
 public:
     tZR_BoundedQueue(std::size_t aCapacity, std::chrono::milliseconds aPopTimeout)
-        : fCapacity(aCapacity), fPopTimeout(aPopTimeout) {}
+        : fCapacity(aCapacity), fPopTimeoutMs(static_cast<std::uint32_t>(aPopTimeout.count())) {}
     tZR_BoundedQueue(const tZR_BoundedQueue&) = delete;
     tZR_BoundedQueue& operator=(const tZR_BoundedQueue&) = delete;
 
     tZR_QueueResult Push(T&& aItem) {
-        std::lock_guard<std::mutex> lock(fLock);
+        std::lock_guard<tZR_Lock> lock(fLock);
         if (fShutdown.load(std::memory_order_relaxed)) {
             return tZR_QueueResult::qr_Success;
         }
@@ -34,17 +36,19 @@ public:
         }
         fItems.push_back(std::move(aItem));
         fPushedTotal.fetch_add(1, std::memory_order_release);
-        fNotEmpty.notify_one();
+        fNotEmpty.NotifyOne();
         return tZR_QueueResult::qr_Success;
     }
 
     tZR_QueueResult Pop(T& aOut) {
-        std::unique_lock<std::mutex> lock(fLock);
-        const bool ready = fNotEmpty.wait_for(lock, fPopTimeout, [this] {
-            return !fItems.empty() || fShutdown.load(std::memory_order_relaxed);
-        });
-        if (!ready) {
-            return tZR_QueueResult::qr_TimedOut;
+        std::lock_guard<tZR_Lock> lock(fLock);
+        const std::uint32_t start = TickCount();
+        while (fItems.empty() && !fShutdown.load(std::memory_order_relaxed)) {
+            const std::uint32_t waited = TickCount() - start; // unsigned: right across the wrap
+            if (waited >= fPopTimeoutMs) {
+                return tZR_QueueResult::qr_TimedOut;
+            }
+            fNotEmpty.WaitFor(fLock, fPopTimeoutMs - waited);
         }
         if (fItems.empty()) {
             aOut = T();
@@ -55,30 +59,40 @@ public:
         return tZR_QueueResult::qr_Success;
     }
 
+    bool TryPop(T& aOut) {
+        std::lock_guard<tZR_Lock> lock(fLock);
+        if (fItems.empty()) {
+            return false;
+        }
+        aOut = std::move(fItems.front());
+        fItems.pop_front();
+        return true;
+    }
+
     void Shutdown() {
-        std::lock_guard<std::mutex> lock(fLock);
+        std::lock_guard<tZR_Lock> lock(fLock);
         fShutdown.store(true);
-        fNotEmpty.notify_all();
+        fNotEmpty.NotifyAll();
     }
 
     // Shutdown for code that must not block (library unload): the flag is set at once; the wake-up is
     // skipped when the lock stays busy for aLockBudget, and a waiting pop then sees the flag at its time-out.
     void ShutdownWithin(std::chrono::milliseconds aLockBudget) {
         fShutdown.store(true);
-        const auto deadline = std::chrono::steady_clock::now() + aLockBudget;
+        const std::uint32_t start = TickCount();
         do {
             if (fLock.try_lock()) {
-                fNotEmpty.notify_all();
+                fNotEmpty.NotifyAll();
                 fLock.unlock();
                 return;
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        } while (std::chrono::steady_clock::now() < deadline);
+            SleepMs(1);
+        } while (TickCount() - start < static_cast<std::uint32_t>(aLockBudget.count()));
     }
 
     bool IsShutdown() const { return fShutdown.load(); }
     std::size_t Size() const {
-        std::lock_guard<std::mutex> lock(fLock);
+        std::lock_guard<tZR_Lock> lock(fLock);
         return fItems.size();
     }
     std::size_t Capacity() const { return fCapacity; }
@@ -87,9 +101,9 @@ public:
 
 private:
     const std::size_t fCapacity;
-    const std::chrono::milliseconds fPopTimeout;
-    mutable std::mutex fLock;
-    std::condition_variable fNotEmpty;
+    const std::uint32_t fPopTimeoutMs;
+    mutable tZR_Lock fLock;
+    tZR_Condition fNotEmpty;
     std::deque<T> fItems;
     std::atomic<bool> fShutdown{false};
     std::atomic<std::uint64_t> fPushedTotal{0};

@@ -1,13 +1,10 @@
 #include "base/LogThread.h"
 
-#include "base/LogWriter.h"
-
-#include <chrono>
+#include <mutex>
 
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/Locale.h"
-#include "platform/Thread.h"
 
 namespace {
 void AppendDigits(Text& aOut, int aValue, int aWidth) {
@@ -79,12 +76,12 @@ Text LogTimestamp() {
 tZR_LogState::tZR_LogState() : fLastDropReportTick(TickCount()) {}
 
 Text tZR_LogState::FileName() const {
-    std::lock_guard<std::mutex> lock(fNameLock);
+    std::lock_guard<tZR_Lock> lock(fNameLock);
     return fFileName;
 }
 
 void tZR_LogState::SetFileName(const Text& aValue) {
-    std::lock_guard<std::mutex> lock(fNameLock);
+    std::lock_guard<tZR_Lock> lock(fNameLock);
     fFileName = aValue;
 }
 
@@ -105,7 +102,7 @@ void tZR_LogState::Execute() {
             // A test that forgets to release the thread must not hang the run: the hold lasts 10 s at most.
             fHeld.store(true);
             for (int waited = 0; fHold.load() && !fAbandon.load() && waited < 10000; ++waited) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                SleepMs(1);
             }
             fHold.store(false);
             fHeld.store(false);
@@ -133,10 +130,25 @@ void tZR_LogState::Execute() {
             break;
         }
     }
-    const bool unloading = tZR_LogWriter::LibraryUnloading();
+    // Read before the signal: once it is given the state may be all that is left of the writer.
+    const bool endInPlace = fEndInPlace.load();
     fLoopEnded.store(true);
-    if (unloading) {
+    if (endInPlace) {
         EndThreadInPlaceDuringUnload();
+    }
+}
+
+void tZR_LogState::WriteQueuedOnCaller(bool aBounded, std::uint32_t aBudgetMs) {
+    const std::uint32_t start = TickCount();
+    Text line;
+    while (!(aBounded && TickCount() - start >= aBudgetMs) && fQueue.TryPop(line)) {
+        if (!line.empty()) {
+            try {
+                WriteLine(line, aBounded ? 1 : kWriteAttempts);
+            } catch (...) {
+            }
+        }
+        fHandled.fetch_add(1);
     }
 }
 
@@ -158,7 +170,7 @@ void tZR_LogState::ReportDrops() {
     }
 }
 
-void tZR_LogState::WriteLine(const Text& aLine) {
+void tZR_LogState::WriteLine(const Text& aLine, int aAttempts) {
     const Text fileName = FileName();
     if (CheckLogfileSize()) {
         const std::int64_t size = FileSize(fileName);
@@ -169,7 +181,7 @@ void tZR_LogState::WriteLine(const Text& aLine) {
     }
     std::string bytes = TextToUtf8(aLine);
     bytes += "\r\n";
-    for (int attempt = 1; attempt <= kWriteAttempts; ++attempt) {
+    for (int attempt = 1; attempt <= aAttempts; ++attempt) {
         if (fAbandon.load()) {
             return;
         }
@@ -178,7 +190,7 @@ void tZR_LogState::WriteLine(const Text& aLine) {
             return;
         }
         fFailedAttempts.fetch_add(1);
-        if (attempt < kWriteAttempts) {
+        if (attempt < aAttempts) {
             PauseBeforeRetry();
         }
     }
@@ -187,7 +199,7 @@ void tZR_LogState::WriteLine(const Text& aLine) {
 
 void tZR_LogState::PauseBeforeRetry() {
     for (int waited = 0; waited < kRetryPauseMs && !fAbandon.load(); waited += 5) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        SleepMs(5);
     }
 }
 
@@ -199,44 +211,48 @@ tZR_LogThread::~tZR_LogThread() {
     if (!fState->fQueue.IsShutdown()) {
         fState->fQueue.Shutdown();
     }
-    if (fThread.joinable()) {
-        try {
-            fThread.join();
-        } catch (...) {
-            // A destructor must not throw, and a joinable std::thread must not be destroyed.
-            ReleaseThreadDuringUnload(fThread);
-        }
-    }
+    fThread.Join();
 }
 
-void tZR_LogThread::Start() {
-    // The body holds its own reference, so the state lives as long as the thread runs.
-    fThread = std::thread([state = fState] { state->Execute(); });
+void tZR_LogThread::Run(void* aState) {
+    // The thread holds its own reference, so a thread let go by a bounded shutdown never reaches freed
+    // memory. A thread that ends in place keeps it: a few hundred bytes per writer, once per unload.
+    std::shared_ptr<tZR_LogState> state = std::move(*static_cast<std::shared_ptr<tZR_LogState>*>(aState));
+    delete static_cast<std::shared_ptr<tZR_LogState>*>(aState);
+    state->Execute();
+}
+
+bool tZR_LogThread::Start() {
+    auto* reference = new std::shared_ptr<tZR_LogState>(fState);
+    if (!fThread.Start(&Run, reference)) {
+        delete reference;
+        return false;
+    }
+    return true;
 }
 
 void tZR_LogThread::WaitFor(bool aBounded, int aBoundMs) {
-    if (!fThread.joinable()) {
+    if (!fThread.Active()) {
         return;
     }
     if (!aBounded) {
-        fThread.join();
+        fThread.Join();
         return;
     }
-    using Clock = std::chrono::steady_clock;
-    const auto start = Clock::now();
-    const auto abandonAt = start + std::chrono::milliseconds(aBoundMs * 4 / 5);
-    const auto deadline = start + std::chrono::milliseconds(aBoundMs);
-    while (!fState->fLoopEnded.load() && Clock::now() < deadline) {
-        if (Clock::now() >= abandonAt) {
+    const std::uint32_t start = TickCount();
+    const auto abandonAt = static_cast<std::uint32_t>(aBoundMs * 4 / 5);
+    const auto budget = static_cast<std::uint32_t>(aBoundMs);
+    while (!fState->fLoopEnded.load() && TickCount() - start < budget) {
+        if (TickCount() - start >= abandonAt) {
             fState->fAbandon.store(true);
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        SleepMs(1);
     }
     if (fState->fLoopEnded.load()) {
-        ReleaseEndedThreadDuringUnload(fThread);
+        fThread.ReleaseEnded();
     } else {
-        // Still writing after the whole budget: leave it; it drops what is left and ends on its own.
+        // Still writing after the whole budget: it drops what is left.
         fState->fAbandon.store(true);
-        ReleaseThreadDuringUnload(fThread);
+        fThread.ReleaseRunning();
     }
 }

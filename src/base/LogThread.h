@@ -4,11 +4,11 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
-#include <thread>
 
 #include "base/BoundedQueue.h"
 #include "base/Text.h"
+#include "platform/Sync.h"
+#include "platform/Thread.h"
 
 // The current local time as "yyyy-mm-dd hh:mm:ss:zzz", each ":" being the host's time separator.
 Text LogTimestamp();
@@ -32,6 +32,9 @@ public:
 
     // The thread body: pops lines and writes them until the queue is shut down and empty.
     void Execute();
+    // For a writer whose thread never started: writes what is queued on the calling thread. Bounded: one
+    // attempt per line, and no new line after aBudgetMs.
+    void WriteQueuedOnCaller(bool aBounded, std::uint32_t aBudgetMs);
 
     tZR_BoundedQueue<Text> fQueue{kQueueCapacity, std::chrono::milliseconds(kPopTimeoutMs)};
     std::atomic<std::int32_t> fMaxLogfileSize{5000}; // KiB
@@ -42,16 +45,18 @@ public:
     std::atomic<std::uint32_t> fDropReportIntervalMs{kDropReportIntervalMs};
     std::atomic<bool> fTerminated{false}; // told to terminate
     std::atomic<bool> fAbandon{false};    // the unload budget is spent: write nothing more and end
+    std::atomic<bool> fEndInPlace{false}; // set before the stop of a bounded shutdown: end with the
+                                          // platform's in-place thread end, not by returning
     std::atomic<bool> fLoopEnded{false};  // the body's last action: nothing of the library runs after it
     std::atomic<bool> fHold{false};       // test hook: keep the thread from taking lines
     std::atomic<bool> fHeld{false};
 
 private:
-    void WriteLine(const Text& aLine);
+    void WriteLine(const Text& aLine, int aAttempts = kWriteAttempts);
     void ReportDrops();
     void PauseBeforeRetry();
 
-    mutable std::mutex fNameLock; // the setters of the writer change the name while the thread writes
+    mutable tZR_Lock fNameLock; // the setters of the writer change the name while the thread writes
     Text fFileName;
     std::int64_t fDroppedLastReported = 0; // thread only
     std::uint32_t fLastDropReportTick = 0; // thread only
@@ -67,7 +72,8 @@ public:
     tZR_LogThread(const tZR_LogThread&) = delete;
     tZR_LogThread& operator=(const tZR_LogThread&) = delete;
 
-    void Start();
+    // False when the system could not make the thread.
+    bool Start();
     void Terminate() { fState->fTerminated.store(true); }
     // Waits for the body to end and releases the thread. Bounded: at most aBoundMs, never joining a thread
     // that has not signalled its end; past most of the budget the thread is told to abandon what is left.
@@ -75,6 +81,8 @@ public:
     std::int64_t DroppedTotal() const { return fState->fDroppedTotal.load(); }
 
 private:
+    static void Run(void* aState);
+
     std::shared_ptr<tZR_LogState> fState;
-    std::thread fThread;
+    tZR_Thread fThread;
 };

@@ -1,6 +1,7 @@
 #include "base/LogWriter.h"
 
 #include <chrono>
+#include <mutex>
 #include <thread>
 
 #include "base/LogThread.h"
@@ -14,6 +15,7 @@ namespace {
 constexpr int kUnloadWaitMs = 500;
 
 std::atomic<bool> gLibraryUnloading{false};
+std::atomic<bool> gThreadStartDeferred{false};
 
 // Characters refused in a log path on every platform, so a name that fails on Windows fails on Linux too:
 // control characters and " < > | * ?.
@@ -72,12 +74,32 @@ struct tZR_LogWriter::Impl {
     std::atomic<bool> fFileNameEmpty{true};
     bool fIsDLLFinalization = false;
     std::shared_ptr<tZR_LogState> fState = std::make_shared<tZR_LogState>();
+    tZR_Lock fStartLock; // guards the start of the thread against the destructor
+    std::atomic<bool> fStarted{false};
     std::unique_ptr<tZR_LogThread> fThread;
 
     void SetFileNameInternal(const Text& aValue) {
         fFileName = aValue;
         fState->SetFileName(aValue);
         fFileNameEmpty.store(aValue.empty());
+    }
+
+    // The thread starts with the first line queued outside the library's load and unload: a thread made
+    // inside the Windows loader cannot run before the loader lock is released, and by then the library
+    // may be unmapped. A thread the system refuses is tried again with the next line.
+    void EnsureThread() {
+        if (fStarted.load() || gThreadStartDeferred.load() || gLibraryUnloading.load()) {
+            return;
+        }
+        std::lock_guard<tZR_Lock> lock(fStartLock);
+        if (fStarted.load() || fClosing.load() != 0) {
+            return;
+        }
+        auto thread = std::make_unique<tZR_LogThread>(fState);
+        if (thread->Start()) {
+            fThread = std::move(thread);
+            fStarted.store(true);
+        }
     }
 };
 
@@ -94,24 +116,29 @@ tZR_LogWriter::tZR_LogWriter(const Text& aFileName, const Text& aDirectory, std:
     }
     fImpl->SetFileNameInternal(name + u".log");
     SetDirectory(aDirectory);
-    fImpl->fThread = std::make_unique<tZR_LogThread>(fImpl->fState);
-    fImpl->fThread->Start();
 }
 
 tZR_LogWriter::~tZR_LogWriter() {
     Impl& impl = *fImpl;
     impl.fClosing.exchange(1);
-    if (impl.fThread) {
-        const bool bounded = impl.fIsDLLFinalization || gLibraryUnloading.load();
-        if (bounded) {
-            impl.fState->fQueue.ShutdownWithin(std::chrono::milliseconds(50));
-        } else {
-            impl.fState->fQueue.Shutdown();
-        }
-        impl.fThread->Terminate();
-        impl.fThread->WaitFor(bounded, kUnloadWaitMs);
-        impl.fThread.reset();
+    const bool bounded = impl.fIsDLLFinalization || gLibraryUnloading.load();
+    {
+        // After this no Write starts the thread any more (it sees fClosing under the same lock).
+        std::lock_guard<tZR_Lock> lock(impl.fStartLock);
     }
+    if (!impl.fThread) {
+        impl.fState->WriteQueuedOnCaller(bounded, kUnloadWaitMs);
+        return;
+    }
+    impl.fState->fEndInPlace.store(bounded);
+    if (bounded) {
+        impl.fState->fQueue.ShutdownWithin(std::chrono::milliseconds(50));
+    } else {
+        impl.fState->fQueue.Shutdown();
+    }
+    impl.fThread->Terminate();
+    impl.fThread->WaitFor(bounded, kUnloadWaitMs);
+    impl.fThread.reset();
 }
 
 void tZR_LogWriter::Write(tZR_MessageType aEntryType, const Text& aMessage) {
@@ -139,6 +166,7 @@ void tZR_LogWriter::Write(tZR_MessageType aEntryType, const Text& aMessage) {
     if (impl.fState->fQueue.Push(std::move(line)) != tZR_QueueResult::qr_Success) {
         impl.fState->fDroppedTotal.fetch_add(1);
     }
+    impl.EnsureThread();
 }
 
 std::int64_t tZR_LogWriter::GetLogFileSize() const {
@@ -148,7 +176,7 @@ bool tZR_LogWriter::CheckLogfileSize() const {
     return fImpl->fState->CheckLogfileSize();
 }
 std::int64_t tZR_LogWriter::DroppedTotal() const {
-    return fImpl->fThread ? fImpl->fThread->DroppedTotal() : 0;
+    return fImpl->fState->fDroppedTotal.load();
 }
 
 const Text& tZR_LogWriter::Directory() const {
@@ -205,6 +233,9 @@ void tZR_LogWriter::SetLibraryUnloading(bool aValue) {
 bool tZR_LogWriter::LibraryUnloading() {
     return gLibraryUnloading.load();
 }
+void tZR_LogWriter::SetThreadStartDeferred(bool aValue) {
+    gThreadStartDeferred.store(aValue);
+}
 
 std::uint64_t tZR_LogWriter::LinesWritten() const {
     return fImpl->fState->fCounter.load();
@@ -227,6 +258,7 @@ template <typename Condition> bool WaitUntil(std::int32_t aTimeoutMs, Condition 
 } // namespace
 
 bool tZR_LogWriter::WaitUntilWritten(std::int32_t aTimeoutMs) const {
+    fImpl->EnsureThread();
     const tZR_LogState& state = *fImpl->fState;
     const std::uint64_t target = state.fQueue.PushedTotal();
     return WaitUntil(aTimeoutMs, [&] { return state.fHandled.load() >= target || state.fLoopEnded.load(); });
@@ -238,6 +270,7 @@ bool tZR_LogWriter::Closing() const {
 
 void tZR_LogWriter::HoldThreadForTest(bool aHold) {
     fImpl->fState->fHold.store(aHold);
+    fImpl->EnsureThread();
 }
 
 bool tZR_LogWriter::WaitThreadHeldForTest(std::int32_t aTimeoutMs) const {

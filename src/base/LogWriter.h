@@ -20,8 +20,8 @@ class tZR_LogState;
 class tZR_LogWriter {
 public:
     // aFileName: base name without extension; aDaily appends "_yyyymmdd"; ".log" is always appended.
-    // Creates aDirectory (and its parents) and starts the writer thread. Raises ZrError when the
-    // directory or the name holds characters that are invalid in a path.
+    // Creates aDirectory (and its parents); the writer thread starts with the first line. Raises ZrError
+    // when the directory or the name holds characters that are invalid in a path.
     tZR_LogWriter(const Text& aFileName, const Text& aDirectory, std::int32_t aMaxMessageLength, bool aDaily);
     // Stops accepting lines, writes what was queued, stops the thread. Bounded to 500 ms in unload mode
     // (IsDLLFinalization, or the process-wide SetLibraryUnloading switch): lines still queued then are lost.
@@ -59,6 +59,10 @@ public:
     // thread, as with IsDLLFinalization. Set by the library's unload code before it frees anything.
     static void SetLibraryUnloading(bool aValue);
     static bool LibraryUnloading();
+    // The library is being loaded: writers queue their lines but start no thread until the first line
+    // queued after the load. No thread starts while the library is unloading either; a writer whose
+    // thread never started writes its lines itself when it is destroyed.
+    static void SetThreadStartDeferred(bool aValue);
 
     // Lines written to the file so far, and failed write attempts (each of the up to 11 attempts counts).
     std::uint64_t LinesWritten() const;

@@ -6,15 +6,20 @@
 #include "interface/PaymentRegistry.h"
 
 bool LibraryLoad() noexcept {
+    // The loader lock may be held: the log writers made here start their threads with the first
+    // line logged after the load.
+    tZR_LogWriter::SetThreadStartDeferred(true);
+    bool loaded = false;
     try {
         tZR_LogWriter::SetLibraryUnloading(false);
         CreateApplicationContext();
         CreatePaymentState();
         RegisterPaymentDriver(u"ZRPA_RIVEVEDEV17_10", &CreatePayment_RIVEVEDEV17);
-        return true;
+        loaded = true;
     } catch (...) {
-        return false;
     }
+    tZR_LogWriter::SetThreadStartDeferred(false);
+    return loaded;
 }
 
 void LibraryUnload(bool aProcessExiting) noexcept {

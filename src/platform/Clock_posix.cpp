@@ -18,3 +18,10 @@ std::uint32_t TickCount() {
     return static_cast<std::uint32_t>(static_cast<std::uint64_t>(ts.tv_sec) * 1000u +
                                       static_cast<std::uint64_t>(ts.tv_nsec) / 1000000u);
 }
+
+void SleepMs(std::uint32_t aMs) {
+    timespec ts{static_cast<time_t>(aMs / 1000u), static_cast<long>(aMs % 1000u) * 1000000L};
+    // Bounded: an interrupted sleep goes on with the time that is left, at most a few times.
+    for (int attempt = 0; attempt < 100 && nanosleep(&ts, &ts) != 0; ++attempt) {
+    }
+}

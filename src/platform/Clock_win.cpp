@@ -9,3 +9,5 @@ LocalTimeParts LocalTimeNow() {
 }
 
 std::uint32_t TickCount() { return static_cast<std::uint32_t>(GetTickCount64()); }
+
+void SleepMs(std::uint32_t aMs) { Sleep(aMs); }

@@ -1,28 +1,53 @@
+#include <thread>
+
 #include "platform/Thread.h"
 
-void ReleaseThreadDuringUnload(std::thread& aThread) noexcept {
-    if (!aThread.joinable()) {
-        return;
+namespace {
+std::thread* Native(void* aNative) { return static_cast<std::thread*>(aNative); }
+} // namespace
+
+tZR_Thread::~tZR_Thread() { Join(); }
+
+bool tZR_Thread::Start(Body aBody, void* aContext) noexcept {
+    if (fNative != nullptr) {
+        return false;
     }
     try {
-        aThread.detach();
+        fNative = new std::thread(aBody, aContext);
+        return true;
     } catch (...) {
-        // A joinable std::thread must never be destroyed: park it rather than terminate the host.
-        try {
-            new std::thread(std::move(aThread));
-        } catch (...) {
-        }
+        return false;
     }
 }
 
-void ReleaseEndedThreadDuringUnload(std::thread& aThread) noexcept {
-    if (!aThread.joinable()) {
+void tZR_Thread::Join() noexcept {
+    if (fNative == nullptr) {
         return;
     }
+    std::thread* thread = Native(fNative);
+    fNative = nullptr;
     try {
-        aThread.join();
+        if (thread->joinable()) {
+            thread->join();
+        }
+        delete thread;
     } catch (...) {
-        ReleaseThreadDuringUnload(aThread);
+        // A joinable std::thread must never be destroyed (that ends the process): it is kept instead.
+    }
+}
+
+void tZR_Thread::ReleaseEnded() noexcept { Join(); }
+
+void tZR_Thread::ReleaseRunning() noexcept {
+    if (fNative == nullptr) {
+        return;
+    }
+    std::thread* thread = Native(fNative);
+    fNative = nullptr;
+    try {
+        thread->detach();
+        delete thread;
+    } catch (...) {
     }
 }
 

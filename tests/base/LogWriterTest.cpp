@@ -415,4 +415,38 @@ TEST(LogWriter, UnloadModeDoesNotWaitForAStuckThread) {
     EXPECT_FALSE(tZR_LogWriter::LibraryUnloading());
 }
 
+// A writer made while the library loads starts no thread there (on Windows it could not run before the
+// load ends, and would begin in unmapped code after an early unload). Its lines are still kept: the
+// first line after the load starts the thread, and a writer destroyed before that writes them itself,
+// in unload mode too.
+TEST(LogWriter, AWriterMadeDuringTheLoadKeepsEveryLine) {
+    TempFolder dir;
+    for (int mode = 0; mode < 3; ++mode) {
+        tZR_LogWriter::SetThreadStartDeferred(true);
+        auto writer = std::make_unique<tZR_LogWriter>(u"Deferred" + IntToText(mode), dir.AsText(), 0, false);
+        const Text name = writer->FileName();
+        writer->Write(tZR_MessageType::let_info, u"during load 1");
+        writer->Write(tZR_MessageType::let_error, u"during load 2");
+        tZR_LogWriter::SetThreadStartDeferred(false);
+        if (mode == 0) {
+            writer->Write(tZR_MessageType::let_info, u"after load");
+            ASSERT_TRUE(writer->WaitUntilWritten(kWait));
+            EXPECT_EQ(writer->LinesWritten(), 3u);
+        } else if (mode == 2) {
+            // An unload that comes first starts no thread either.
+            tZR_LogWriter::SetLibraryUnloading(true);
+            writer->Write(tZR_MessageType::let_info, u"during unload");
+        }
+        writer.reset();
+        tZR_LogWriter::SetLibraryUnloading(false);
+        const std::vector<std::string> lines = ReadCrLfLines(fs::path(name));
+        ASSERT_EQ(lines.size(), mode == 1 ? 2u : 3u) << "mode " << mode;
+        EXPECT_NE(lines[0].find(" - during load 1"), std::string::npos);
+        EXPECT_NE(lines[1].find(" - ERROR - during load 2"), std::string::npos);
+        if (mode != 1) {
+            EXPECT_NE(lines[2].find(mode == 0 ? " - after load" : " - during unload"), std::string::npos);
+        }
+    }
+}
+
 } // namespace
