@@ -270,7 +270,10 @@ bool tZR_LogWriter::Closing() const {
 
 void tZR_LogWriter::HoldThreadForTest(bool aHold) {
     fImpl->fState->fHold.store(aHold);
-    fImpl->EnsureThread();
+    // Only on hold: a release may be what lets a destructor on another thread finish.
+    if (aHold) {
+        fImpl->EnsureThread();
+    }
 }
 
 bool tZR_LogWriter::WaitThreadHeldForTest(std::int32_t aTimeoutMs) const {

@@ -274,8 +274,33 @@ bool kP17Protocol::SetPrintLocation(ZrPrintLocation aLocation) {
     return fLink.SendFrame(BuildFrame(PrintLocationMessage(printOnEcr)));
 }
 
+bool kP17Protocol::CardOperation(const kPaymentReceipt& aReceipt, const Text& aMessage,
+                                 CardAnswerParser aParse, bool aAmountFromRequest, _int_PAY_result& aResult) {
+    const bool success = Exchange(aResult.ErrorText, [&]() {
+        if (!SetPrintLocation(aReceipt.fPrintLocation)) {
+            aResult.ErrorText = u"Errore";
+            return false;
+        }
+        if (!fLink.SendFrame(BuildFrame(aMessage))) {
+            return false;
+        }
+        Text payload;
+        fLink.ReadResponse(kPaymentAnswerTimeout, payload);
+        const bool approved = (this->*aParse)(payload, aResult);
+        if (aAmountFromRequest) {
+            aResult.PaymentAmount = aReceipt.fAmount;
+            aResult.PaymentCurrency = aReceipt.fCurrency;
+        }
+        if (aReceipt.fPrintLocation == ZrPrintLocation::pl_ECR && aResult.TraceAuditId != u"000000") {
+            aResult.ReceiptText = fLink.ReadReceiptText();
+        }
+        return approved;
+    });
+    aResult.Error = !success;
+    return success;
+}
+
 bool kP17Protocol::DoPay(const kPaymentReceipt& aReceipt, _int_PAY_result& aResult) {
-    const Text ecr = EcrIdentifier(aReceipt.fTillCode);
     Text amount, reference, error;
     if (!AmountField(aReceipt.fAmount, amount, error) ||
         !ReferenceField(aReceipt.fReference, reference, error)) {
@@ -283,58 +308,22 @@ bool kP17Protocol::DoPay(const kPaymentReceipt& aReceipt, _int_PAY_result& aResu
         aResult.Error = true;
         return false;
     }
-    const bool success = Exchange(aResult.ErrorText, [&]() {
-        if (!SetPrintLocation(aReceipt.fPrintLocation)) {
-            aResult.ErrorText = u"Errore";
-            return false;
-        }
-        if (!fLink.SendFrame(BuildFrame(PayMessage(ecr, amount, reference)))) {
-            return false;
-        }
-        Text payload;
-        fLink.ReadResponse(kPaymentAnswerTimeout, payload);
-        const bool approved = ParsePayResponse(payload, aResult);
-        if (aReceipt.fPrintLocation == ZrPrintLocation::pl_ECR && aResult.TraceAuditId != u"000000") {
-            aResult.ReceiptText = fLink.ReadReceiptText();
-        }
-        return approved;
-    });
-    aResult.Error = !success;
-    return success;
+    return CardOperation(aReceipt, PayMessage(EcrIdentifier(aReceipt.fTillCode), amount, reference),
+                         &kP17Protocol::ParsePayResponse, false, aResult);
 }
 
 bool kP17Protocol::DoRefund(const kPaymentReceipt& aReceipt, _int_PAY_result& aResult) {
-    const Text ecr = EcrIdentifier(aReceipt.fTillCode);
     Text amount, error;
     if (!AmountField(aReceipt.fAmount, amount, error)) {
         Refuse(aResult.ErrorText, error);
         aResult.Error = true;
         return false;
     }
-    const bool success = Exchange(aResult.ErrorText, [&]() {
-        if (!SetPrintLocation(aReceipt.fPrintLocation)) {
-            aResult.ErrorText = u"Errore";
-            return false;
-        }
-        if (!fLink.SendFrame(BuildFrame(RefundMessage(ecr, amount)))) {
-            return false;
-        }
-        Text payload;
-        fLink.ReadResponse(kPaymentAnswerTimeout, payload);
-        const bool approved = ParseRefundResponse(payload, aResult);
-        aResult.PaymentAmount = aReceipt.fAmount;
-        aResult.PaymentCurrency = aReceipt.fCurrency;
-        if (aReceipt.fPrintLocation == ZrPrintLocation::pl_ECR && aResult.TraceAuditId != u"000000") {
-            aResult.ReceiptText = fLink.ReadReceiptText();
-        }
-        return approved;
-    });
-    aResult.Error = !success;
-    return success;
+    return CardOperation(aReceipt, RefundMessage(EcrIdentifier(aReceipt.fTillCode), amount),
+                         &kP17Protocol::ParseRefundResponse, true, aResult);
 }
 
 bool kP17Protocol::DoVoid(const kPaymentReceipt& aReceipt, _int_PAY_result& aResult) {
-    const Text ecr = EcrIdentifier(aReceipt.fTillCode);
     const Text& reference = aReceipt.fRefundReference.PaymentNumber;
     // Anything but exactly 34 well-formed characters would unpack into other fields than were packed.
     if (!IsWellFormedRefundReference(reference)) {
@@ -343,26 +332,8 @@ bool kP17Protocol::DoVoid(const kPaymentReceipt& aReceipt, _int_PAY_result& aRes
         aResult.Error = true;
         return false;
     }
-    const bool success = Exchange(aResult.ErrorText, [&]() {
-        if (!SetPrintLocation(aReceipt.fPrintLocation)) {
-            aResult.ErrorText = u"Errore";
-            return false;
-        }
-        if (!fLink.SendFrame(BuildFrame(VoidMessage(ecr, reference)))) {
-            return false;
-        }
-        Text payload;
-        fLink.ReadResponse(kPaymentAnswerTimeout, payload);
-        const bool approved = ParseVoidResponse(payload, aResult);
-        aResult.PaymentAmount = aReceipt.fAmount;
-        aResult.PaymentCurrency = aReceipt.fCurrency;
-        if (aReceipt.fPrintLocation == ZrPrintLocation::pl_ECR && aResult.TraceAuditId != u"000000") {
-            aResult.ReceiptText = fLink.ReadReceiptText();
-        }
-        return approved;
-    });
-    aResult.Error = !success;
-    return success;
+    return CardOperation(aReceipt, VoidMessage(EcrIdentifier(aReceipt.fTillCode), reference),
+                         &kP17Protocol::ParseVoidResponse, true, aResult);
 }
 
 bool kP17Protocol::DoReprint(const kPaymentReceipt& aReceipt, _int_REPRINT_result& aResult) {

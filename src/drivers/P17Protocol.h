@@ -77,6 +77,12 @@ private:
     // failure text in aErrorText when the channel does not connect.
     bool Exchange(Text& aErrorText, const std::function<bool()>& aBody);
     void Refuse(Text& aErrorText, const Text& aMessage);
+    // A payment, refund or void: print location, aMessage, the answer read by aParse, and the receipt
+    // when the cash register prints it. aAmountFromRequest: the result carries the request's amount and
+    // currency (the refund and void answers have none of their own).
+    using CardAnswerParser = bool (kP17Protocol::*)(const Text&, _int_PAY_result&);
+    bool CardOperation(const kPaymentReceipt& aReceipt, const Text& aMessage, CardAnswerParser aParse,
+                       bool aAmountFromRequest, _int_PAY_result& aResult);
 
     kIOHandler& fChannel;
     const TextList& fCustomAcquirerList;

@@ -71,22 +71,6 @@ void RunDeviceCommand(kPaymentWrapper& aWrapper, TResult& aResult, const Text& a
     });
 }
 
-// The three outputs of Format. Nothing is handed out unless both texts were allocated.
-void WriteOutputs(const Text& aDocument, bool aError, const Text& aErrorText, BSTR& aOutput,
-                  BSTR& aErrorMessage, std::int16_t& aResult) {
-    BSTR output = TextToBstr(aDocument);
-    BSTR error = nullptr;
-    try {
-        error = TextToBstr(aErrorText);
-    } catch (...) {
-        SysFreeString(output);
-        throw;
-    }
-    aOutput = output;
-    aErrorMessage = error;
-    aResult = aError ? -1 : 0;
-}
-
 void AddTail(tZR_ResultDocument& aDocument, bool aError, const Text& aErrorText, const Text& aLogFileName) {
     aDocument.AddFlag(u"Error", aError);
     aDocument.AddText(u"ErrorText", aErrorText);
@@ -192,6 +176,21 @@ Text GetTotalsResultDocument(const _int_GETTOTALS_result& r) {
     return d.Document();
 }
 
+void WriteCommandOutputs(const Text& aDocument, bool aError, const Text& aErrorText, BSTR& aOutput,
+                         BSTR& aErrorMessage, std::int16_t& aResult) {
+    BSTR output = TextToBstr(aDocument);
+    BSTR error = nullptr;
+    try {
+        error = TextToBstr(aErrorText);
+    } catch (...) {
+        SysFreeString(output);
+        throw;
+    }
+    aOutput = output;
+    aErrorMessage = error;
+    aResult = aError ? -1 : 0;
+}
+
 // --- kPaymentWrapper -----------------------------------------------------------------------------------
 
 kPaymentWrapper::kPaymentWrapper() : fHandler(std::make_unique<kPaymentHandler>()) {}
@@ -249,11 +248,6 @@ void kPaymentWrapper_PAY::ClearResult() {
     fResult.PaymentNetwork = zrPaymentNetwork::Other;
 }
 
-void kPaymentWrapper_PAY::Format(BSTR& aOutput, BSTR& aErrorMessage, std::int16_t& aResult) {
-    WriteOutputs(PayResultDocument(fResult), fResult.Error, fResult.ErrorText, aOutput, aErrorMessage,
-                 aResult);
-}
-
 void kPaymentWrapper_PAY::Process(const Text& aXml) {
     ClearResult();
     RunDeviceCommand(*this, fResult, aXml, DocType::dt_Pay, &kPaymentDevice::Pub_Pay);
@@ -261,33 +255,12 @@ void kPaymentWrapper_PAY::Process(const Text& aXml) {
 
 // --- REPRINT -------------------------------------------------------------------------------------------
 
-void kPaymentWrapper_REPRINT::ClearResult() {
-    fResult = _int_REPRINT_result();
-    fResult.Error = true;
-}
-
-void kPaymentWrapper_REPRINT::Format(BSTR& aOutput, BSTR& aErrorMessage, std::int16_t& aResult) {
-    WriteOutputs(ReprintResultDocument(fResult), fResult.Error, fResult.ErrorText, aOutput, aErrorMessage,
-                 aResult);
-}
-
 void kPaymentWrapper_REPRINT::Process(const Text& aXml) {
     ClearResult();
     RunDeviceCommand(*this, fResult, aXml, DocType::dt_PayReprint, &kPaymentDevice::Pub_Reprint);
 }
 
 // --- OPEN ----------------------------------------------------------------------------------------------
-
-void kPaymentWrapper_OPEN::ClearResult() {
-    fResult = _int_OPEN_result();
-    fResult.Error = true;
-    fResult.Handle = 0;
-}
-
-void kPaymentWrapper_OPEN::Format(BSTR& aOutput, BSTR& aErrorMessage, std::int16_t& aResult) {
-    WriteOutputs(OpenResultDocument(fResult), fResult.Error, fResult.ErrorText, aOutput, aErrorMessage,
-                 aResult);
-}
 
 void kPaymentWrapper_OPEN::Process(const Text& aXml) {
     ClearResult();
@@ -300,16 +273,6 @@ void kPaymentWrapper_OPEN::Process(const Text& aXml) {
 }
 
 // --- CLOSE ---------------------------------------------------------------------------------------------
-
-void kPaymentWrapper_CLOSE::ClearResult() {
-    fResult = _int_CLOSE_result();
-    fResult.Error = true;
-}
-
-void kPaymentWrapper_CLOSE::Format(BSTR& aOutput, BSTR& aErrorMessage, std::int16_t& aResult) {
-    WriteOutputs(CloseResultDocument(fResult), fResult.Error, fResult.ErrorText, aOutput, aErrorMessage,
-                 aResult);
-}
 
 void kPaymentWrapper_CLOSE::Process(const Text& aXml) {
     ClearResult();
@@ -331,16 +294,6 @@ void kPaymentWrapper_CLOSE::Process(const Text& aXml) {
 
 // --- GETSTATUS -----------------------------------------------------------------------------------------
 
-void kPaymentWrapper_GETSTATUS::ClearResult() {
-    fResult = _int_GETSTATUS_result();
-    fResult.Error = true;
-}
-
-void kPaymentWrapper_GETSTATUS::Format(BSTR& aOutput, BSTR& aErrorMessage, std::int16_t& aResult) {
-    WriteOutputs(GetStatusResultDocument(fResult), fResult.Error, fResult.ErrorText, aOutput, aErrorMessage,
-                 aResult);
-}
-
 void kPaymentWrapper_GETSTATUS::Process(const Text&) {
     // Answered without reading the request or touching a device.
     ClearResult();
@@ -349,16 +302,6 @@ void kPaymentWrapper_GETSTATUS::Process(const Text&) {
 
 // --- DAYCLOSE ------------------------------------------------------------------------------------------
 
-void kPaymentWrapper_DAYCLOSE::ClearResult() {
-    fResult = _int_DAYCLOSE_result();
-    fResult.Error = true;
-}
-
-void kPaymentWrapper_DAYCLOSE::Format(BSTR& aOutput, BSTR& aErrorMessage, std::int16_t& aResult) {
-    WriteOutputs(DayCloseResultDocument(fResult), fResult.Error, fResult.ErrorText, aOutput, aErrorMessage,
-                 aResult);
-}
-
 void kPaymentWrapper_DAYCLOSE::Process(const Text& aXml) {
     ClearResult();
     RunDeviceCommand(*this, fResult, aXml, DocType::dt_DayClose, &kPaymentDevice::Pub_DayClose);
@@ -366,34 +309,12 @@ void kPaymentWrapper_DAYCLOSE::Process(const Text& aXml) {
 
 // --- GETTOTALS -----------------------------------------------------------------------------------------
 
-void kPaymentWrapper_GETTOTALS::ClearResult() {
-    fResult = _int_GETTOTALS_result();
-    fResult.Error = true;
-}
-
-void kPaymentWrapper_GETTOTALS::Format(BSTR& aOutput, BSTR& aErrorMessage, std::int16_t& aResult) {
-    WriteOutputs(GetTotalsResultDocument(fResult), fResult.Error, fResult.ErrorText, aOutput, aErrorMessage,
-                 aResult);
-}
-
 void kPaymentWrapper_GETTOTALS::Process(const Text& aXml) {
     ClearResult();
     RunDeviceCommand(*this, fResult, aXml, DocType::dt_GetTotals, &kPaymentDevice::Pub_GetTotals);
 }
 
 // --- VERIFYTRAN ----------------------------------------------------------------------------------------
-
-void kPaymentWrapper_VERIFYTRAN::ClearResult() {
-    fResult = _int_PAY_result();
-    fResult.Error = true;
-    fResult.TransactionType = zrPaymentTransactionType::ptt_Other;
-    fResult.PaymentNetwork = zrPaymentNetwork::Other;
-}
-
-void kPaymentWrapper_VERIFYTRAN::Format(BSTR& aOutput, BSTR& aErrorMessage, std::int16_t& aResult) {
-    WriteOutputs(PayResultDocument(fResult), fResult.Error, fResult.ErrorText, aOutput, aErrorMessage,
-                 aResult);
-}
 
 void kPaymentWrapper_VERIFYTRAN::Process(const Text& aXml) {
     ClearResult();

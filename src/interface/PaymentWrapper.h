@@ -40,70 +40,6 @@ protected:
     std::unique_ptr<kPaymentHandler> fHandler;
 };
 
-class kPaymentWrapper_PAY : public kPaymentWrapper {
-public:
-    void ClearResult() override;
-    void Format(BSTR& aOutput, BSTR& aErrorMessage, std::int16_t& aResult) override;
-    void Process(const Text& aXml) override;
-    _int_PAY_result fResult;
-};
-
-class kPaymentWrapper_REPRINT : public kPaymentWrapper {
-public:
-    void ClearResult() override;
-    void Format(BSTR& aOutput, BSTR& aErrorMessage, std::int16_t& aResult) override;
-    void Process(const Text& aXml) override;
-    _int_REPRINT_result fResult;
-};
-
-class kPaymentWrapper_OPEN : public kPaymentWrapper {
-public:
-    void ClearResult() override;
-    void Format(BSTR& aOutput, BSTR& aErrorMessage, std::int16_t& aResult) override;
-    void Process(const Text& aXml) override;
-    _int_OPEN_result fResult;
-};
-
-class kPaymentWrapper_CLOSE : public kPaymentWrapper {
-public:
-    void ClearResult() override;
-    void Format(BSTR& aOutput, BSTR& aErrorMessage, std::int16_t& aResult) override;
-    void Process(const Text& aXml) override;
-    _int_CLOSE_result fResult;
-};
-
-class kPaymentWrapper_GETSTATUS : public kPaymentWrapper {
-public:
-    void ClearResult() override;
-    void Format(BSTR& aOutput, BSTR& aErrorMessage, std::int16_t& aResult) override;
-    void Process(const Text& aXml) override;
-    _int_GETSTATUS_result fResult;
-};
-
-class kPaymentWrapper_DAYCLOSE : public kPaymentWrapper {
-public:
-    void ClearResult() override;
-    void Format(BSTR& aOutput, BSTR& aErrorMessage, std::int16_t& aResult) override;
-    void Process(const Text& aXml) override;
-    _int_DAYCLOSE_result fResult;
-};
-
-class kPaymentWrapper_GETTOTALS : public kPaymentWrapper {
-public:
-    void ClearResult() override;
-    void Format(BSTR& aOutput, BSTR& aErrorMessage, std::int16_t& aResult) override;
-    void Process(const Text& aXml) override;
-    _int_GETTOTALS_result fResult;
-};
-
-class kPaymentWrapper_VERIFYTRAN : public kPaymentWrapper {
-public:
-    void ClearResult() override;
-    void Format(BSTR& aOutput, BSTR& aErrorMessage, std::int16_t& aResult) override;
-    void Process(const Text& aXml) override;
-    _int_PAY_result fResult;
-};
-
 // The result documents, one per record type (PAY and VERIFYTRAN share one).
 Text PayResultDocument(const _int_PAY_result& aResult);
 Text ReprintResultDocument(const _int_REPRINT_result& aResult);
@@ -112,6 +48,67 @@ Text CloseResultDocument(const _int_CLOSE_result& aResult);
 Text GetStatusResultDocument(const _int_GETSTATUS_result& aResult);
 Text DayCloseResultDocument(const _int_DAYCLOSE_result& aResult);
 Text GetTotalsResultDocument(const _int_GETTOTALS_result& aResult);
+
+// The three outputs of Format; nothing is handed out unless both texts were allocated.
+void WriteCommandOutputs(const Text& aDocument, bool aError, const Text& aErrorText, BSTR& aOutput,
+                         BSTR& aErrorMessage, std::int16_t& aResult);
+
+// A command whose record is TResult, written by Document.
+template <typename TResult, Text (*Document)(const TResult&)> class kPaymentCommand : public kPaymentWrapper {
+public:
+    void ClearResult() override {
+        fResult = TResult();
+        fResult.Error = true;
+    }
+    void Format(BSTR& aOutput, BSTR& aErrorMessage, std::int16_t& aResult) override {
+        WriteCommandOutputs(Document(fResult), fResult.Error, fResult.ErrorText, aOutput, aErrorMessage,
+                            aResult);
+    }
+    TResult fResult;
+};
+
+class kPaymentWrapper_PAY : public kPaymentCommand<_int_PAY_result, PayResultDocument> {
+public:
+    // Also sets TransactionType and PaymentNetwork to "Other".
+    void ClearResult() override;
+    void Process(const Text& aXml) override;
+};
+
+// VERIFYTRAN answers with PAY's record and document.
+class kPaymentWrapper_VERIFYTRAN : public kPaymentWrapper_PAY {
+public:
+    void Process(const Text& aXml) override;
+};
+
+class kPaymentWrapper_REPRINT : public kPaymentCommand<_int_REPRINT_result, ReprintResultDocument> {
+public:
+    void Process(const Text& aXml) override;
+};
+
+class kPaymentWrapper_OPEN : public kPaymentCommand<_int_OPEN_result, OpenResultDocument> {
+public:
+    void Process(const Text& aXml) override;
+};
+
+class kPaymentWrapper_CLOSE : public kPaymentCommand<_int_CLOSE_result, CloseResultDocument> {
+public:
+    void Process(const Text& aXml) override;
+};
+
+class kPaymentWrapper_GETSTATUS : public kPaymentCommand<_int_GETSTATUS_result, GetStatusResultDocument> {
+public:
+    void Process(const Text& aXml) override;
+};
+
+class kPaymentWrapper_DAYCLOSE : public kPaymentCommand<_int_DAYCLOSE_result, DayCloseResultDocument> {
+public:
+    void Process(const Text& aXml) override;
+};
+
+class kPaymentWrapper_GETTOTALS : public kPaymentCommand<_int_GETTOTALS_result, GetTotalsResultDocument> {
+public:
+    void Process(const Text& aXml) override;
+};
 
 // VERSION: the version text of the driver registered as aDriverName. 0 with aVersion set, or -1 with
 // aErrorMessage "Driver [name] not found" (or the message of an error on the way).
