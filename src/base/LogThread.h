@@ -78,7 +78,6 @@ public:
     // Waits for the body to end and releases the thread. Bounded: at most aBoundMs, never joining a thread
     // that has not signalled its end; past most of the budget the thread is told to abandon what is left.
     void WaitFor(bool aBounded, int aBoundMs);
-    std::int64_t DroppedTotal() const { return fState->fDroppedTotal.load(); }
 
 private:
     static void Run(void* aState);
