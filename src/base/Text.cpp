@@ -159,3 +159,40 @@ Text ValueOfName(const TextList& aList, TextView aName) {
     const Text& line = aList[static_cast<std::size_t>(i)];
     return line.substr(line.find(u'=') + 1);
 }
+
+Text XmlEscaped(TextView aText, bool aKeepCr) {
+    // One pass gives the same text as the replacements in sequence, because only "&" is ever introduced
+    // by a replacement and it is replaced first.
+    Text out;
+    out.reserve(aText.size());
+    for (const char16_t c : aText) {
+        switch (c) {
+        case u'&':
+            out += u"&amp;";
+            break;
+        case u'<':
+            out += u"&lt;";
+            break;
+        case u'>':
+            out += u"&gt;";
+            break;
+        case u'"':
+            out += u"&quot;";
+            break;
+        case u'\'':
+            out += u"&apos;";
+            break;
+        case u'\r':
+            if (aKeepCr) {
+                out += u"&#13;";
+            } else {
+                out += c;
+            }
+            break;
+        default:
+            out += c;
+            break;
+        }
+    }
+    return out;
+}

@@ -26,6 +26,10 @@ Text LowerCase(TextView aText);
 Text UpperCase(TextView aText);
 bool SameTextAscii(TextView a, TextView b);
 
+// The text with the five XML entities (&amp; &lt; &gt; &quot; &apos;) in place of their characters.
+// aKeepCr also writes CR as "&#13;": a parser reads a raw CR back as LF.
+Text XmlEscaped(TextView aText, bool aKeepCr = false);
+
 // Lists of "name=value" lines (request parameters and similar).
 using TextList = std::vector<Text>;
 // Index of the first line whose name equals aName exactly, or -1.

@@ -36,31 +36,5 @@ void tZR_ResultDocument::AddElement(TextView aName, TextView aValue) {
 }
 
 Text tZR_ResultDocument::EscapeXml(TextView aText) {
-    // One pass gives the same text as the five replacements in sequence, because only "&" is ever
-    // introduced by a replacement and it is replaced first.
-    Text out;
-    out.reserve(aText.size());
-    for (const char16_t c : aText) {
-        switch (c) {
-        case u'&':
-            out += u"&amp;";
-            break;
-        case u'<':
-            out += u"&lt;";
-            break;
-        case u'>':
-            out += u"&gt;";
-            break;
-        case u'"':
-            out += u"&quot;";
-            break;
-        case u'\'':
-            out += u"&apos;";
-            break;
-        default:
-            out += c;
-            break;
-        }
-    }
-    return out;
+    return XmlEscaped(aText);
 }

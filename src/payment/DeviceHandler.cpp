@@ -37,37 +37,6 @@ int IndexOfParameter(const TextList& aList, TextView aName) {
     return -1;
 }
 
-Text Escape(TextView aText) {
-    Text out;
-    out.reserve(aText.size());
-    for (const char16_t c : aText) {
-        switch (c) {
-        case u'&':
-            out += u"&amp;";
-            break;
-        case u'<':
-            out += u"&lt;";
-            break;
-        case u'>':
-            out += u"&gt;";
-            break;
-        case u'"':
-            out += u"&quot;";
-            break;
-        case u'\'':
-            out += u"&apos;";
-            break;
-        case u'\r':
-            out += u"&#13;";
-            break; // a raw CR would be read back as LF
-        default:
-            out += c;
-            break;
-        }
-    }
-    return out;
-}
-
 bool IsNameStart(char16_t c) {
     return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || c == u'_' || c == u':' || c >= 0xC0;
 }
@@ -87,7 +56,7 @@ bool IsValidElementName(TextView aName) {
 void AddElement(Text& aOut, TextView aIndent, TextView aName, TextView aValue) {
     aOut += u"\r\n";
     aOut += aIndent;
-    aOut += u"<" + Text(aName) + u">" + Escape(aValue) + u"</" + Text(aName) + u">";
+    aOut += u"<" + Text(aName) + u">" + XmlEscaped(aValue, true) + u"</" + Text(aName) + u">";
 }
 
 } // namespace
