@@ -130,6 +130,9 @@ void tZR_LogState::Execute() {
             break;
         }
     }
+    // A line pushed between a timed-out pop and the shutdown is still queued: it was accepted, so it is
+    // written (unless the unload budget is spent).
+    WriteQueuedOnCaller(false, 0);
     // Read before the signal: once it is given the state may be all that is left of the writer.
     const bool endInPlace = fEndInPlace.load();
     fLoopEnded.store(true);
@@ -141,7 +144,7 @@ void tZR_LogState::Execute() {
 void tZR_LogState::WriteQueuedOnCaller(bool aBounded, std::uint32_t aBudgetMs) {
     const std::uint32_t start = TickCount();
     Text line;
-    while (!(aBounded && TickCount() - start >= aBudgetMs) && fQueue.TryPop(line)) {
+    while (!fAbandon.load() && !(aBounded && TickCount() - start >= aBudgetMs) && fQueue.TryPop(line)) {
         if (!line.empty()) {
             try {
                 WriteLine(line, aBounded ? 1 : kWriteAttempts);

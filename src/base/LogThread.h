@@ -32,8 +32,9 @@ public:
 
     // The thread body: pops lines and writes them until the queue is shut down and empty.
     void Execute();
-    // For a writer whose thread never started: writes what is queued on the calling thread. Bounded: one
-    // attempt per line, and no new line after aBudgetMs.
+    // Writes what is queued on the calling thread, without waiting for more: a writer whose thread never
+    // started, and the thread's own last step. aBounded: one attempt per line, no new line after
+    // aBudgetMs. Stops when the unload budget is spent (fAbandon).
     void WriteQueuedOnCaller(bool aBounded, std::uint32_t aBudgetMs);
 
     tZR_BoundedQueue<Text> fQueue{kQueueCapacity, std::chrono::milliseconds(kPopTimeoutMs)};
