@@ -42,6 +42,21 @@ Text CodePoint(char16_t c) {
     return out;
 }
 
+// A text from the request as it may appear in a log line or an error text: control characters become
+// "?" (a line break would forge log lines), and only aMax characters are kept.
+Text Printable(const Text& aText, std::size_t aMax) {
+    Text shown = aText.substr(0, aMax);
+    for (auto& c : shown) {
+        if (c < 0x20 || c == 0x7F) {
+            c = u'?';
+        }
+    }
+    if (aText.size() > aMax) {
+        shown += u"...";
+    }
+    return shown;
+}
+
 Text PrintLocationName(ZrPrintLocation aLocation) {
     switch (aLocation) {
     case ZrPrintLocation::pl_ECR:
@@ -119,13 +134,7 @@ bool kP17Protocol::ReferenceField(const Text& aReference, Text& aField, Text& aE
     for (std::size_t i = 0; i < aReference.size(); ++i) {
         const char16_t c = aReference[i];
         if (c < 0x20 || c == 0x7F || c > 0xFF) {
-            Text shown = aReference;
-            for (auto& s : shown) {
-                if (s < 0x20 || s == 0x7F) {
-                    s = u'?';
-                }
-            }
-            aError = u"Reference [" + shown + u"] invalid: the character " + CodePoint(c) + u" at position " +
+            aError = u"Reference [" + Printable(aReference, aReference.size()) + u"] invalid: the character " + CodePoint(c) + u" at position " +
                      IntToText(static_cast<std::int64_t>(i + 1)) +
                      u" cannot be sent to the terminal. Allowed are the characters U+0020 to U+00FF except "
                      u"U+007F.";
@@ -187,14 +196,20 @@ std::int64_t kP17Protocol::StrToInt64(const Text& aText) {
     }
     const std::size_t firstDigit = i;
     std::uint64_t v = 0;
-    constexpr std::uint64_t kLimit = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+    // The magnitude of the most negative value is one more than the largest positive one.
+    const std::uint64_t limit =
+        static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) + (negative ? 1u : 0u);
+    bool tooLarge = false;
     for (; i < aText.size() && aText[i] >= u'0' && aText[i] <= u'9'; ++i) {
-        v = v * 10 + static_cast<std::uint64_t>(aText[i] - u'0');
-        if (v > kLimit + (negative ? 1 : 0)) {
+        const auto digit = static_cast<std::uint64_t>(aText[i] - u'0');
+        // Checked before the step, which could otherwise wrap and come back small.
+        if (v > (limit - digit) / 10) {
+            tooLarge = true;
             break;
         }
+        v = v * 10 + digit;
     }
-    if (i == firstDigit || i != aText.size()) {
+    if (tooLarge || i == firstDigit || i != aText.size()) {
         throw ZrError(u"'" + aText + u"' is not a valid integer value");
     }
     return negative ? static_cast<std::int64_t>(0 - v) : static_cast<std::int64_t>(v);
@@ -327,7 +342,7 @@ bool kP17Protocol::DoVoid(const kPaymentReceipt& aReceipt, _int_PAY_result& aRes
     const Text& reference = aReceipt.fRefundReference.PaymentNumber;
     // Anything but exactly 34 well-formed characters would unpack into other fields than were packed.
     if (!IsWellFormedRefundReference(reference)) {
-        fChannel.Debug(tZR_MessageType::let_error, u"Invalid Refund Reference [" + reference + u"]");
+        fChannel.Debug(tZR_MessageType::let_error, u"Invalid Refund Reference [" + Printable(reference, 64) + u"]");
         aResult.ErrorText = u"Invalid Refund Reference";
         aResult.Error = true;
         return false;

@@ -1,6 +1,8 @@
 // The operations over a fake channel: request texts, every answer path, the exchange of each operation.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "FakeChannel.h"
 #include "base/ZrError.h"
 #include "drivers/P17Protocol.h"
@@ -206,6 +208,22 @@ TEST(P17Messages, TerminalDateTimeAroundTheTurnOfTheYear) {
                {u"00112", u"'' is not a valid integer value"}};
     for (const auto& c : bad) {
         EXPECT_EQ(ErrorOf([&]() { kP17Protocol::DecodeTerminalDateTime(c.Field, kNow); }), c.Error);
+    }
+}
+
+// The numeric fields of an answer: the whole 64-bit range reads exactly, and nothing beyond it may wrap
+// around into a small number.
+TEST(P17Messages, IntegerReadersRefuseWhatDoesNotFit) {
+    EXPECT_EQ(kP17Protocol::StrToInt64(u"9223372036854775807"), std::numeric_limits<std::int64_t>::max());
+    EXPECT_EQ(kP17Protocol::StrToInt64(u"-9223372036854775808"), std::numeric_limits<std::int64_t>::min());
+    EXPECT_EQ(kP17Protocol::StrToInt64(u" +000000000000000000042"), 42);
+    EXPECT_EQ(kP17Protocol::StrToInt(u"-2147483648"), std::numeric_limits<std::int32_t>::min());
+    for (const Text& tooLarge : {Text(u"9223372036854775808"), Text(u"-9223372036854775809"),
+                                 Text(u"18446744073709551617"), Text(u"20000000000000000000")}) {
+        EXPECT_EQ(ErrorOf([&]() { kP17Protocol::StrToInt64(tooLarge); }),
+                  u"'" + tooLarge + u"' is not a valid integer value");
+        EXPECT_EQ(ErrorOf([&]() { kP17Protocol::StrToInt(tooLarge); }),
+                  u"'" + tooLarge + u"' is not a valid integer value");
     }
 }
 
