@@ -36,10 +36,13 @@ public:
 
     static std::string DefaultPath();
 
-private:
+    // The export of that name (null when absent), and the library's own string release, for a caller
+    // that calls an export itself.
     void* Symbol(const char* aName);
-    BSTR Alloc(const std::u16string& aText);
     void Free(BSTR aValue);
+
+private:
+    BSTR Alloc(const std::u16string& aText);
     std::u16string TakeText(BSTR aValue, bool& aWasNull);
 
     void* fHandle = nullptr;

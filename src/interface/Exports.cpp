@@ -6,6 +6,14 @@
 #include "platform/Bstr.h"
 
 namespace {
+// A host may read the 16-bit result as a 32-bit value: its upper half must be zero, so -1 reads as 65535
+// on every path. The compiler leaves those bits undefined for a 16-bit return (a failure path ended with
+// all 32 bits set); passing the value through a function it cannot see into makes the register hold the
+// zero-extended word the function returned, and narrowing it again costs no instruction.
+[[gnu::noipa]] std::uint32_t ZeroExtended(std::int16_t aResult) noexcept {
+    return static_cast<std::uint16_t>(aResult);
+}
+
 // One command call: private copy of the request, the command object, Process, then Format in every case.
 // Both outputs are nulled first without being released: the caller passes them empty.
 template <typename TCommand> std::int16_t RunCommand(BSTR aXml, BSTR* aOutput, BSTR* aErrorMessage) noexcept {
@@ -40,35 +48,35 @@ template <typename TCommand> std::int16_t RunCommand(BSTR aXml, BSTR* aOutput, B
 extern "C" {
 
 ZRPA_API int16_t ZRPA_CALL PAY(BSTR aXml, BSTR* aOutput, BSTR* aErrorMessage) {
-    return RunCommand<kPaymentWrapper_PAY>(aXml, aOutput, aErrorMessage);
+    return static_cast<int16_t>(ZeroExtended(RunCommand<kPaymentWrapper_PAY>(aXml, aOutput, aErrorMessage)));
 }
 
 ZRPA_API int16_t ZRPA_CALL REPRINT(BSTR aXml, BSTR* aOutput, BSTR* aErrorMessage) {
-    return RunCommand<kPaymentWrapper_REPRINT>(aXml, aOutput, aErrorMessage);
+    return static_cast<int16_t>(ZeroExtended(RunCommand<kPaymentWrapper_REPRINT>(aXml, aOutput, aErrorMessage)));
 }
 
 ZRPA_API int16_t ZRPA_CALL OPEN(BSTR aXml, BSTR* aOutput, BSTR* aErrorMessage) {
-    return RunCommand<kPaymentWrapper_OPEN>(aXml, aOutput, aErrorMessage);
+    return static_cast<int16_t>(ZeroExtended(RunCommand<kPaymentWrapper_OPEN>(aXml, aOutput, aErrorMessage)));
 }
 
 ZRPA_API int16_t ZRPA_CALL CLOSE(BSTR aXml, BSTR* aOutput, BSTR* aErrorMessage) {
-    return RunCommand<kPaymentWrapper_CLOSE>(aXml, aOutput, aErrorMessage);
+    return static_cast<int16_t>(ZeroExtended(RunCommand<kPaymentWrapper_CLOSE>(aXml, aOutput, aErrorMessage)));
 }
 
 ZRPA_API int16_t ZRPA_CALL GETSTATUS(BSTR aXml, BSTR* aOutput, BSTR* aErrorMessage) {
-    return RunCommand<kPaymentWrapper_GETSTATUS>(aXml, aOutput, aErrorMessage);
+    return static_cast<int16_t>(ZeroExtended(RunCommand<kPaymentWrapper_GETSTATUS>(aXml, aOutput, aErrorMessage)));
 }
 
 ZRPA_API int16_t ZRPA_CALL DAYCLOSE(BSTR aXml, BSTR* aOutput, BSTR* aErrorMessage) {
-    return RunCommand<kPaymentWrapper_DAYCLOSE>(aXml, aOutput, aErrorMessage);
+    return static_cast<int16_t>(ZeroExtended(RunCommand<kPaymentWrapper_DAYCLOSE>(aXml, aOutput, aErrorMessage)));
 }
 
 ZRPA_API int16_t ZRPA_CALL GETTOTALS(BSTR aXml, BSTR* aOutput, BSTR* aErrorMessage) {
-    return RunCommand<kPaymentWrapper_GETTOTALS>(aXml, aOutput, aErrorMessage);
+    return static_cast<int16_t>(ZeroExtended(RunCommand<kPaymentWrapper_GETTOTALS>(aXml, aOutput, aErrorMessage)));
 }
 
 ZRPA_API int16_t ZRPA_CALL VERIFYTRAN(BSTR aXml, BSTR* aOutput, BSTR* aErrorMessage) {
-    return RunCommand<kPaymentWrapper_VERIFYTRAN>(aXml, aOutput, aErrorMessage);
+    return static_cast<int16_t>(ZeroExtended(RunCommand<kPaymentWrapper_VERIFYTRAN>(aXml, aOutput, aErrorMessage)));
 }
 
 ZRPA_API int32_t ZRPA_CALL VERSION(BSTR aDriverName, BSTR* aVersion, BSTR* aErrorMessage) {

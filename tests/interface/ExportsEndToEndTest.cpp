@@ -184,6 +184,27 @@ TEST(ExportsEndToEnd, FailingCommandsReturnTheirWholeDocument) {
     }
 }
 
+// A host that declares the commands as returning 32 bits reads -1 as 65535 and 0 as 0: the upper half of
+// the result register is zero on every path, the ones that give no document included.
+TEST(ExportsEndToEnd, ResultCodesReadAs32BitsHaveAZeroUpperHalf) {
+    LoadedLibrary lib;
+    ASSERT_TRUE(lib.IsLoaded()) << lib.LoadError();
+    using WideCommandFn = std::uint32_t(ZRPA_CALL*)(BSTR, BSTR*, BSTR*);
+    for (const char* name : {"PAY", "REPRINT", "OPEN", "CLOSE", "GETSTATUS", "DAYCLOSE", "GETTOTALS",
+                             "VERIFYTRAN"}) {
+        const auto command = reinterpret_cast<WideCommandFn>(lib.Symbol(name));
+        ASSERT_NE(command, nullptr) << name;
+        BSTR output = nullptr;
+        EXPECT_EQ(command(nullptr, nullptr, nullptr), 65535u) << name << ": no output pointers";
+        EXPECT_EQ(command(nullptr, &output, nullptr), 65535u) << name << ": no error pointer";
+        BSTR error = nullptr;
+        const std::uint32_t result = command(nullptr, &output, &error);
+        EXPECT_EQ(result, std::string(name) == "GETSTATUS" ? 0u : 65535u) << name << ": empty request";
+        lib.Free(output);
+        lib.Free(error);
+    }
+}
+
 TEST(ExportsEndToEnd, OpenCloseAndTheDriversOwnFailures) {
     LoadedLibrary lib;
     ASSERT_TRUE(lib.IsLoaded()) << lib.LoadError();
