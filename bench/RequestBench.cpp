@@ -1,5 +1,5 @@
 // Reading a typical PAY request: the whole Deserialize, the adapter's parse alone, and the floor, a bare
-// pugixml parse of the same UTF-16 text with the same options.
+// pugixml parse of the same UTF-16 text with the same options; and a request with many parameters.
 #include <benchmark/benchmark.h>
 #include <pugixml.hpp>
 
@@ -71,5 +71,24 @@ void BM_DeserializePay(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_DeserializePay);
+
+// A request with many parameters: the reading must stay linear in their number (a lookup by name per
+// parameter made it quadratic).
+void BM_DeserializeManyParameters(benchmark::State& state) {
+    Text xml = u"<ReceiptPrinterManager><Type>Payment</Type><Driver>ZRPA_RIVEVEDEV17_10</Driver>"
+               u"<Connection><Type>TCP</Type><Address>127.0.0.1</Address><Port>1</Port></Connection>"
+               u"<Parameters>";
+    for (std::int64_t i = 0; i < state.range(0); ++i) {
+        xml += u"<P" + IntToText(i) + u">" + IntToText(i) + u"</P" + IntToText(i) + u">";
+    }
+    xml += u"</Parameters></ReceiptPrinterManager>";
+    for (auto _ : state) {
+        kPaymentHandler handler;
+        handler.Deserialize(xml, zrPaymentHandlerDocumentTypes{});
+        benchmark::DoNotOptimize(handler.fParameters.size());
+    }
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_DeserializeManyParameters)->RangeMultiplier(10)->Range(100, 100000)->Complexity();
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "payment/DeviceHandler.h"
 
+#include <unordered_map>
+
 #include "base/ZrError.h"
 #include "io/IOHandler_Com.h"
 #include "io/IOHandler_Dll.h"
@@ -116,10 +118,16 @@ std::unique_ptr<XmlDocument> kDeviceHandler::Deserialize(const Text& aXml) {
     }
 
     if (const XmlElement* parameters = root.Child(u"Parameters")) {
-        // Read by name, so two elements of the same name both carry the first one's text.
+        // Read by name, so two elements of the same name both carry the first one's text. One pass: a
+        // lookup by name for every element would make a request of many parameters cost their square.
+        std::unordered_map<Text, Text> firstText;
         for (const XmlElement* p : parameters->Children()) {
             const Text name = p->Name();
-            fParameters.push_back(LowerCase(name) + u"=" + krptUtil::GetNodeValueAsString(*parameters, name));
+            auto first = firstText.find(name);
+            if (first == firstText.end()) {
+                first = firstText.emplace(name, krptUtil::GetOwnValueAsString(*p)).first;
+            }
+            fParameters.push_back(LowerCase(name) + u"=" + first->second);
         }
     }
     if (ParameterExists(u"DeviceName")) {

@@ -9,17 +9,19 @@ namespace {
 // Finds the child and converts its text; any error of the XML layer or of the conversion is replaced by
 // the wrapped message that names the node and the kind of value.
 template <typename T, typename Convert>
-T ReadChild(const XmlElement& aParent, TextView aName, TextView aKind, T aAbsent, Convert aConvert) {
-    const XmlElement* node = aParent.Child(aName);
-    if (node == nullptr) {
-        return aAbsent;
-    }
+T ReadNode(const XmlElement& aNode, TextView aName, TextView aKind, Convert aConvert) {
     try {
-        return aConvert(node->GetText());
+        return aConvert(aNode.GetText());
     } catch (const ZrError& e) {
         throw ZrError(u"Error in processing node " + Text(aName) + u" as " + Text(aKind) + u".\r\n" +
                       e.Message());
     }
+}
+
+template <typename T, typename Convert>
+T ReadChild(const XmlElement& aParent, TextView aName, TextView aKind, T aAbsent, Convert aConvert) {
+    const XmlElement* node = aParent.Child(aName);
+    return node == nullptr ? aAbsent : ReadNode<T>(*node, aName, aKind, aConvert);
 }
 
 int DigitValue(char16_t c, int aBase) {
@@ -84,6 +86,10 @@ std::int32_t krptUtil::StrToInt(TextView aText) {
 
 Text krptUtil::GetNodeValueAsString(const XmlElement& aParentNode, TextView aNodeName) {
     return ReadChild(aParentNode, aNodeName, u"string", Text(), [](Text aText) { return aText; });
+}
+
+Text krptUtil::GetOwnValueAsString(const XmlElement& aNode) {
+    return ReadNode<Text>(aNode, aNode.Name(), u"string", [](Text aText) { return aText; });
 }
 
 bool krptUtil::GetNodeValueAsBoolean(const XmlElement& aParentNode, TextView aNodeName, bool aDefaultValue) {

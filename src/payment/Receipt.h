@@ -16,6 +16,8 @@ public:
 
     // Absent or empty: empty text.
     static Text GetNodeValueAsString(const XmlElement& aParentNode, TextView aNodeName);
+    // The text of aNode itself, with the same error as GetNodeValueAsString.
+    static Text GetOwnValueAsString(const XmlElement& aNode);
     // A number under the host's decimal separator is true unless zero; otherwise True/False in any case.
     // Absent: aDefaultValue; empty: error.
     static bool GetNodeValueAsBoolean(const XmlElement& aParentNode, TextView aNodeName, bool aDefaultValue);
