@@ -7,6 +7,20 @@ namespace {
 HANDLE H(std::intptr_t aHandle) {
     return reinterpret_cast<HANDLE>(aHandle);
 }
+
+// A line held off by flow control must not hold the till. A port that reports no write limit gets the
+// one the POSIX build keeps: twice the time the bytes need on the line (at most 12 bits per character),
+// plus one second. A limit the port already has is kept.
+void BoundWrites(HANDLE aPort, std::uint32_t aBaudRate) {
+    COMMTIMEOUTS t{};
+    if (!::GetCommTimeouts(aPort, &t) || t.WriteTotalTimeoutMultiplier != 0 || t.WriteTotalTimeoutConstant != 0) {
+        return;
+    }
+    const DWORD perByte = aBaudRate == 0 ? 1 : (2 * 12 * 1000 + aBaudRate - 1) / aBaudRate;
+    t.WriteTotalTimeoutMultiplier = perByte;
+    t.WriteTotalTimeoutConstant = 1000;
+    ::SetCommTimeouts(aPort, &t);
+}
 } // namespace
 
 Text TComPort::DevicePath() const {
@@ -28,6 +42,7 @@ void TComPort::Open() {
     fComHandle = reinterpret_cast<std::intptr_t>(h);
     try {
         SetLineParameters(fBaudRate, fDataBits, fStopBits, fParity);
+        BoundWrites(h, fBaudRate);
     } catch (...) {
         ReleaseHandle();
         throw;

@@ -110,6 +110,9 @@ int OpenSocket(const addrinfo& aAddress) {
     const int one = 1;
     // Frames are small and each waits for an acknowledgement: send them at once.
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    // Urgent data, which no terminal should send, stays in the stream as on Windows, where it would
+    // otherwise keep the socket "exceptional" without ever being read.
+    ::setsockopt(fd, SOL_SOCKET, SO_OOBINLINE, &one, sizeof one);
 #if defined(SO_NOSIGPIPE)
     ::setsockopt(fd, SOL_SOCKET, SO_NOSIGPIPE, &one, sizeof one);
 #endif

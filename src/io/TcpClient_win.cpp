@@ -116,6 +116,10 @@ SOCKET OpenSocket(const ADDRINFOW& aAddress) {
     // Frames are small and each waits for an acknowledgement: send them at once.
     const BOOL one = TRUE;
     ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
+    // Urgent data, which no terminal should send, is read in the stream. Left out of it, it would keep
+    // the socket in the exceptional set, so every wait for data would return at once without a byte to
+    // read: a busy loop for the whole read time-out, on every read.
+    ::setsockopt(s, SOL_SOCKET, SO_OOBINLINE, reinterpret_cast<const char*>(&one), sizeof one);
     return s;
 }
 } // namespace

@@ -307,6 +307,32 @@ TEST_F(TcpChannelTest, ReadCharsLeavesShortReadsBufferedForTheNextRead) {
     EXPECT_NE(FindLine(lines, u"Read:XYZ"), nullptr);
 }
 
+// Urgent data is never meant for this protocol; it stays in the stream, where the frame checks judge it,
+// instead of leaving the socket "exceptional" with nothing to read (every wait then returned at once).
+TEST_F(TcpChannelTest, UrgentDataIsReadInTheStream) {
+    std::atomic<int> step{0};
+    ScriptedPeer peer(fListener, [&](LoopbackPeer& p) {
+        WaitUntil([&] { return step == 1; });
+        p.Send("AB");
+        p.SendUrgent('C');
+        WaitUntil([&] { return step == 2; });
+        p.Send("D\x03");
+        WaitUntil([&] { return step == 3; });
+    });
+    auto channel = MakeChannel(fListener.Port(), 5000);
+    ASSERT_TRUE(channel->Connect());
+    step = 1;
+    EXPECT_TRUE(WaitUntil([&] {
+        channel->Connected(); // moves waiting bytes into the buffer
+        return channel->TCPClient().BufferedCount() == 3;
+    }));
+    step = 2;
+    EXPECT_EQ(channel->ReadUpTo({0x03}), u"ABCD\x03");
+    step = 3;
+    channel->Disconnect();
+    Finish(channel);
+}
+
 TEST_F(TcpChannelTest, UnreadBytesAreCountedAtDisconnectAndClearBuffersDropsThem) {
     std::atomic<bool> done{false};
     ScriptedPeer peer(fListener, [&](LoopbackPeer& p) {

@@ -17,6 +17,8 @@ public:
     bool Valid() const { return fHandle != -1; }
     // Sends everything (blocking); false when the connection failed.
     bool Send(std::string_view aBytes);
+    // Sends one byte as urgent (out-of-band) data.
+    bool SendUrgent(char aByte);
     // Receives until aCount bytes came, the peer closed or aTimeoutMs passed; returns what came.
     std::string Receive(std::size_t aCount, int aTimeoutMs);
     // Half-close: the client sees "Connection Closed Gracefully." once it has read everything.

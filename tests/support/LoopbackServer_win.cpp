@@ -55,6 +55,10 @@ bool LoopbackPeer::Send(std::string_view aBytes) {
     return true;
 }
 
+bool LoopbackPeer::SendUrgent(char aByte) {
+    return ::send(static_cast<SOCKET>(fHandle), &aByte, 1, MSG_OOB) == 1;
+}
+
 std::string LoopbackPeer::Receive(std::size_t aCount, int aTimeoutMs) {
     std::string out;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(aTimeoutMs);
