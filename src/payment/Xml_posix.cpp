@@ -4,6 +4,8 @@
 #include <pugixml.hpp>
 
 #include <string>
+#include <string_view>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -120,6 +122,18 @@ private:
 
     static bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
 
+    // "<?xml" followed by a blank or "?>", in any case: the target name "xml" is reserved for it.
+    static bool IsXmlDeclaration(TextView aRest) {
+        if (aRest.size() < 6) {
+            return false;
+        }
+        const auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; };
+        return lower(aRest[2]) == u'x' && lower(aRest[3]) == u'm' && lower(aRest[4]) == u'l' &&
+               (IsBlank(aRest[5]) || aRest[5] == u'?');
+    }
+
+    std::size_t DeclarationPosition() const { return !fXml.empty() && fXml[0] == 0xFEFF ? 1 : 0; }
+
     // Index just past aEnd searched from aFrom; the end of the text when absent.
     std::size_t Skip(std::size_t aFrom, TextView aEnd) const {
         const auto p = fXml.find(aEnd, aFrom);
@@ -169,8 +183,11 @@ private:
     }
 
     // A start tag at aPos; returns the index after its ">" and whether it closes itself.
+    // pugixml keeps both of two attributes of one name; MSXML refuses the document.
     std::size_t CheckStartTag(std::size_t aPos, bool& aEmpty) const {
         char16_t quote = 0;
+        TextView firstName;                 // most tags have one attribute at most: no set for them
+        std::unordered_set<TextView> names; // from the second attribute on
         for (std::size_t i = aPos + 1; i < fXml.size(); ++i) {
             const char16_t c = fXml[i];
             if (quote != 0) {
@@ -183,6 +200,18 @@ private:
                 }
             } else if (c == u'"' || c == u'\'') {
                 quote = c;
+            } else if (c == u'=') {
+                const TextView name = NameBefore(aPos + 1, i);
+                if (firstName.empty()) {
+                    firstName = name;
+                } else {
+                    if (names.empty()) {
+                        names.insert(firstName);
+                    }
+                    if (!names.insert(name).second) {
+                        Fail(u"Attribute '" + Text(name) + u"' is repeated", i);
+                    }
+                }
             } else if (c == u'>') {
                 aEmpty = fXml[i - 1] == u'/';
                 return i + 1;
@@ -190,6 +219,19 @@ private:
         }
         aEmpty = true;
         return fXml.size();
+    }
+
+    // The attribute name that ends before the "=" at aEquals (blanks between them allowed).
+    TextView NameBefore(std::size_t aFrom, std::size_t aEquals) const {
+        std::size_t end = aEquals;
+        while (end > aFrom && IsBlank(fXml[end - 1])) {
+            --end;
+        }
+        std::size_t start = end;
+        while (start > aFrom && !IsBlank(fXml[start - 1]) && fXml[start - 1] != u'"' && fXml[start - 1] != u'\'') {
+            --start;
+        }
+        return fXml.substr(start, end - start);
     }
 
     void CheckStructure() const {
@@ -201,16 +243,28 @@ private:
             if (c == u'<') {
                 const TextView rest = fXml.substr(i);
                 if (rest.starts_with(u"<!--")) {
-                    i = Skip(i + 4, u"-->");
+                    // "--" may only close the comment.
+                    const auto dashes = fXml.find(u"--", i + 4);
+                    if (dashes != TextView::npos && !fXml.substr(dashes).starts_with(u"-->")) {
+                        Fail(u"'--' is not allowed inside a comment", dashes);
+                    }
+                    i = dashes == TextView::npos ? fXml.size() : dashes + 3;
                 } else if (rest.starts_with(u"<![CDATA[")) {
+                    if (depth == 0) {
+                        Fail(u"Text is not allowed outside the document element", i);
+                    }
                     i = Skip(i + 9, u"]]>");
                 } else if (rest.starts_with(u"<?")) {
+                    if (IsXmlDeclaration(rest) && i != DeclarationPosition()) {
+                        Fail(u"The XML declaration is allowed only at the start of the document", i);
+                    }
                     i = Skip(i + 2, u"?>");
                 } else if (rest.starts_with(u"</")) {
                     depth = depth > 0 ? depth - 1 : 0;
                     i = Skip(i + 2, u">");
                 } else if (rest.starts_with(u"<!")) {
-                    i = Skip(i + 2, u">");
+                    // A document type declaration after the root, or a declaration only a DTD may hold.
+                    Fail(u"A document type declaration (DOCTYPE) is not allowed in a request", i);
                 } else {
                     if (depth == 0 && ++roots > 1) {
                         Fail(u"Only one top level element is allowed", i);
@@ -229,6 +283,9 @@ private:
             } else {
                 if (depth == 0 && !IsBlank(c) && !(i == 0 && c == 0xFEFF)) {
                     Fail(u"Text is not allowed outside the document element", i);
+                }
+                if (c == u']' && fXml.substr(i).starts_with(u"]]>")) {
+                    Fail(u"']]>' is not allowed in text", i);
                 }
                 ++i;
             }

@@ -54,6 +54,17 @@ TEST(XmlTest, RejectsWhatIsNotWellFormed) {
         Text(u"<a>x\0y</a>", 10),
         u"<1a/>",
         u"<a><!-- unterminated </a>",
+        // What pugixml would let through and MSXML refuses.
+        u"<a/><!DOCTYPE a>",
+        u"<a><!ELEMENT a ANY></a>",
+        u"<a x='1' y='2' x='3'/>",
+        u"<a><!-- a -- b --></a>",
+        u"<a><!-- a ---></a>",
+        u"<a>x ]]> y</a>",
+        u"<![CDATA[x]]><a/>",
+        u" <?xml version=\"1.0\"?><a/>",
+        u"<!-- c --><?xml version=\"1.0\"?><a/>",
+        u"<a><?xml version=\"1.0\"?></a>",
     };
     for (const Text& xml : cases) {
         EXPECT_TRUE(Rejected(xml)) << TextToUtf8(xml);
@@ -70,6 +81,9 @@ TEST(XmlTest, AcceptsTheUsualForms) {
         u"<a><![CDATA[<!DOCTYPE x [<!ENTITY y \"z\">]>]]></a>",
         u"<!-- <!DOCTYPE inside a comment --><a/>",
         u"<a x=\"&quot;&apos;&#x41;\">&lt;&gt;&amp;&#65;&#x1F600;</a>",
+        u"<a x='1' y='1'><b x='2'/><b x='3'/></a>",
+        u"<a b=']]>'>]] ></a>",
+        u"<a><?xml-stylesheet href='s'?></a>",
     };
     for (const Text& xml : cases) {
         EXPECT_FALSE(Rejected(xml)) << TextToUtf8(xml);
