@@ -54,6 +54,12 @@ void tZR_HttpClient::SetReadTimeout(std::int32_t aValue) {
 
 void tZR_HttpClient::Post(const Text& aUrl, const std::string& aBody, const Text& aContentType,
                           const Text& aUser, const Text& aPassword, tZR_HttpAuth aAuth) {
+    // A failure before any answer must not leave the previous post's code behind.
+    fResponseCode = -1;
+    // The content type becomes a header line too: a line break in it would start a header of its own.
+    if (aContentType.find_first_of(Text(u"\r\n\0", 3)) != Text::npos) {
+        throw ZrError(u"HTTP content type has a line break or NUL in it");
+    }
     tZR_HttpRequest request;
     request.Url = aUrl;
     request.Body = &aBody;

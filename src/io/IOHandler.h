@@ -51,6 +51,8 @@ public:
 
     // --- error fields --------------------------------------------------------------------------------
     void SetCustomError(std::int32_t aErrorCode, const Text& aErrorMessage);
+    // Only the message: ErrorFound and ErrorCode stay as they are (a spooler failure is told this way).
+    void SetErrorMessage(const Text& aErrorMessage) { fErrorMessage = aErrorMessage; }
     void ResetCustomError();
     bool ErrorFound() const { return fErrorFound; }
     std::int32_t ErrorCode() const { return fErrorCode; }

@@ -42,7 +42,7 @@ bool kIOHandler_Spool::WriteRaw(const Text& aMessage) {
     try {
         bytes = tZR_PrintSpooler::EncodeText(aMessage, CodePage());
     } catch (const ZrError& e) {
-        SetCustomError(ErrorCode(), e.Message());
+        SetErrorMessage(e.Message());
         return false;
     }
     return SendRaw(bytes);
@@ -57,8 +57,8 @@ bool kIOHandler_Spool::SendRaw(const std::string& aBytes) {
     if (tZR_PrintSpooler::WriteRaw(fPrinterName, u"NRV Receipt", aBytes, failure)) {
         return true;
     }
-    // The code is left as it was; the message says why, and ErrorFound lets the caller see it.
-    SetCustomError(ErrorCode(), failure.Message);
+    // The message says why; ErrorFound and ErrorCode are the HTTP and OPOS channels' and stay unchanged.
+    SetErrorMessage(failure.Message);
     return false;
 }
 

@@ -13,6 +13,7 @@ namespace opos {
 constexpr std::int32_t OPOS_SUCCESS = 0;
 constexpr std::int32_t OPOS_E_CLOSED = 101;
 constexpr std::int32_t OPOS_E_NOSERVICE = 104;
+constexpr std::int32_t OPOS_E_FAILURE = 111;
 constexpr std::int32_t OPOS_E_EXTENDED = 114;
 constexpr std::int32_t FPTR_S_RECEIPT = 2; // the receipt station
 } // namespace opos

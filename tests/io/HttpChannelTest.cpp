@@ -197,6 +197,18 @@ TEST_F(HttpChannel, WithoutContentTypeNoneIsSent) {
     EXPECT_TRUE(HasLine(channel->Response(), u"body="));
 }
 
+// A content type with a line break would add header lines of its own; it is refused before anything is
+// sent, and the refused post does not keep the previous post's status.
+TEST_F(HttpChannel, ContentTypeWithALineBreakIsRefused) {
+    auto channel = Channel("/inspect");
+    ASSERT_TRUE(channel->Write(u"first"));
+    EXPECT_EQ(channel->ResponseCode(), 200);
+    channel->SetContentType(u"text/plain\r\nX-Evil: 1");
+    EXPECT_FALSE(channel->Write(u"second"));
+    EXPECT_EQ(channel->ResponseCode(), -1);
+    EXPECT_TRUE(channel->ErrorFound());
+}
+
 TEST_F(HttpChannel, NotFoundLogsPostErrorTwiceAndKeepsThePreviousResponse) {
     auto channel = Channel("/inspect");
     ASSERT_TRUE(channel->Write(u"first"));
