@@ -36,7 +36,7 @@ Payment answer ("X"):
   --pan TEXT            masked card number, 19 characters (default ***************1234)
   --entry-mode MODE     ICC, MAG, MAN, CLM, CLI or any 3 characters (default ICC)
   --auth CODE           authorisation code, 6 characters (default A1B2C3)
-  --acquirer ID         acquirer identifier, 11 digits (default 00000000003, a Mastercard acquirer)
+  --acquirer ID         acquirer identifier, 11 digits (default 00000000003)
   --bank-flag           position 48 "1": the driver reports the network "bank"
   --stan NNNNNN         fixed STAN (default: 000001, 000002, ... one per answer)
   --operation NNNNNN    fixed operation number (default: the STAN)
