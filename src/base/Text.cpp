@@ -33,7 +33,8 @@ Text Utf8ToText(std::string_view aUtf8) {
                     }
                     v = (v << 6) | (cc & 0x3F);
                 }
-                const bool overlong = (len == 2 && v < 0x80) || (len == 3 && v < 0x800) || (len == 4 && v < 0x10000);
+                const bool overlong =
+                    (len == 2 && v < 0x80) || (len == 3 && v < 0x800) || (len == 4 && v < 0x10000);
                 if (!ok || overlong || v > 0x10FFFF || (v >= 0xD800 && v <= 0xDFFF)) {
                     cp = 0xFFFD;
                     len = 1;
@@ -59,7 +60,8 @@ std::string TextToUtf8(TextView aText) {
     out.reserve(aText.size());
     for (std::size_t i = 0; i < aText.size(); ++i) {
         char32_t cp = aText[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < aText.size() && aText[i + 1] >= 0xDC00 && aText[i + 1] <= 0xDFFF) {
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < aText.size() && aText[i + 1] >= 0xDC00 &&
+            aText[i + 1] <= 0xDFFF) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (aText[i + 1] - 0xDC00);
             ++i;
         } else if (cp >= 0xD800 && cp <= 0xDFFF) {
@@ -138,7 +140,9 @@ Text UpperCase(TextView aText) {
     return out;
 }
 
-bool SameTextAscii(TextView a, TextView b) { return a.size() == b.size() && LowerCase(a) == LowerCase(b); }
+bool SameTextAscii(TextView a, TextView b) {
+    return a.size() == b.size() && LowerCase(a) == LowerCase(b);
+}
 
 int IndexOfName(const TextList& aList, TextView aName) {
     for (std::size_t i = 0; i < aList.size(); ++i) {

@@ -134,7 +134,8 @@ bool kP17Protocol::ReferenceField(const Text& aReference, Text& aField, Text& aE
     for (std::size_t i = 0; i < aReference.size(); ++i) {
         const char16_t c = aReference[i];
         if (c < 0x20 || c == 0x7F || c > 0xFF) {
-            aError = u"Reference [" + Printable(aReference, aReference.size()) + u"] invalid: the character " + CodePoint(c) + u" at position " +
+            aError = u"Reference [" + Printable(aReference, aReference.size()) +
+                     u"] invalid: the character " + CodePoint(c) + u" at position " +
                      IntToText(static_cast<std::int64_t>(i + 1)) +
                      u" cannot be sent to the terminal. Allowed are the characters U+0020 to U+00FF except "
                      u"U+007F.";
@@ -342,7 +343,8 @@ bool kP17Protocol::DoVoid(const kPaymentReceipt& aReceipt, _int_PAY_result& aRes
     const Text& reference = aReceipt.fRefundReference.PaymentNumber;
     // Anything but exactly 34 well-formed characters would unpack into other fields than were packed.
     if (!IsWellFormedRefundReference(reference)) {
-        fChannel.Debug(tZR_MessageType::let_error, u"Invalid Refund Reference [" + Printable(reference, 64) + u"]");
+        fChannel.Debug(tZR_MessageType::let_error,
+                       u"Invalid Refund Reference [" + Printable(reference, 64) + u"]");
         aResult.ErrorText = u"Invalid Refund Reference";
         aResult.Error = true;
         return false;

@@ -52,7 +52,8 @@ ZRPA_API int16_t ZRPA_CALL PAY(BSTR aXml, BSTR* aOutput, BSTR* aErrorMessage) {
 }
 
 ZRPA_API int16_t ZRPA_CALL REPRINT(BSTR aXml, BSTR* aOutput, BSTR* aErrorMessage) {
-    return static_cast<int16_t>(ZeroExtended(RunCommand<kPaymentWrapper_REPRINT>(aXml, aOutput, aErrorMessage)));
+    return static_cast<int16_t>(
+        ZeroExtended(RunCommand<kPaymentWrapper_REPRINT>(aXml, aOutput, aErrorMessage)));
 }
 
 ZRPA_API int16_t ZRPA_CALL OPEN(BSTR aXml, BSTR* aOutput, BSTR* aErrorMessage) {
@@ -60,23 +61,28 @@ ZRPA_API int16_t ZRPA_CALL OPEN(BSTR aXml, BSTR* aOutput, BSTR* aErrorMessage) {
 }
 
 ZRPA_API int16_t ZRPA_CALL CLOSE(BSTR aXml, BSTR* aOutput, BSTR* aErrorMessage) {
-    return static_cast<int16_t>(ZeroExtended(RunCommand<kPaymentWrapper_CLOSE>(aXml, aOutput, aErrorMessage)));
+    return static_cast<int16_t>(
+        ZeroExtended(RunCommand<kPaymentWrapper_CLOSE>(aXml, aOutput, aErrorMessage)));
 }
 
 ZRPA_API int16_t ZRPA_CALL GETSTATUS(BSTR aXml, BSTR* aOutput, BSTR* aErrorMessage) {
-    return static_cast<int16_t>(ZeroExtended(RunCommand<kPaymentWrapper_GETSTATUS>(aXml, aOutput, aErrorMessage)));
+    return static_cast<int16_t>(
+        ZeroExtended(RunCommand<kPaymentWrapper_GETSTATUS>(aXml, aOutput, aErrorMessage)));
 }
 
 ZRPA_API int16_t ZRPA_CALL DAYCLOSE(BSTR aXml, BSTR* aOutput, BSTR* aErrorMessage) {
-    return static_cast<int16_t>(ZeroExtended(RunCommand<kPaymentWrapper_DAYCLOSE>(aXml, aOutput, aErrorMessage)));
+    return static_cast<int16_t>(
+        ZeroExtended(RunCommand<kPaymentWrapper_DAYCLOSE>(aXml, aOutput, aErrorMessage)));
 }
 
 ZRPA_API int16_t ZRPA_CALL GETTOTALS(BSTR aXml, BSTR* aOutput, BSTR* aErrorMessage) {
-    return static_cast<int16_t>(ZeroExtended(RunCommand<kPaymentWrapper_GETTOTALS>(aXml, aOutput, aErrorMessage)));
+    return static_cast<int16_t>(
+        ZeroExtended(RunCommand<kPaymentWrapper_GETTOTALS>(aXml, aOutput, aErrorMessage)));
 }
 
 ZRPA_API int16_t ZRPA_CALL VERIFYTRAN(BSTR aXml, BSTR* aOutput, BSTR* aErrorMessage) {
-    return static_cast<int16_t>(ZeroExtended(RunCommand<kPaymentWrapper_VERIFYTRAN>(aXml, aOutput, aErrorMessage)));
+    return static_cast<int16_t>(
+        ZeroExtended(RunCommand<kPaymentWrapper_VERIFYTRAN>(aXml, aOutput, aErrorMessage)));
 }
 
 ZRPA_API int32_t ZRPA_CALL VERSION(BSTR aDriverName, BSTR* aVersion, BSTR* aErrorMessage) {

@@ -13,7 +13,8 @@ HANDLE H(std::intptr_t aHandle) {
 // plus one second. A limit the port already has is kept.
 void BoundWrites(HANDLE aPort, std::uint32_t aBaudRate) {
     COMMTIMEOUTS t{};
-    if (!::GetCommTimeouts(aPort, &t) || t.WriteTotalTimeoutMultiplier != 0 || t.WriteTotalTimeoutConstant != 0) {
+    if (!::GetCommTimeouts(aPort, &t) || t.WriteTotalTimeoutMultiplier != 0 ||
+        t.WriteTotalTimeoutConstant != 0) {
         return;
     }
     const DWORD perByte = aBaudRate == 0 ? 1 : (2 * 12 * 1000 + aBaudRate - 1) / aBaudRate;

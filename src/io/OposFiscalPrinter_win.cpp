@@ -313,9 +313,8 @@ private:
         VariantInit(&result);
         Invoke(aName, DISPATCH_METHOD, aArgs, &result);
         // A method whose answer is no result code has not succeeded: 0 would report it done.
-        const std::int32_t code = SUCCEEDED(VariantChangeType(&result, &result, 0, VT_I4))
-                                      ? V_I4(&result)
-                                      : opos::OPOS_E_FAILURE;
+        const std::int32_t code =
+            SUCCEEDED(VariantChangeType(&result, &result, 0, VT_I4)) ? V_I4(&result) : opos::OPOS_E_FAILURE;
         VariantClear(&result);
         return code;
     }

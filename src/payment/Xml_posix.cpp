@@ -228,7 +228,8 @@ private:
             --end;
         }
         std::size_t start = end;
-        while (start > aFrom && !IsBlank(fXml[start - 1]) && fXml[start - 1] != u'"' && fXml[start - 1] != u'\'') {
+        while (start > aFrom && !IsBlank(fXml[start - 1]) && fXml[start - 1] != u'"' &&
+               fXml[start - 1] != u'\'') {
             --start;
         }
         return fXml.substr(start, end - start);

@@ -3,10 +3,14 @@
 #include "platform/Thread.h"
 
 namespace {
-std::thread* Native(void* aNative) { return static_cast<std::thread*>(aNative); }
+std::thread* Native(void* aNative) {
+    return static_cast<std::thread*>(aNative);
+}
 } // namespace
 
-tZR_Thread::~tZR_Thread() { Join(); }
+tZR_Thread::~tZR_Thread() {
+    Join();
+}
 
 bool tZR_Thread::Start(Body aBody, void* aContext) noexcept {
     if (fNative != nullptr) {
@@ -36,7 +40,9 @@ void tZR_Thread::Join() noexcept {
     }
 }
 
-void tZR_Thread::ReleaseEnded() noexcept { Join(); }
+void tZR_Thread::ReleaseEnded() noexcept {
+    Join();
+}
 
 void tZR_Thread::ReleaseRunning() noexcept {
     if (fNative == nullptr) {

@@ -9,8 +9,8 @@
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
 namespace {
-constexpr int kSettleChecks = 200;   // ~1 ms apart: how long an ended thread may take to leave the library
-constexpr DWORD kStopWaitMs = 100;   // how long a stopped thread may take to be gone
+constexpr int kSettleChecks = 200; // ~1 ms apart: how long an ended thread may take to leave the library
+constexpr DWORD kStopWaitMs = 100; // how long a stopped thread may take to be gone
 
 constexpr DWORD kBeginWaitMs = 500; // how long Start waits for the new thread to begin running
 
@@ -61,7 +61,9 @@ void Stop(HANDLE aThread) {
 }
 } // namespace
 
-tZR_Thread::~tZR_Thread() { Join(); }
+tZR_Thread::~tZR_Thread() {
+    Join();
+}
 
 bool tZR_Thread::Start(Body aBody, void* aContext) noexcept {
     if (fNative != nullptr) {
@@ -128,4 +130,6 @@ void tZR_Thread::ReleaseRunning() noexcept {
     Stop(thread);
 }
 
-void EndThreadInPlaceDuringUnload() noexcept { ExitThread(0); }
+void EndThreadInPlaceDuringUnload() noexcept {
+    ExitThread(0);
+}
