@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Checks the 32-bit product DLL: the export table (names, ordinals, no stdcall decoration), that every
-export returns with `ret $0xc` (stdcall, three 4-byte arguments) and that it imports only DLLs that
-every Windows installation has."""
+export returns with `ret $0xc` (stdcall, three 4-byte arguments), that every command export takes its
+16-bit result from a zero-extending call (a host reading 32 bits sees 65535 for -1), and that it imports
+only DLLs that every Windows installation has."""
 import re
 import subprocess
 import sys
@@ -12,6 +13,18 @@ SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell
                "oleaut32.dll", "ws2_32.dll", "winhttp.dll", "winspool.drv", "msvcrt.dll", "comctl32.dll",
                "version.dll", "shlwapi.dll", "comdlg32.dll", "rpcrt4.dll", "bcrypt.dll", "crypt32.dll"}
 OBJDUMP = "i686-w64-mingw32-objdump"
+
+
+def ends_with_zero_extension(path, body):
+    """The last call before the export's return goes to a function that starts with movzwl."""
+    calls = re.findall(r"\tcall\s+([0-9a-f]+)", body)
+    if not calls:
+        return False
+    target = int(calls[-1], 16)
+    dis = subprocess.run([OBJDUMP, "-d", "--no-show-raw-insn", f"--start-address={target:#x}",
+                          f"--stop-address={target + 8:#x}", path],
+                         check=True, capture_output=True, text=True).stdout
+    return re.search(r"\tmovzwl\s", dis) is not None
 
 
 def main(path):
@@ -37,6 +50,8 @@ def main(path):
         ret = re.search(r"\tret\s*(\S*)", dis)
         if not ret or ret.group(1) != "$0xc":
             failures.append(f"{name} does not return with ret $0xc (found {ret.group(0).strip() if ret else 'none'})")
+        elif name != "VERSION" and not ends_with_zero_extension(path, dis[:ret.start()]):
+            failures.append(f"{name} does not return a zero-extended 16-bit result")
     imports = {m.group(1).lower() for m in re.finditer(r"DLL Name: (\S+)", info)}
     foreign = sorted(imports - SYSTEM_DLLS)
     if foreign:
@@ -47,7 +62,7 @@ def main(path):
             print("  - " + f)
         return 1
     print(f"DLL check passed: {len(found)} exports by plain name with their ordinals, stdcall returns, "
-          f"imports {sorted(imports)}")
+          f"zero-extended command results, imports {sorted(imports)}")
     return 0
 
 
