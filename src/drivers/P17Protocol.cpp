@@ -381,32 +381,29 @@ bool kP17Protocol::DoReprint(const kPaymentReceipt& aReceipt, _int_REPRINT_resul
     return success;
 }
 
-bool kP17Protocol::DoDayClose(const kPaymentDayClose& aDayClose, _int_DAYCLOSE_result& aResult) {
-    const Text ecr = EcrIdentifier(aDayClose.fTillCode);
+template <typename TResult>
+bool kP17Protocol::ServiceOperation(const Text& aMessage, bool (kP17Protocol::*aParse)(const Text&, TResult&),
+                                    TResult& aResult) {
     const bool success = Exchange(aResult.ErrorText, [&]() {
-        if (!fLink.SendFrame(BuildFrame(DayCloseMessage(ecr)))) {
+        if (!fLink.SendFrame(BuildFrame(aMessage))) {
             return false;
         }
         Text payload;
         fLink.ReadResponse(kServiceAnswerTimeout, payload);
-        return ParseDayCloseResponse(payload, aResult);
+        return (this->*aParse)(payload, aResult);
     });
     aResult.Error = !success;
     return success;
 }
 
+bool kP17Protocol::DoDayClose(const kPaymentDayClose& aDayClose, _int_DAYCLOSE_result& aResult) {
+    return ServiceOperation(DayCloseMessage(EcrIdentifier(aDayClose.fTillCode)),
+                            &kP17Protocol::ParseDayCloseResponse, aResult);
+}
+
 bool kP17Protocol::DoGetTotals(const kPaymentTotals& aTotals, _int_GETTOTALS_result& aResult) {
-    const Text ecr = EcrIdentifier(aTotals.fTillCode);
-    const bool success = Exchange(aResult.ErrorText, [&]() {
-        if (!fLink.SendFrame(BuildFrame(TotalsMessage(ecr)))) {
-            return false;
-        }
-        Text payload;
-        fLink.ReadResponse(kServiceAnswerTimeout, payload);
-        return ParseTotalsResponse(payload, aResult);
-    });
-    aResult.Error = !success;
-    return success;
+    return ServiceOperation(TotalsMessage(EcrIdentifier(aTotals.fTillCode)),
+                            &kP17Protocol::ParseTotalsResponse, aResult);
 }
 
 bool kP17Protocol::DoVerifyTran(const kPaymentReceipt&, _int_PAY_result& aResult) {

@@ -83,6 +83,10 @@ private:
     using CardAnswerParser = bool (kP17Protocol::*)(const Text&, _int_PAY_result&);
     bool CardOperation(const kPaymentReceipt& aReceipt, const Text& aMessage, CardAnswerParser aParse,
                        bool aAmountFromRequest, _int_PAY_result& aResult);
+    // Day close or totals: aMessage, and the answer read by aParse.
+    template <typename TResult>
+    bool ServiceOperation(const Text& aMessage, bool (kP17Protocol::*aParse)(const Text&, TResult&),
+                          TResult& aResult);
 
     kIOHandler& fChannel;
     const TextList& fCustomAcquirerList;
