@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config ccache python3 libgtest-dev libgmock-dev googletest libbenchmark-dev
           libpugixml-dev libcurl4-openssl-dev libcups2-dev cups cups-bsd cups-client cups-daemon
-          cups-core-drivers python3-minimal
+          cups-core-drivers python3-minimal python3-apt
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64 wine64 wine socat locales)
 missing=()
 for p in "${packages[@]}"; do
@@ -12,10 +12,39 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  # Never wine32: 32-bit code cannot run here and it would shadow wine64. "wine" (the wine and wineboot
-  # commands) is only a recommendation of wine64, so it is named itself.
+  # A suite whose index fails to download (a mirror in the middle of a sync) is ignored by apt; the
+  # packages are still found in the others.
+  apt-get update -qq || echo "apt-get update reported a failed index; going on with the others"
+  # "wine" (the wine and wineboot commands) is only a recommendation of wine64, so it is named itself.
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# 32-bit Wine beside wine64, so the i686 product DLL runs its tests like the x86_64 one.
+if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
+  echo "installing: wine32:i386"
+  export DEBIAN_FRONTEND=noninteractive
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
+  apt-get update -qq || echo "apt-get update reported a failed index; going on with the others"
+  # Takes an install only when apt can do it without removing anything the project needs.
+  install_without_removals() {
+    local plan
+    plan=$(apt-get install -s -y --no-install-recommends "$@" 2>&1) || return 1
+    if grep -q '^Remv ' <<<"$plan"; then
+      echo "not taken, it would remove: $(grep '^Remv ' <<<"$plan" | cut -d' ' -f2 | tr '\n' ' ')"
+      return 1
+    fi
+    apt-get install -y -qq --no-install-recommends "$@" >/dev/null
+  }
+  if ! install_without_removals wine32:i386; then
+    # The i386 index of one suite may lag the amd64 one, so a library installed at a newer amd64
+    # version has no i386 twin. Name, for each such library, the newest version both have.
+    echo "the plain install cannot be resolved; pinning the libraries both architectures share"
+    pins=$(/usr/bin/python3 "$(dirname "$0")/wine32-pins.py" wine32:i386)
+    # shellcheck disable=SC2086
+    install_without_removals --allow-downgrades wine32:i386 $pins
+  fi
 fi
 # A comma-decimal locale, so the tests can show that no fixed text form follows the regional settings.
 if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The complete check: installs what is missing, builds all four configurations, runs the Linux tests
-# plainly and under ASan/UBSan, runs the Windows test program under wine64 and checks the 32-bit DLL.
+# plainly and under ASan/UBSan, runs the Windows test program of the i686 product and of the x86_64 build
+# under Wine (serial tests over a pseudo-terminal pair), runs the i686 host's day at the till against the
+# emulator and checks the 32-bit DLL's exports.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 step() { echo; echo "=== $* ($(date +%T))"; }
@@ -20,9 +22,24 @@ ctest --preset linux
 step "tests: linux-asan"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset linux-asan
 
-step "tests: win64 under wine64"
+# One prefix serves the 32-bit and the 64-bit programs.
 export WINEPREFIX="$PWD/build/wineprefix" WINEDEBUG=-all
-scripts/wine-tests.sh build/win64/bin/zr_tests.exe
+for preset in win32 win64; do
+  step "tests: $preset under Wine"
+  tests/support/PtyWineComPair.sh "build/$preset/bin/zr_tests.exe"
+done
+
+# The host program's day at the till, through the exports of each Windows build: every result must be
+# one a till expects (result 0, no error).
+host_tool=zrpa-host
+for preset in win32 win64; do
+  step "day at the till: $preset $host_tool under Wine"
+  if ! out=$(wine "build/$preset/bin/$host_tool.exe" demo 2>&1) || grep -q '<Error>True</Error>' <<<"$out" ||
+     grep -qE '^=== .*: result [^0]' <<<"$out"; then
+    echo "$out"; echo "the $preset day at the till did not succeed"; exit 1
+  fi
+  grep '^===' <<<"$out" || true
+done
 
 step "check the 32-bit product DLL"
 python3 scripts/check-dll.py build/win32/bin/ZRPA_RIVEVEDEV17_10.dll

@@ -1,8 +1,14 @@
 #include "base/DateTime.h"
 
+#include <cfloat>
 #include <cmath>
 
 #include "platform/Clock.h"
+
+// Date-times, amounts in fixed fields and milliseconds come from doubles: every build must round each
+// operation to double, as SSE2 does. The x87 unit's wider intermediates would make the i686 product
+// differ in the last bit from the builds it is tested beside.
+static_assert(FLT_EVAL_METHOD == 0, "build with SSE2 floating point (-msse2 -mfpmath=sse on i686)");
 
 namespace {
 // Days from 0001-01-01 (proleptic Gregorian) to the given date, 1-based like the civil calendar.
