@@ -22,11 +22,12 @@ using Clock = std::chrono::steady_clock;
 // aHandle: an open device (a till opens its terminal once), or empty for a device of this call only.
 std::u16string PayRequest(std::uint16_t aPort, const std::string& aHandle = std::string()) {
     const std::string handle = aHandle.empty() ? std::string() : "<Handle>" + aHandle + "</Handle>";
-    const std::string xml = "<ReceiptPrinterManager Version=\"1.0\"><Driver>ZRPA_RIVEVEDEV17_10</Driver>" +
-                            handle + "<LogId>bench</LogId><Connection><Type>TCP</Type><Address>127.0.0.1</Address><Port>" +
-                            std::to_string(aPort) +
-                            "</Port></Connection><Payment><Amount>12.34</Amount>"
-                            "<PrintLocation>ECR</PrintLocation></Payment></ReceiptPrinterManager>";
+    const std::string xml =
+        "<ReceiptPrinterManager Version=\"1.0\"><Driver>ZRPA_RIVEVEDEV17_10</Driver>" + handle +
+        "<LogId>bench</LogId><Connection><Type>TCP</Type><Address>127.0.0.1</Address><Port>" +
+        std::to_string(aPort) +
+        "</Port></Connection><Payment><Amount>12.34</Amount>"
+        "<PrintLocation>ECR</PrintLocation></Payment></ReceiptPrinterManager>";
     return std::u16string(xml.begin(), xml.end());
 }
 
@@ -74,7 +75,12 @@ void BM_PayOnEcrThroughExports(benchmark::State& state) {
         benchmark::Counter(afterReceiptMs, benchmark::Counter::kAvgIterations);
 }
 // Argument 1: on a device opened once (OPEN); 0: each PAY opens and closes its own device.
-BENCHMARK(BM_PayOnEcrThroughExports)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(20)->UseRealTime();
+BENCHMARK(BM_PayOnEcrThroughExports)
+    ->Arg(1)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(20)
+    ->UseRealTime();
 
 void BM_RawReplayOfTheSameFrames(benchmark::State& state) {
     Terminal terminal;

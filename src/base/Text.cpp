@@ -172,8 +172,8 @@ Text XmlCharactersOnly(TextView aText) {
         const bool low = c >= 0xDC00 && c <= 0xDFFF;
         if (high && i + 1 < out.size() && out[i + 1] >= 0xDC00 && out[i + 1] <= 0xDFFF) {
             ++i; // a pair, kept whole
-        } else if ((c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || c == 0xFFFE || c == 0xFFFF || high ||
-                   low) {
+        } else if ((c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || c == 0xFFFE || c == 0xFFFF ||
+                   high || low) {
             out[i] = u' ';
         }
     }

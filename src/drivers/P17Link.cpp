@@ -272,8 +272,9 @@ void kP17Link::CollectReceipt(Text& aAll) {
             continue;
         }
         ++frames;
-        last = payload.size() > kReceiptHeaderLength ? payload.substr(kReceiptHeaderLength, kReceiptPieceLength)
-                                                     : Text();
+        last = payload.size() > kReceiptHeaderLength
+                   ? payload.substr(kReceiptHeaderLength, kReceiptPieceLength)
+                   : Text();
         aAll += last;
         if (kind == zrFrameKind::fk_Data && !fAckFault.empty()) {
             fReceiptFault = fAckFault;

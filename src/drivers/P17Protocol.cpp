@@ -309,9 +309,9 @@ Text kP17Protocol::OutcomeUnknownText(zrPaymentAction aAction, const Text& aReas
         again = u"charging again";
         break;
     }
-    return u"Outcome unknown: the terminal accepted the " + ActionWord(aAction) + u" request but no answer came (" +
-           aReason + u"). The terminal " + what + u": check the terminal (its last receipt, or REPRINT) before " +
-           again + u".";
+    return u"Outcome unknown: the terminal accepted the " + ActionWord(aAction) +
+           u" request but no answer came (" + aReason + u"). The terminal " + what +
+           u": check the terminal (its last receipt, or REPRINT) before " + again + u".";
 }
 
 Text kP17Protocol::NotAcknowledged(const Text& aWhat) const {
@@ -320,13 +320,15 @@ Text kP17Protocol::NotAcknowledged(const Text& aWhat) const {
 
 void kP17Protocol::NoteAfterAnswer(const Text& aNote) {
     fOperationNote = aNote;
-    fChannel.Debug(tZR_MessageType::let_error, u"After the answer: " + aNote + u"; the result is the answer's");
+    fChannel.Debug(tZR_MessageType::let_error,
+                   u"After the answer: " + aNote + u"; the result is the answer's");
 }
 
 Text kP17Protocol::ReceiptAfterAnswer(bool aCollect) {
     if (!fLink.AckFault().empty()) {
         // A terminal whose answer was not acknowledged sends no receipt; the answer itself stands.
-        NoteAfterAnswer((aCollect ? u"receipt cut short: " : u"answer not acknowledged: ") + fLink.AckFault());
+        NoteAfterAnswer((aCollect ? u"receipt cut short: " : u"answer not acknowledged: ") +
+                        fLink.AckFault());
         return Text();
     }
     if (!aCollect) {
@@ -359,8 +361,9 @@ bool kP17Protocol::SetPrintLocation(ZrPrintLocation aLocation) {
     return fLink.SendFrame(BuildFrame(PrintLocationMessage(printOnEcr)));
 }
 
-bool kP17Protocol::CardOperation(const kPaymentReceipt& aReceipt, zrPaymentAction aAction, const Text& aMessage,
-                                 CardAnswerParser aParse, bool aAmountFromRequest, _int_PAY_result& aResult) {
+bool kP17Protocol::CardOperation(const kPaymentReceipt& aReceipt, zrPaymentAction aAction,
+                                 const Text& aMessage, CardAnswerParser aParse, bool aAmountFromRequest,
+                                 _int_PAY_result& aResult) {
     const bool success = Exchange(aResult.ErrorText, [&]() {
         if (!SetPrintLocation(aReceipt.fPrintLocation)) {
             aResult.ErrorText = u"Errore";
@@ -408,7 +411,8 @@ bool kP17Protocol::DoPay(const kPaymentReceipt& aReceipt, _int_PAY_result& aResu
         aResult.Error = true;
         return false;
     }
-    return CardOperation(aReceipt, zrPaymentAction::pa_Pay, PayMessage(EcrIdentifier(aReceipt.fTillCode), amount, reference),
+    return CardOperation(aReceipt, zrPaymentAction::pa_Pay,
+                         PayMessage(EcrIdentifier(aReceipt.fTillCode), amount, reference),
                          &kP17Protocol::ParsePayResponse, false, aResult);
 }
 
@@ -420,7 +424,8 @@ bool kP17Protocol::DoRefund(const kPaymentReceipt& aReceipt, _int_PAY_result& aR
         aResult.Error = true;
         return false;
     }
-    return CardOperation(aReceipt, zrPaymentAction::pa_Refund, RefundMessage(EcrIdentifier(aReceipt.fTillCode), amount),
+    return CardOperation(aReceipt, zrPaymentAction::pa_Refund,
+                         RefundMessage(EcrIdentifier(aReceipt.fTillCode), amount),
                          &kP17Protocol::ParseRefundResponse, true, aResult);
 }
 
@@ -435,7 +440,8 @@ bool kP17Protocol::DoVoid(const kPaymentReceipt& aReceipt, _int_PAY_result& aRes
         aResult.Error = true;
         return false;
     }
-    return CardOperation(aReceipt, zrPaymentAction::pa_Void, VoidMessage(EcrIdentifier(aReceipt.fTillCode), reference),
+    return CardOperation(aReceipt, zrPaymentAction::pa_Void,
+                         VoidMessage(EcrIdentifier(aReceipt.fTillCode), reference),
                          &kP17Protocol::ParseVoidResponse, true, aResult);
 }
 
@@ -478,8 +484,8 @@ bool kP17Protocol::ServiceOperation(const Text& aMessage, const Text& aWhat,
         }
         Text payload;
         if (!fLink.ReadResponse(kServiceAnswerTimeout, payload)) {
-            aResult.ErrorText =
-                u"The terminal accepted the " + aWhat + u" request but no answer came (" + fLink.Fault() + u")";
+            aResult.ErrorText = u"The terminal accepted the " + aWhat + u" request but no answer came (" +
+                                fLink.Fault() + u")";
             return false;
         }
         return (this->*aParse)(payload, aResult);

@@ -7,7 +7,9 @@ const zrPaymentAction kActions[] = {zrPaymentAction::pa_Pay, zrPaymentAction::pa
                                     zrPaymentAction::pa_Void};
 
 const char* Name(zrPaymentAction aAction) {
-    return aAction == zrPaymentAction::pa_Pay ? "PAY" : aAction == zrPaymentAction::pa_Refund ? "REFUND" : "VOID";
+    return aAction == zrPaymentAction::pa_Pay      ? "PAY"
+           : aAction == zrPaymentAction::pa_Refund ? "REFUND"
+                                                   : "VOID";
 }
 
 kPaymentReceipt Request(zrPaymentAction aAction, const Text& aRefundReference) {
@@ -21,7 +23,8 @@ kPaymentReceipt Request(zrPaymentAction aAction, const Text& aRefundReference) {
     return r;
 }
 
-bool Run(kP17Protocol& aP17, zrPaymentAction aAction, const Text& aRefundReference, _int_PAY_result& aResult) {
+bool Run(kP17Protocol& aP17, zrPaymentAction aAction, const Text& aRefundReference,
+         _int_PAY_result& aResult) {
     const kPaymentReceipt request = Request(aAction, aRefundReference);
     switch (aAction) {
     case zrPaymentAction::pa_Refund:
@@ -78,7 +81,8 @@ void ExpectApprovalsKept(const CardRigFactory& aRig, const std::vector<FaultAfte
             EXPECT_LE(r.ReceiptText.size(), whole.ReceiptText.size()) << why;
             EXPECT_EQ(r.ReceiptText.size() % 26, 0u) << why;
             EXPECT_EQ(!r.ReceiptText.empty(), f.ReceiptExpected) << why;
-            EXPECT_EQ(r.ReceiptText.substr(0, 26), whole.ReceiptText.substr(0, r.ReceiptText.empty() ? 0 : 26))
+            EXPECT_EQ(r.ReceiptText.substr(0, 26),
+                      whole.ReceiptText.substr(0, r.ReceiptText.empty() ? 0 : 26))
                 << why;
             const Text note = rig->P17().OperationNote();
             if (f.NoteExpected) {

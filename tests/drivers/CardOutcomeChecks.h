@@ -20,7 +20,7 @@ using CardRigFactory = std::function<std::unique_ptr<CardRig>(const p17emu::Conf
 struct FaultAfterAnswer {
     p17emu::Fault Fault;
     std::size_t FaultAt;
-    bool NoteExpected;   // the device must note that the receipt was cut short
+    bool NoteExpected;    // the device must note that the receipt was cut short
     bool ReceiptExpected; // some complete lines came before the fault
     const char* Why;
 };

@@ -42,14 +42,15 @@ std::unique_ptr<CardRig> PtyRig(const p17emu::Config& aConfig) {
 TEST(P17AnswerOutcomeOverPty, FaultsAfterTheAnswerKeepTheApproval) {
     using p17emu::Fault;
     // A serial line has no hang-up: a cut line or a "reset" terminal just goes quiet.
-    ExpectApprovalsKept(PtyRig, {
-                                    {Fault::ReceiptWrongLrc, 1, true, false, "first receipt frame damaged"},
-                                    {Fault::ReceiptWrongLrc, 2, true, true, "second receipt frame damaged"},
-                                    {Fault::ReceiptCut, 30, true, false, "cut inside the first frame"},
-                                    {Fault::ReceiptCut, 100, true, true, "cut inside the second frame"},
-                                    {Fault::ResetAfterAnswer, 0, false, false, "quiet right after the answer"},
-                                    {Fault::ResetAfterReceipt, 0, false, true, "quiet after the last frame"},
-                                });
+    ExpectApprovalsKept(PtyRig,
+                        {
+                            {Fault::ReceiptWrongLrc, 1, true, false, "first receipt frame damaged"},
+                            {Fault::ReceiptWrongLrc, 2, true, true, "second receipt frame damaged"},
+                            {Fault::ReceiptCut, 30, true, false, "cut inside the first frame"},
+                            {Fault::ReceiptCut, 100, true, true, "cut inside the second frame"},
+                            {Fault::ResetAfterAnswer, 0, false, false, "quiet right after the answer"},
+                            {Fault::ResetAfterReceipt, 0, false, true, "quiet after the last frame"},
+                        });
 }
 
 TEST(P17AnswerOutcomeOverPty, SlowReceiptCutBetweenFramesKeepsTheApproval) {
@@ -58,8 +59,8 @@ TEST(P17AnswerOutcomeOverPty, SlowReceiptCutBetweenFramesKeepsTheApproval) {
 }
 
 TEST(P17AnswerOutcomeOverPty, AnAcknowledgedRequestWithoutAnswerIsAnUnknownOutcome) {
-    ExpectOutcomeUnknown(
-        PtyRig,
-        {{p17emu::Fault::WrongLrc, u"the terminal sent a frame with a wrong check character", "damaged answer"}},
-        {zrPaymentAction::pa_Pay, zrPaymentAction::pa_Refund, zrPaymentAction::pa_Void});
+    ExpectOutcomeUnknown(PtyRig,
+                         {{p17emu::Fault::WrongLrc, u"the terminal sent a frame with a wrong check character",
+                           "damaged answer"}},
+                         {zrPaymentAction::pa_Pay, zrPaymentAction::pa_Refund, zrPaymentAction::pa_Void});
 }

@@ -51,13 +51,13 @@ TEST(P17AnswerOutcome, FaultsAfterTheAnswerKeepTheApprovalOverTcp) {
 
 TEST(P17AnswerOutcome, AnAcknowledgedRequestWithoutAnswerIsAnUnknownOutcomeOverTcp) {
     using p17emu::Fault;
-    ExpectOutcomeUnknown(TcpRig,
-                         {
-                             {Fault::WrongLrc, u"the terminal sent a frame with a wrong check character",
-                              "damaged answer"},
-                             {Fault::CloseMidFrame, u"the terminal sent a frame cut short", "answer cut short"},
-                         },
-                         {zrPaymentAction::pa_Pay, zrPaymentAction::pa_Refund, zrPaymentAction::pa_Void});
+    ExpectOutcomeUnknown(
+        TcpRig,
+        {
+            {Fault::WrongLrc, u"the terminal sent a frame with a wrong check character", "damaged answer"},
+            {Fault::CloseMidFrame, u"the terminal sent a frame cut short", "answer cut short"},
+        },
+        {zrPaymentAction::pa_Pay, zrPaymentAction::pa_Refund, zrPaymentAction::pa_Void});
 }
 
 TEST(P17AnswerOutcome, SlowHangUpInsteadOfTheAnswerIsAnUnknownOutcomeOverTcp) {

@@ -86,7 +86,8 @@ TEST(P17OverPty, WrongCheckCharacterOnTheLine) {
     PtyRig rig(c);
     _int_PAY_result r;
     EXPECT_FALSE(rig.P17->DoPay(Payment(ZrPrintLocation::pl_EFT), r));
-    EXPECT_EQ(r.ErrorText, kP17Protocol::OutcomeUnknownText(
-                               zrPaymentAction::pa_Pay, u"the terminal sent a frame with a wrong check character"));
+    EXPECT_EQ(r.ErrorText,
+              kP17Protocol::OutcomeUnknownText(zrPaymentAction::pa_Pay,
+                                               u"the terminal sent a frame with a wrong check character"));
     EXPECT_FALSE(rig.Channel->Connected());
 }

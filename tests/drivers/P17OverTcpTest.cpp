@@ -206,6 +206,7 @@ TEST(P17OverTcp, SlowTerminalHangsUpInsteadOfAnswering) {
     _int_GETTOTALS_result t;
     // The answer wait ends after its ten pauses, and the text says so.
     EXPECT_FALSE(rig.P17->DoGetTotals(totals, t));
-    EXPECT_EQ(t.ErrorText,
-              u"The terminal accepted the totals request but no answer came (the connection was closed or reset)");
+    EXPECT_EQ(
+        t.ErrorText,
+        u"The terminal accepted the totals request but no answer came (the connection was closed or reset)");
 }

@@ -452,7 +452,8 @@ TEST(P17Exchange, PaymentFailuresBeforeTheAnswer) {
         _int_PAY_result r;
         EXPECT_FALSE(p.P17.DoPay(Receipt(), r));
         EXPECT_TRUE(r.Error);
-        EXPECT_EQ(r.ErrorText, u"The terminal did not acknowledge the payment request (no ACK within 3000 ms)");
+        EXPECT_EQ(r.ErrorText,
+                  u"The terminal did not acknowledge the payment request (no ACK within 3000 ms)");
         EXPECT_EQ(p.Channel.Count("ReadUpTo 180000"), 0u);
     }
     for (const Currency amount : {Currency::FromUnits(1000000), Currency::FromRaw(-100)}) {
@@ -589,7 +590,8 @@ TEST(P17Exchange, ReprintDayCloseTotalsAndVerification) {
         _int_REPRINT_result r;
         EXPECT_FALSE(p.P17.DoReprint(Receipt(), r));
         EXPECT_TRUE(r.Error);
-        EXPECT_EQ(r.ErrorText, u"The terminal did not acknowledge the reprint request (no ACK within 3000 ms)");
+        EXPECT_EQ(r.ErrorText,
+                  u"The terminal did not acknowledge the reprint request (no ACK within 3000 ms)");
     }
     {
         Protocol p; // a print location outside the type prints on the terminal

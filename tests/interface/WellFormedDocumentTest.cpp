@@ -109,8 +109,13 @@ TEST(WellFormedDocuments, ControlCharactersFromTheTerminalBecomeSpaces) {
 }
 
 TEST(WellFormedDocuments, ErrorTextsAndEveryDocumentFieldCarryOnlyXmlCharacters) {
-    const Text bad[] = {Text(1, u'\0'), u"\x0B", u"\x1B", Text(1, char16_t(0xFFFE)), Text(1, char16_t(0xFFFF)),
-                        Text(1, char16_t(0xD800)), Text(1, char16_t(0xDC00))};
+    const Text bad[] = {Text(1, u'\0'),
+                        u"\x0B",
+                        u"\x1B",
+                        Text(1, char16_t(0xFFFE)),
+                        Text(1, char16_t(0xFFFF)),
+                        Text(1, char16_t(0xD800)),
+                        Text(1, char16_t(0xDC00))};
     for (const Text& b : bad) {
         _int_PAY_result r;
         r.DeviceId = r.PaymentNumber = r.MaskedPAN = r.AuthCode = r.TraceAuditId = r.RefundReference =
