@@ -23,10 +23,11 @@ void AppendDigits(Text& aOut, int aValue, int aWidth) {
     }
 }
 
-// Read once: the regional settings of a running host do not change under its log lines.
+// Read once: the regional settings of a running host do not change under its log lines. Never freed:
+// the last lines of devices still open at exit are written after the exit handlers have run.
 const Text& TimeSeparator() {
-    static const Text separator = HostTimeSeparator();
-    return separator;
+    static const Text* const separator = new Text(HostTimeSeparator());
+    return *separator;
 }
 
 Text RotationStamp() {
