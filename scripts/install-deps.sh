@@ -7,7 +7,7 @@ packages=(cmake ninja-build g++ pkg-config ccache python3 libgtest-dev libgmock-
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64 wine64 wine socat locales)
 # The host examples and the release check: C# (Mono), Object Pascal (Free Pascal), the Python binding's
 # tests, and the archives.
-packages+=(mono-mcs mono-runtime fp-compiler fp-units-base python3-pytest zip unzip)
+packages+=(mono-mcs mono-runtime fp-compiler fp-units-base python3-pytest zip unzip llvm)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
