@@ -11,6 +11,17 @@
 
 #include "zrpa_loader.h"
 
+/* A new BSTR holding the ASCII text aText (the requests here are ASCII); freed with zrpa_free. */
+static BSTR to_bstr(const struct zrpa_api* aApi, const char* aText) {
+    const size_t n = strlen(aText);
+    BSTR text = zrpa_alloc(aApi, (uint32_t)n);
+    uint16_t* units = (uint16_t*)text;
+    for (size_t i = 0; text != NULL && i < n; ++i) {
+        units[i] = (unsigned char)aText[i];
+    }
+    return text;
+}
+
 /* The UTF-8 form of a BSTR, as a new string the caller frees with free(); "" for null. */
 static char* to_utf8(const struct zrpa_api* aApi, BSTR aText) {
     const uint32_t n = zrpa_length(aApi, aText);
@@ -65,7 +76,7 @@ static void element(const char* aDocument, const char* aName, char* aValue, size
  * document (the caller frees it with free()). *aFailed is set when the command failed. */
 static char* call(const struct zrpa_api* aApi, ZRPA_PFN_COMMAND aCommand, const char* aName, const char* aRequest,
                   int* aFailed) {
-    BSTR request = zrpa_string(aApi, aRequest);
+    BSTR request = to_bstr(aApi, aRequest);
     BSTR output = NULL;       /* passed empty: the library does not free what they held */
     BSTR errorMessage = NULL;
     const int16_t result = aCommand(request, &output, &errorMessage);

@@ -25,8 +25,8 @@ struct zrpa_api {
 int zrpa_load(struct zrpa_api* aApi, const char* aPath);
 void zrpa_unload(struct zrpa_api* aApi);
 
-/* A new BSTR holding the ASCII text aText; the caller frees it with zrpa_free. */
-BSTR zrpa_string(const struct zrpa_api* aApi, const char* aText);
+/* A new BSTR of aLength UTF-16 code units (zeros), null when out of memory; freed with zrpa_free. */
+BSTR zrpa_alloc(const struct zrpa_api* aApi, uint32_t aLength);
 /* Length in UTF-16 code units of a BSTR (0 for null). */
 uint32_t zrpa_length(const struct zrpa_api* aApi, BSTR aText);
 /* Frees a BSTR made by zrpa_string or returned by an export; null is allowed. */

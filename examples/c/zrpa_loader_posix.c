@@ -52,17 +52,9 @@ void zrpa_unload(struct zrpa_api* aApi) {
     }
 }
 
-BSTR zrpa_string(const struct zrpa_api* aApi, const char* aText) {
-    uint32_t n = 0;
+BSTR zrpa_alloc(const struct zrpa_api* aApi, uint32_t aLength) {
     (void)aApi;
-    while (aText[n] != '\0') {
-        ++n;
-    }
-    BSTR text = gAlloc(NULL, n);
-    for (uint32_t i = 0; text != NULL && i < n; ++i) {
-        text[i] = (char16_t)(unsigned char)aText[i];
-    }
-    return text;
+    return gAlloc(NULL, aLength);
 }
 
 uint32_t zrpa_length(const struct zrpa_api* aApi, BSTR aText) {

@@ -51,18 +51,9 @@ void zrpa_unload(struct zrpa_api* aApi) {
     }
 }
 
-BSTR zrpa_string(const struct zrpa_api* aApi, const char* aText) {
-    UINT n = 0;
-    BSTR text;
+BSTR zrpa_alloc(const struct zrpa_api* aApi, uint32_t aLength) {
     (void)aApi;
-    while (aText[n] != '\0') {
-        ++n;
-    }
-    text = SysAllocStringLen(NULL, n);
-    for (UINT i = 0; text != NULL && i < n; ++i) {
-        text[i] = (OLECHAR)(unsigned char)aText[i];
-    }
-    return text;
+    return SysAllocStringLen(NULL, aLength);
 }
 
 uint32_t zrpa_length(const struct zrpa_api* aApi, BSTR aText) {
