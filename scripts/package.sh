@@ -48,7 +48,8 @@ copy_common "$linux"
 
 # --- Windows -------------------------------------------------------------------------------------
 windows="dist/stage/$name-$version-windows"
-sed 's/@SFX@//g' "resources/$name.def.in" > "dist/stage/$name.def" # the names as the DLL exports them
+{ echo "; The exports of $name.dll by name and ordinal (32-bit: __stdcall, names without decoration)."
+  sed -e '/^;/d' -e 's/@SFX@//g' "resources/$name.def.in"; } > "dist/stage/$name.def"
 for arch in x86 x64; do
   if [ "$arch" = x86 ]; then preset=win32 machine=i386 prefix=i686-w64-mingw32; else preset=win64 machine=i386:x86-64 prefix=x86_64-w64-mingw32; fi
   out="$windows/$arch"
