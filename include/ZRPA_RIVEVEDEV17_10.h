@@ -32,8 +32,8 @@
 #define ZRPA_DRIVER_NAME "ZRPA_RIVEVEDEV17_10"
 
 #ifdef _WIN32
-#include <windows.h>
 #include <oleauto.h>
+#include <windows.h>
 #define ZRPA_CALL __stdcall
 #define ZRPA_LIBRARY_FILE "ZRPA_RIVEVEDEV17_10.dll"
 #ifdef ZRPA_BUILDING_LIBRARY

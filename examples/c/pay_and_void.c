@@ -74,10 +74,10 @@ static void element(const char* aDocument, const char* aName, char* aValue, size
 
 /* Calls one command with aRequest, prints its outcome, frees the three BSTRs and returns the result
  * document (the caller frees it with free()). *aFailed is set when the command failed. */
-static char* call(const struct zrpa_api* aApi, ZRPA_PFN_COMMAND aCommand, const char* aName, const char* aRequest,
-                  int* aFailed) {
+static char* call(const struct zrpa_api* aApi, ZRPA_PFN_COMMAND aCommand, const char* aName,
+                  const char* aRequest, int* aFailed) {
     BSTR request = to_bstr(aApi, aRequest);
-    BSTR output = NULL;       /* passed empty: the library does not free what they held */
+    BSTR output = NULL; /* passed empty: the library does not free what they held */
     BSTR errorMessage = NULL;
     const int16_t result = aCommand(request, &output, &errorMessage);
     char* document = to_utf8(aApi, output);
@@ -125,7 +125,8 @@ int main(int argc, char** argv) {
 
     snprintf(request, sizeof request,
              "<Request><Handle>%s</Handle>%s<Payment><Action>PAY</Action><Amount>12.34</Amount>"
-             "<Currency>EUR</Currency><TillCode>1</TillCode><PrintLocation>ECR</PrintLocation></Payment></Request>",
+             "<Currency>EUR</Currency><TillCode>1</TillCode><PrintLocation>ECR</PrintLocation></Payment></"
+             "Request>",
              handle, connection);
     document = call(&api, api.pay, "PAY 12.34 EUR", request, &failed);
     element(document ? document : "", "RefundReference", reference, sizeof reference);
