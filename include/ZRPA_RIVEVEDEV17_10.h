@@ -32,8 +32,9 @@
 #define ZRPA_DRIVER_NAME "ZRPA_RIVEVEDEV17_10"
 
 #ifdef _WIN32
-#include <oleauto.h>
 #include <windows.h>
+/* after windows.h, which it relies on */
+#include <oleauto.h>
 #define ZRPA_CALL __stdcall
 #define ZRPA_LIBRARY_FILE "ZRPA_RIVEVEDEV17_10.dll"
 #ifdef ZRPA_BUILDING_LIBRARY
