@@ -5,6 +5,9 @@ packages=(cmake ninja-build g++ pkg-config ccache python3 libgtest-dev libgmock-
           libpugixml-dev libcurl4-openssl-dev libcups2-dev cups cups-bsd cups-client cups-daemon
           cups-core-drivers python3-minimal python3-apt
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64 wine64 wine socat locales)
+# The host examples and the release check: C# (Mono), Object Pascal (Free Pascal), the Python binding's
+# tests, and the archives.
+packages+=(mono-mcs mono-runtime fp-compiler fp-units-base python3-pytest zip unzip llvm)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
