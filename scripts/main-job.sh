@@ -6,5 +6,5 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake --preset linux >/dev/null
-cmake --build --preset linux --target zrpa-host ZRPA_RIVEVEDEV17_10 >/dev/null
-build/linux/bin/zrpa-host demo "$@"
+cmake --build --preset linux --target zrpa ZRPA_RIVEVEDEV17_10 >/dev/null
+build/linux/bin/zrpa demo "$@"
