@@ -280,3 +280,33 @@ std::vector<P17DecodedField> P17Decode(const P17Layout& aLayout, std::string_vie
     }
     return out;
 }
+
+std::vector<std::string> P17ReceiptLines(std::string_view aText) {
+    std::vector<std::string> lines;
+    std::string line;
+    std::size_t width = 24;
+    for (const char c : aText) {
+        switch (c) {
+        case '^':
+            width = 42;
+            continue;
+        case '{':
+        case '|':
+            width = 12;
+            continue;
+        case '}':
+        case '~':
+        case 0x7F:
+            width = 24;
+            continue;
+        default:
+            break;
+        }
+        line += c == 0x1B ? ' ' : c;
+        if (line.size() >= width) {
+            lines.push_back(std::move(line));
+            line.clear();
+        }
+    }
+    return lines;
+}

@@ -97,3 +97,8 @@ struct P17DecodedField {
 // The fields of aText that the driver reads for this answer (or every field of a request), in layout
 // order. Never fails: a short or damaged text gives short or incomplete fields.
 std::vector<P17DecodedField> P17Decode(const P17Layout& aLayout, std::string_view aText);
+
+// The receipt text of the receipt messages cut into the lines the cash register prints: 24 characters
+// at the start, "^" switches to 42, "{" and "|" to 12, "}", "~" and DEL back to 24; ESC shows as a
+// space; a last partial line is dropped. Lines without their CR LF.
+std::vector<std::string> P17ReceiptLines(std::string_view aText);

@@ -5,6 +5,7 @@
 
 #include "FakeChannel.h"
 #include "drivers/AcquirerTable.h"
+#include "drivers/P17Link.h"
 #include "drivers/P17Messages.h"
 #include "drivers/P17Protocol.h"
 #include "drivers/RefundReference.h"
@@ -259,4 +260,21 @@ TEST(P17Layouts, DecodingNeverFailsOnShortOrDamagedTexts) {
     }
     EXPECT_EQ(P17RequestLayout('Z'), nullptr);
     EXPECT_EQ(P17AnswerLayout('E'), nullptr);
+}
+
+TEST(P17Layouts, ReceiptLinesAreTheDriversReceiptLines) {
+    const std::string kTexts[] = {
+        "",
+        "ABC" + std::string(21, ' ') + "^" + std::string(41, 'x') + "\x1B",
+        std::string(30, 'y'),
+        "{twelve chars}" + std::string(24, 'z') + "|" + std::string(12, 'w') + "~" + std::string(24, 'v'),
+        "^" + std::string(20, 'a') + "}" + std::string(10, 'b') + "\x7F" + "c",
+    };
+    for (const auto& text : kTexts) {
+        std::string joined;
+        for (const auto& line : P17ReceiptLines(text)) {
+            joined += line + "\r\n";
+        }
+        EXPECT_EQ(joined, TextToBytes(BreakReceiptLines(BytesToText(text)))) << text;
+    }
 }

@@ -76,7 +76,7 @@ std::string CentsText(std::string_view aDigits) {
 LogFields DecodeFields(const P17Layout& aLayout, std::string_view aText) {
     LogFields out;
     for (const auto& f : P17Decode(aLayout, aText)) {
-        if (f.Field->Kind == P17FieldKind::Literal) {
+        if (f.Field->Kind == P17FieldKind::Literal || (!aLayout.FromTerminal && f.Field->Kind == P17FieldKind::Code)) {
             continue;
         }
         std::string value = f.Field->Kind == P17FieldKind::Cents && f.Complete ? CentsText(f.Value)
@@ -207,13 +207,17 @@ public:
             Received(aLine, MessageBytes(std::string_view(t).substr(5)), false);
         } else if (t.starts_with("Set Read Timeout to ")) {
             const long ms = std::strtol(t.c_str() + 20, nullptr, 10);
-            if (ms >= 30000) {
+            if (ms >= 30000 && !fWaitShown) {
+                fWaitShown = true; // the driver sets it again before each of its reads
                 Event(aLine, "wait", "waiting up to " + std::to_string(ms / 1000) + " s for the answer");
             }
         } else if (t.starts_with("Disconnect:")) {
             Event(aLine, "disconnect", ShowBytes(t.substr(11)));
         } else if (aLine.Error) {
             fLastError = ShowBytes(t);
+            if (t.find("Unexpected error") != std::string::npos) {
+                ++fEmptyReads; // the read ended without data
+            }
             Event(aLine, "error", fLastError);
         }
     }
@@ -252,13 +256,21 @@ private:
         fRequest = 0;
         fAwaitingAck = 0;
         fPrintAcked = fRequestAcked = fAnswered = fBadAnswer = fConnectFailed = false;
-        fDataForAck = fBadAck = false;
+        fDataForAck = fBadAck = fWaitShown = false;
         fEmptyReads = 0;
         fLastError.clear();
         fPrintFlag.clear();
+        fReceipt.clear();
     }
 
     void Event(const LogLine& aLine, std::string aKind, std::string aText, LogFields aFields = {}) {
+        if (!fOp->Events.empty()) {
+            LogEvent& last = fOp->Events.back();
+            if (last.Kind == aKind && last.Text == aText && last.Fields == aFields) {
+                ++last.Count;
+                return;
+            }
+        }
         fOp->Events.push_back({aLine.Stamp, std::move(aKind), std::move(aText), std::move(aFields)});
     }
 
@@ -288,6 +300,7 @@ private:
                 }
             }
             fAwaitingAck = code;
+            fWaitShown = false;
             Event(aLine, "sent", std::string(layout->Name) + " (" + code + ")", std::move(fields));
         }
     }
@@ -296,13 +309,7 @@ private:
         if (aBytes.empty()) {
             if (aTimedOut) {
                 ++fEmptyReads;
-                if (!fOp->Events.empty() && fOp->Events.back().Kind == "time-out") {
-                    auto& last = fOp->Events.back();
-                    last.Text = "no data (" + std::to_string(++fTimeoutRun) + " read time-outs)";
-                } else {
-                    fTimeoutRun = 1;
-                    Event(aLine, "time-out", "no data (read time-out)");
-                }
+                Event(aLine, "time-out", "no data (read time-out)");
             }
             return;
         }
@@ -357,9 +364,9 @@ private:
         } else if (fAnswered) {
             // Receipt text carries its own spaces: the field as it is, not trimmed.
             const P17Field* field = P17FindField(P17ReceiptLayout(), "text");
-            const std::string text = ShowBytes(P17FieldText(aFrame.Text, *field));
-            fOp->Receipt.push_back(text);
-            Event(aLine, "received", "receipt text" + check, {{"text", text}});
+            const std::string text = P17FieldText(aFrame.Text, *field);
+            fReceipt += text;
+            Event(aLine, "received", "receipt text" + check, {{"text", ShowBytes(text)}});
         } else {
             Event(aLine, "received", "unexpected data frame" + check, {{"text", ShowBytes(aFrame.Text)}});
         }
@@ -387,6 +394,9 @@ private:
         }
         LogOperation& op = *fOp;
         fOp = nullptr;
+        for (const auto& line : P17ReceiptLines(fReceipt)) {
+            op.Receipt.push_back(ShowBytes(line));
+        }
         const std::int64_t start = StampMilliseconds(op.Start), end = StampMilliseconds(op.End);
         op.ElapsedMs = start >= 0 && end >= start ? end - start : 0;
         if (const char* byCode = OperationOfCode(fRequest); *byCode != '\0' && (op.Name.empty() || op.Name == "PAY")) {
@@ -483,9 +493,10 @@ private:
             }
             return set(card ? LogOutcome::Declined : LogOutcome::Failed, reason);
         }
-        std::string why = fBadAnswer ? "the answer came with a wrong check character"
-                          : fEmptyReads > 0 ? std::to_string(fEmptyReads) + " reads without data"
-                                            : "the log ends";
+        std::string why = fBadAnswer        ? "the answer came with a wrong check character"
+                          : !fLastError.empty() ? std::to_string(fEmptyReads) + " reads without data, last: " + fLastError
+                          : fEmptyReads > 0     ? std::to_string(fEmptyReads) + " reads without data"
+                                                : "the log ends";
         if (card) {
             return set(LogOutcome::Unknown, "the terminal took the request and no answer came (" + why + ")");
         }
@@ -499,9 +510,9 @@ private:
     char fRequest = 0;
     char fAwaitingAck = 0;
     bool fPrintAcked = false, fRequestAcked = false, fAnswered = false, fBadAnswer = false;
-    bool fConnectFailed = false, fDataForAck = false, fBadAck = false;
-    int fEmptyReads = 0, fTimeoutRun = 0;
-    std::string fLastError, fPrintFlag;
+    bool fConnectFailed = false, fDataForAck = false, fBadAck = false, fWaitShown = false;
+    int fEmptyReads = 0;
+    std::string fLastError, fPrintFlag, fReceipt;
     LogFields fRequestFields, fResultFields;
 };
 } // namespace

@@ -23,6 +23,7 @@ struct LogEvent {
                         // "disconnect", "error", "note"
     std::string Text;   // what it is, in words
     LogFields Fields;   // decoded fields of a frame (UTF-8)
+    int Count = 1;      // the same event this many times in a row (the driver retries reads)
 };
 
 struct LogOperation {
@@ -37,7 +38,7 @@ struct LogOperation {
     std::string Reason;
     std::int64_t ElapsedMs = 0;
     LogFields Answer;     // the terminal's answer: result, stan, auth_code, card, acquirer, ...
-    std::vector<std::string> Receipt; // receipt text as received (UTF-8)
+    std::vector<std::string> Receipt; // receipt lines as the cash register prints them (UTF-8)
     bool HasResultLine = false;       // the outcome comes from the driver's own "Result:" line
 };
 

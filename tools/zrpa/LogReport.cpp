@@ -103,6 +103,9 @@ std::string LogReportText(const std::vector<LogOperation>& aOps) {
                "\n";
         for (const auto& e : op.Events) {
             out += "  " + Time(e.Stamp) + " " + Arrow(e.Kind) + " " + e.Text;
+            if (e.Count > 1) {
+                out += " (" + std::to_string(e.Count) + " times)";
+            }
             if (!e.Fields.empty()) {
                 out += ": " + FieldsText(e.Fields);
             }
@@ -111,7 +114,7 @@ std::string LogReportText(const std::vector<LogOperation>& aOps) {
         if (!op.Receipt.empty()) {
             out += "  receipt:\n";
             for (const auto& piece : op.Receipt) {
-                out += "    |" + piece + "|\n";
+                out += "    | " + piece + "\n";
             }
         }
         out += "  outcome: " + std::string(LogOutcomeName(op.Outcome));
@@ -141,7 +144,8 @@ std::string LogReportJson(const std::vector<LogOperation>& aOps) {
         for (std::size_t i = 0; i < op.Events.size(); ++i) {
             const auto& e = op.Events[i];
             out += (i ? "," : "") + std::string("{\"time\":") + JsonString(e.Stamp) + ",\"kind\":" + JsonString(e.Kind) +
-                   ",\"text\":" + JsonString(e.Text) + ",\"fields\":" + FieldsJson(e.Fields) + "}";
+                   ",\"text\":" + JsonString(e.Text) + ",\"count\":" + std::to_string(e.Count) +
+                   ",\"fields\":" + FieldsJson(e.Fields) + "}";
         }
         out += "]}";
     }
