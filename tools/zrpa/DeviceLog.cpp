@@ -198,7 +198,7 @@ public:
             fOp->Connection += " " + t;
         } else if (t.starts_with("Connect Timeout:") || t.starts_with("Connect Error:")) {
             fConnectFailed = true;
-            Event(aLine, "error", "could not connect: " + ShowBytes(t));
+            Event(aLine, "error", "could not connect: " + ShowBytes(WithoutHexDump(t)));
         } else if (t.starts_with("Write:")) {
             Written(aLine, MessageBytes(std::string_view(t).substr(6)));
         } else if (t.starts_with("Read Timeout:")) {
@@ -212,9 +212,9 @@ public:
                 Event(aLine, "wait", "waiting up to " + std::to_string(ms / 1000) + " s for the answer");
             }
         } else if (t.starts_with("Disconnect:")) {
-            Event(aLine, "disconnect", ShowBytes(t.substr(11)));
+            Event(aLine, "disconnect", ShowBytes(WithoutHexDump(t).substr(11)));
         } else if (aLine.Error) {
-            fLastError = ShowBytes(t);
+            fLastError = ShowBytes(WithoutHexDump(t));
             if (t.find("Unexpected error") != std::string::npos) {
                 ++fEmptyReads; // the read ended without data
             }
@@ -232,7 +232,11 @@ private:
         if (!aText.starts_with("-----")) {
             return nullptr;
         }
-        const std::string_view rest = std::string_view(aText).substr(aText.find_first_not_of('-'));
+        const std::size_t dashes = aText.find_first_not_of('-');
+        if (dashes == std::string::npos) {
+            return nullptr;
+        }
+        const std::string_view rest = std::string_view(aText).substr(dashes);
         static constexpr std::pair<std::string_view, const char*> kBanners[] = {
             {" Pay", "PAY"},         {" Reprint", "REPRINT"},  {" VerifyTran", "VERIFY"},
             {" DayClose", "DAY CLOSE"}, {" GetTotals", "TOTALS"}};
@@ -261,6 +265,8 @@ private:
         fLastError.clear();
         fPrintFlag.clear();
         fReceipt.clear();
+        fRequestFields.clear();
+        fResultFields.clear();
     }
 
     void Event(const LogLine& aLine, std::string aKind, std::string aText, LogFields aFields = {}) {

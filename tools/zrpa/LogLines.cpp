@@ -180,6 +180,18 @@ std::string MessageBytes(std::string_view aLoggedMessage) {
     return Unescape(Latin1FromUtf8(aLoggedMessage));
 }
 
+std::string WithoutHexDump(std::string_view aLine) {
+    const std::size_t colon = aLine.find(':');
+    const std::size_t open = aLine.rfind(" [");
+    std::string bytes;
+    if (colon == std::string_view::npos || open == std::string_view::npos || open < colon ||
+        !aLine.ends_with(']') || !ParseHexDump(aLine.substr(open + 2, aLine.size() - open - 3), bytes) ||
+        bytes != Unescape(Latin1FromUtf8(aLine.substr(colon + 1, open - colon - 1)))) {
+        return std::string(aLine);
+    }
+    return std::string(aLine.substr(0, open));
+}
+
 std::string ShowBytes(std::string_view aBytes) {
     std::string out;
     for (const char ch : aBytes) {

@@ -29,6 +29,9 @@ std::int64_t StampMilliseconds(std::string_view aStamp);
 // into single bytes (the log file is UTF-8).
 std::string MessageBytes(std::string_view aLoggedMessage);
 
+// A logged "Title:message [hex dump]" without its hex dump; unchanged when it has none.
+std::string WithoutHexDump(std::string_view aLine);
+
 // Link bytes for display: control characters named (<STX>, <ACK>, <0A>), bytes above 0x7F as their
 // Latin-1 characters in UTF-8.
 std::string ShowBytes(std::string_view aBytes);

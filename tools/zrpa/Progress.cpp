@@ -36,12 +36,13 @@ std::string Cut(const std::string& aText, std::size_t aMax) {
 }
 } // namespace
 
-std::string LatestLogLine(const std::string& aFolder, const std::string& aPrefix, std::size_t aMax) {
+std::string NewestLogFile(const std::string& aFolder, const std::string& aPrefix) {
     namespace fs = std::filesystem;
     std::error_code ec;
     fs::path newest;
     fs::file_time_type newestTime{};
-    for (fs::directory_iterator it(fs::path(std::u8string(aFolder.begin(), aFolder.end())), ec), end; !ec && it != end; it.increment(ec)) {
+    for (fs::directory_iterator it(fs::path(std::u8string(aFolder.begin(), aFolder.end())), ec), end;
+         !ec && it != end; it.increment(ec)) {
         const std::u8string u8name = it->path().filename().u8string();
         const std::string name(u8name.begin(), u8name.end());
         const auto time = it->last_write_time(ec);
@@ -50,10 +51,16 @@ std::string LatestLogLine(const std::string& aFolder, const std::string& aPrefix
             newestTime = time;
         }
     }
+    const std::u8string path = newest.u8string();
+    return std::string(path.begin(), path.end());
+}
+
+std::string LatestLogLine(const std::string& aFolder, const std::string& aPrefix, std::size_t aMax) {
+    const std::string newest = NewestLogFile(aFolder, aPrefix);
     if (newest.empty()) {
         return std::string();
     }
-    std::ifstream in(newest, std::ios::binary);
+    std::ifstream in(std::filesystem::path(std::u8string(newest.begin(), newest.end())), std::ios::binary);
     in.seekg(0, std::ios::end);
     const std::streamoff size = in.tellg();
     const std::streamoff from = size > 4096 ? size - 4096 : 0;

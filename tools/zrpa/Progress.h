@@ -11,6 +11,9 @@
 void RunWithProgress(const std::function<void()>& aCall, const std::function<std::string()>& aLatestLine,
                      bool aInPlace, std::FILE* aOut);
 
+// The newest file in aFolder whose name begins with aPrefix; empty when there is none.
+std::string NewestLogFile(const std::string& aFolder, const std::string& aPrefix);
+
 // The last complete line of the newest log file in aFolder whose name begins with aPrefix, without its
 // time stamp, control characters named, at most aMax characters. Empty when there is none.
 std::string LatestLogLine(const std::string& aFolder, const std::string& aPrefix, std::size_t aMax);

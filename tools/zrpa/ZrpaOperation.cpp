@@ -94,6 +94,7 @@ void ReadLoggedOutcome(const std::string& aPath, ZrpaResult& aResult) {
     if (aPath.empty() || !ReadWholeFile(aPath, content)) {
         return;
     }
+    aResult.LogFile = aPath;
     const auto ops = ReadDeviceLog(content, aPath);
     if (!ops.empty()) {
         aResult.LogOutcome = LogOutcomeName(ops.back().Outcome);
@@ -181,7 +182,9 @@ int RunOperation(LoadedLibrary& aLibrary, const ZrpaOptions& aOptions) {
                     [&]() { return LatestLogLine(folder, prefix, 50); }, StandardErrorIsTerminal(), stderr);
     aLibrary.Call("CLOSE", Utf8ToUtf16(ZrpaRequest(options, "CLOSE", "", handle)));
     ZrpaResult r = FromOutcome(options.Command, kind->Export, outcome);
-    ReadLoggedOutcome(ResultField(ReadResultDocument(r.Document), "LogFileName"), r);
+    // A raised error leaves the log file out of the result: then the newest log of this log id.
+    std::string logFile = ResultField(ReadResultDocument(r.Document), "LogFileName");
+    ReadLoggedOutcome(logFile.empty() ? NewestLogFile(folder, prefix) : logFile, r);
     Classify(r, kind->Card);
     return Print(r, options);
 }

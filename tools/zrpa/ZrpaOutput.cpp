@@ -75,7 +75,7 @@ std::string SummaryText(const ZrpaResult& aResult) {
             pos = end + 1;
         }
     }
-    Line(out, "Log file", ResultField(f, "LogFileName"));
+    Line(out, "Log file", ResultField(f, "LogFileName").empty() ? aResult.LogFile : ResultField(f, "LogFileName"));
     if (aResult.ExitStatus == 3) {
         out += "\nThe terminal took the request and no answer came: the customer may have paid.\n"
                "Look at the terminal before taking the payment again (zrpa help unknown).\n";
@@ -90,7 +90,8 @@ std::string ResultJson(const ZrpaResult& aResult) {
                       ",\"exit_status\":" + std::to_string(aResult.ExitStatus) +
                       ",\"error_message\":" + JsonString(aResult.ErrorMessage) +
                       ",\"log_outcome\":" + JsonString(aResult.LogOutcome) +
-                      ",\"log_reason\":" + JsonString(aResult.LogReason) + ",\"fields\":{";
+                      ",\"log_reason\":" + JsonString(aResult.LogReason) +
+                      ",\"log_file\":" + JsonString(aResult.LogFile) + ",\"fields\":{";
     bool first = true;
     for (const auto& [name, value] : ReadResultDocument(aResult.Document)) {
         out += (first ? "" : ",") + JsonString(name) + ":" + JsonString(value);

@@ -14,6 +14,7 @@ struct ZrpaResult {
     std::string Outcome;     // approved, done, declined, failed, outcome unknown, refused
     std::string LogOutcome;  // the operation's outcome as its device log tells it ("" when not read)
     std::string LogReason;
+    std::string LogFile;     // the device log read for LogOutcome
 };
 
 // The outcome word for an exit status; aDeclined: the terminal answered with a refusal.
