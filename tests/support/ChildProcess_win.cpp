@@ -25,8 +25,9 @@ std::wstring Quote(const std::string& aArg) {
 
 HANDLE Inheritable(const std::filesystem::path& aPath, bool aWrite) {
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-    return CreateFileW(aPath.c_str(), aWrite ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                       &sa, aWrite ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return CreateFileW(aPath.c_str(), aWrite ? GENERIC_WRITE : GENERIC_READ,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, aWrite ? CREATE_ALWAYS : OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 } // namespace
 
@@ -49,7 +50,8 @@ ChildOutcome RunChild(const std::string& aProgram, const std::vector<std::string
     si.hStdError = hErr;
     PROCESS_INFORMATION pi{};
     const std::wstring program(aProgram.begin(), aProgram.end());
-    if (CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+    if (CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
+                       &pi)) {
         if (WaitForSingleObject(pi.hProcess, static_cast<DWORD>(aTimeoutMs)) != WAIT_OBJECT_0) {
             TerminateProcess(pi.hProcess, 255);
             WaitForSingleObject(pi.hProcess, INFINITE);

@@ -154,9 +154,11 @@ TEST(DeviceLog, RequestAndResultLinesGiveTheHostsRequestAndTheDriversOutcome) {
         "2025-03-07 14:00:00:002 - Write:<STX>000000000E1<ETX>:\r\n"
         "2025-03-07 14:00:00:003 - Read:<ACK><ETX>\r\n"
         "2025-03-07 14:00:00:004 - Read:z\r\n"
-        "2025-03-07 14:00:05:004 - Result: outcome unknown | code=-1 | stan= | auth= | card= | amount=12.34 | "
+        "2025-03-07 14:00:05:004 - Result: outcome unknown | code=-1 | stan= | auth= | card= | amount=12.34 "
+        "| "
         "elapsed=5004 ms | error=Outcome unknown: no answer | after the ACK | note=check the terminal\r\n"
-        "2025-03-07 14:01:00:000 - --------------------------------------------------------------- Reprint\r\n"
+        "2025-03-07 14:01:00:000 - --------------------------------------------------------------- "
+        "Reprint\r\n"
         "2025-03-07 14:01:00:001 - Request: REPRINT | print=EFT\r\n"
         "2025-03-07 14:01:00:500 - Result: approved | code=0 | elapsed=499 ms | error=\r\n";
     const auto ops = ReadDeviceLog(log, "new");
@@ -177,8 +179,8 @@ TEST(DeviceLog, RequestAndResultLinesGiveTheHostsRequestAndTheDriversOutcome) {
 TEST(DeviceLog, ACheckCharacterThatIsALineBreakSplitsNoFrameOfAnOlderLog) {
     // An answer whose check character is LF or CR, written raw: the line break is part of the frame.
     for (const char lrc : {'\n', '\r'}) {
-        std::string text = std::string("100000010X00") + "***************1234" + "ICC" + "A1B2C3" + "0061405" + "0" +
-                           "00000000003" + "000001" + "000001" + "000" + "00001234" + "0";
+        std::string text = std::string("100000010X00") + "***************1234" + "ICC" + "A1B2C3" +
+                           "0061405" + "0" + "00000000003" + "000001" + "000001" + "000" + "00001234" + "0";
         // Positions 9 and 72 are read by nobody: two printable characters there give the check character.
         auto check = [&]() {
             char sum = 0x7F ^ 0x02 ^ 0x03;
@@ -194,14 +196,22 @@ TEST(DeviceLog, ACheckCharacterThatIsALineBreakSplitsNoFrameOfAnOlderLog) {
             }
         }
         ASSERT_EQ(check(), lrc);
-        const std::string log = "2025-03-07 14:00:00:000 - ------------------------------------------------------------ Pay\r\n"
-                                "2025-03-07 14:00:00:001 - Write:\x02" "000000000X000000010000000001234" +
-                                std::string(128, ' ') + "00000000\x03" "0\r\n"
-                                "2025-03-07 14:00:00:002 - Read:\x06\x03\r\n"
-                                "2025-03-07 14:00:00:003 - Read:z\r\n"
-                                "2025-03-07 14:00:00:004 - Read:\x02" + text + "\x03\r\n"
-                                "2025-03-07 14:00:00:005 - Read:" + std::string(1, lrc) + "\r\n"
-                                "2025-03-07 14:00:00:006 - Write:\x06\x03z\r\n";
+        const std::string log =
+            "2025-03-07 14:00:00:000 - ------------------------------------------------------------ Pay\r\n"
+            "2025-03-07 14:00:00:001 - Write:\x02"
+            "000000000X000000010000000001234" +
+            std::string(128, ' ') +
+            "00000000\x03"
+            "0\r\n"
+            "2025-03-07 14:00:00:002 - Read:\x06\x03\r\n"
+            "2025-03-07 14:00:00:003 - Read:z\r\n"
+            "2025-03-07 14:00:00:004 - Read:\x02" +
+            text +
+            "\x03\r\n"
+            "2025-03-07 14:00:00:005 - Read:" +
+            std::string(1, lrc) +
+            "\r\n"
+            "2025-03-07 14:00:00:006 - Write:\x06\x03z\r\n";
         const auto ops = ReadDeviceLog(log, "raw");
         ASSERT_EQ(ops.size(), 1u);
         EXPECT_EQ(ops[0].Outcome, LogOutcome::Approved) << ops[0].Reason;
@@ -247,7 +257,8 @@ TEST(DeviceLog, DamagedLogsNeverCrashAndReportValidText) {
         state = state * 1664525u + 1013904223u;
         return state >> 8;
     };
-    const char kNasty[] = {'\x02', '\x03', '\x04', '\x06', '\x01', '\r', '\n', '<', '>', '|', '[', ']', '\xC3', '\xFF'};
+    const char kNasty[] = {'\x02', '\x03', '\x04', '\x06', '\x01', '\r',   '\n',
+                           '<',    '>',    '|',    '[',    ']',    '\xC3', '\xFF'};
     for (int round = 0; round < 300; ++round) {
         std::string damaged = original.substr(0, next() % original.size());
         for (int k = 0, edits = static_cast<int>(next() % 40); k < edits && !damaged.empty(); ++k) {

@@ -79,7 +79,8 @@ TEST(ZrpaEndToEnd, EveryOperationAgainstTheEmulator) {
     const std::string id = "zrpa-e2e-ops";
     RemoveLogsOf(u"zrpa-e2e-ops"); // the day's log of an earlier run
 
-    const ChildOutcome pay = RunZrpaProgram(Args({"pay", "12.34", "--reference", "R1", "--json"}, terminal, id));
+    const ChildOutcome pay =
+        RunZrpaProgram(Args({"pay", "12.34", "--reference", "R1", "--json"}, terminal, id));
     ASSERT_EQ(pay.Status, 0) << pay.Out << pay.Err;
     EXPECT_EQ(JsonMember(pay.Out, "outcome"), "approved");
     EXPECT_EQ(JsonMember(pay.Out, "MaskedPAN"), "***************1234");
@@ -128,13 +129,15 @@ TEST(ZrpaEndToEnd, SendStatusAndVersion) {
     const std::string request =
         "<ReceiptPrinterManager><Driver>ZRPA_RIVEVEDEV17_10</Driver><LogId>zrpa-e2e-send</LogId>"
         "<Connection><Type>TCP</Type><Address>127.0.0.1</Address><Port>" +
-        std::to_string(terminal.Port()) + "</Port></Connection><GetTotals><TillCode>1</TillCode></GetTotals>"
-                                          "</ReceiptPrinterManager>";
+        std::to_string(terminal.Port()) +
+        "</Port></Connection><GetTotals><TillCode>1</TillCode></GetTotals>"
+        "</ReceiptPrinterManager>";
     const auto file = folder.Path() / "totals.xml";
     std::ofstream(file, std::ios::binary) << request;
     const std::u8string name = file.u8string();
 
-    const ChildOutcome fromFile = RunZrpaProgram({"send", "GETTOTALS", std::string(name.begin(), name.end()), "--json"});
+    const ChildOutcome fromFile =
+        RunZrpaProgram({"send", "GETTOTALS", std::string(name.begin(), name.end()), "--json"});
     EXPECT_EQ(fromFile.Status, 0) << fromFile.Out << fromFile.Err;
     EXPECT_EQ(JsonMember(fromFile.Out, "Error"), "False") << fromFile.Out;
     const ChildOutcome fromInput = RunZrpaProgram({"send", "GETTOTALS", "-", "--xml"}, request);
@@ -160,12 +163,14 @@ TEST(ZrpaEndToEnd, DeclinedAndFailedOperationsEndWithStatusOne) {
     EXPECT_EQ(pay.Status, 1);
     EXPECT_TRUE(Has(pay.Out, "pay: declined")) << pay.Out;
     EXPECT_TRUE(Has(pay.Out, "OPERAZIONE RIFIUTATA")) << pay.Out;
-    const ChildOutcome refund = RunZrpaProgram(Args({"refund", "1.00", "--json"}, terminal, "zrpa-e2e-declined"));
+    const ChildOutcome refund =
+        RunZrpaProgram(Args({"refund", "1.00", "--json"}, terminal, "zrpa-e2e-declined"));
     EXPECT_EQ(refund.Status, 1);
     EXPECT_EQ(JsonMember(refund.Out, "outcome"), "declined") << refund.Out;
 
     const std::string closed = "127.0.0.1:" + std::to_string(ClosedLoopbackPort());
-    const ChildOutcome refused = RunZrpaProgram({"pay", "1.00", "--tcp", closed, "--log-id", "zrpa-e2e-refused"});
+    const ChildOutcome refused =
+        RunZrpaProgram({"pay", "1.00", "--tcp", closed, "--log-id", "zrpa-e2e-refused"});
     EXPECT_EQ(refused.Status, 1);
     EXPECT_TRUE(Has(refused.Out, "pay: failed")) << refused.Out;
     EXPECT_TRUE(Has(refused.Out, "Unable to connect to device")) << refused.Out;

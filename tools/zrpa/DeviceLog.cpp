@@ -8,8 +8,8 @@ constexpr char kSTX = 0x02, kETX = 0x03, kEOT = 0x04, kACK = 0x06, kSOH = 0x01;
 enum class FrameType : std::uint8_t { Data, Ack, Soh };
 struct Frame {
     FrameType Type = FrameType::Data;
-    std::string Bytes;  // the whole frame
-    std::string Text;   // between the first character and the terminator
+    std::string Bytes; // the whole frame
+    std::string Text;  // between the first character and the terminator
     bool LrcOk = true;
 };
 
@@ -76,12 +76,13 @@ std::string CentsText(std::string_view aDigits) {
 LogFields DecodeFields(const P17Layout& aLayout, std::string_view aText) {
     LogFields out;
     for (const auto& f : P17Decode(aLayout, aText)) {
-        if (f.Field->Kind == P17FieldKind::Literal || (!aLayout.FromTerminal && f.Field->Kind == P17FieldKind::Code)) {
+        if (f.Field->Kind == P17FieldKind::Literal ||
+            (!aLayout.FromTerminal && f.Field->Kind == P17FieldKind::Code)) {
             continue;
         }
         std::string value = f.Field->Kind == P17FieldKind::Cents && f.Complete ? CentsText(f.Value)
-                            : f.Field->Kind == P17FieldKind::Text           ? Trim(f.Value)
-                                                                             : f.Value;
+                            : f.Field->Kind == P17FieldKind::Text              ? Trim(f.Value)
+                                                                               : f.Value;
         if (!f.Complete) {
             value += " (cut short)";
         }
@@ -122,9 +123,9 @@ LogFields SplitPipeLine(std::string_view aText, std::string& aFirst) {
         }
         const std::string_view part = aText.substr(pos, bar - pos);
         const std::size_t eq = part.find('=');
-        const bool keyed = eq != std::string_view::npos && eq > 0 &&
-                           part.substr(0, eq).find_first_not_of("abcdefghijklmnopqrstuvwxyz_") ==
-                               std::string_view::npos;
+        const bool keyed =
+            eq != std::string_view::npos && eq > 0 &&
+            part.substr(0, eq).find_first_not_of("abcdefghijklmnopqrstuvwxyz_") == std::string_view::npos;
         if (first) {
             aFirst = std::string(part);
             first = false;
@@ -237,9 +238,11 @@ private:
             return nullptr;
         }
         const std::string_view rest = std::string_view(aText).substr(dashes);
-        static constexpr std::pair<std::string_view, const char*> kBanners[] = {
-            {" Pay", "PAY"},         {" Reprint", "REPRINT"},  {" VerifyTran", "VERIFY"},
-            {" DayClose", "DAY CLOSE"}, {" GetTotals", "TOTALS"}};
+        static constexpr std::pair<std::string_view, const char*> kBanners[] = {{" Pay", "PAY"},
+                                                                                {" Reprint", "REPRINT"},
+                                                                                {" VerifyTran", "VERIFY"},
+                                                                                {" DayClose", "DAY CLOSE"},
+                                                                                {" GetTotals", "TOTALS"}};
         for (const auto& [text, name] : kBanners) {
             if (rest == text) {
                 return name;
@@ -338,7 +341,8 @@ private:
         if (aFrame.Type == FrameType::Ack) {
             if (!aFrame.LrcOk) {
                 fBadAck = fAwaitingAck != 0;
-                Event(aLine, "error", "acknowledgement with a wrong check character: " + ShowBytes(aFrame.Bytes));
+                Event(aLine, "error",
+                      "acknowledgement with a wrong check character: " + ShowBytes(aFrame.Bytes));
             } else if (fAwaitingAck == 'E') {
                 fPrintAcked = true;
             } else if (fAwaitingAck != 0) {
@@ -405,7 +409,8 @@ private:
         }
         const std::int64_t start = StampMilliseconds(op.Start), end = StampMilliseconds(op.End);
         op.ElapsedMs = start >= 0 && end >= start ? end - start : 0;
-        if (const char* byCode = OperationOfCode(fRequest); *byCode != '\0' && (op.Name.empty() || op.Name == "PAY")) {
+        if (const char* byCode = OperationOfCode(fRequest);
+            *byCode != '\0' && (op.Name.empty() || op.Name == "PAY")) {
             op.Name = byCode;
         }
         const std::string action = FieldOf(op.Request, "action");
@@ -426,7 +431,8 @@ private:
             for (const char* key : {"stan", "auth", "card", "amount"}) {
                 if (FieldOf(op.Answer, key == std::string("auth") ? "auth_code" : key).empty() &&
                     !FieldOf(fResultFields, key).empty()) {
-                    SetField(op.Answer, key == std::string("auth") ? "auth_code" : key, FieldOf(fResultFields, key));
+                    SetField(op.Answer, key == std::string("auth") ? "auth_code" : key,
+                             FieldOf(fResultFields, key));
                 }
             }
             fResultFields.clear();
@@ -478,11 +484,10 @@ private:
                                                               : "refused before sending: " + fLastError);
         }
         if (!fRequestAcked) {
-            return set(LogOutcome::Failed,
-                       std::string("the terminal did not acknowledge the request") +
-                           (fDataForAck ? " (it sent data instead)"
-                            : fBadAck   ? " (wrong check character)"
-                                        : ""));
+            return set(LogOutcome::Failed, std::string("the terminal did not acknowledge the request") +
+                                               (fDataForAck ? " (it sent data instead)"
+                                                : fBadAck   ? " (wrong check character)"
+                                                            : ""));
         }
         if (fRequest == 'R') {
             return set(LogOutcome::Approved, "");
@@ -499,10 +504,11 @@ private:
             }
             return set(card ? LogOutcome::Declined : LogOutcome::Failed, reason);
         }
-        std::string why = fBadAnswer        ? "the answer came with a wrong check character"
-                          : !fLastError.empty() ? std::to_string(fEmptyReads) + " reads without data, last: " + fLastError
-                          : fEmptyReads > 0     ? std::to_string(fEmptyReads) + " reads without data"
-                                                : "the log ends";
+        std::string why = fBadAnswer ? "the answer came with a wrong check character"
+                          : !fLastError.empty()
+                              ? std::to_string(fEmptyReads) + " reads without data, last: " + fLastError
+                          : fEmptyReads > 0 ? std::to_string(fEmptyReads) + " reads without data"
+                                            : "the log ends";
         if (card) {
             return set(LogOutcome::Unknown, "the terminal took the request and no answer came (" + why + ")");
         }

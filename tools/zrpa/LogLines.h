@@ -8,9 +8,9 @@
 #include <vector>
 
 struct LogLine {
-    std::string Stamp;  // "yyyy-mm-dd hh:mm:ss:zzz"
-    bool Error = false; // written as " - ERROR - "
-    std::string Text;   // UTF-8 as written, line breaks inside the text kept
+    std::string Stamp;      // "yyyy-mm-dd hh:mm:ss:zzz"
+    bool Error = false;     // written as " - ERROR - "
+    std::string Text;       // UTF-8 as written, line breaks inside the text kept
     std::size_t Number = 0; // line number in the file, from 1
 };
 

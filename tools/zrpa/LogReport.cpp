@@ -57,8 +57,9 @@ const char* Arrow(const std::string& aKind) {
 bool CheckLogFilter(LogFilter& aFilter, std::string& aError) {
     for (std::string* bound : {&aFilter.Since, &aFilter.Until}) {
         if (!bound->empty() && !NormaliseBound(*bound)) {
-            aError = "time " + *bound + " invalid. Allowed forms are: yyyy-mm-dd, \"yyyy-mm-dd hh:mm\", "
-                                        "\"yyyy-mm-dd hh:mm:ss\".";
+            aError = "time " + *bound +
+                     " invalid. Allowed forms are: yyyy-mm-dd, \"yyyy-mm-dd hh:mm\", "
+                     "\"yyyy-mm-dd hh:mm:ss\".";
             return false;
         }
     }
@@ -67,7 +68,8 @@ bool CheckLogFilter(LogFilter& aFilter, std::string& aError) {
     }
     if (!aFilter.Outcome.empty() && aFilter.Outcome != "approved" && aFilter.Outcome != "declined" &&
         aFilter.Outcome != "failed" && aFilter.Outcome != "unknown") {
-        aError = "outcome " + aFilter.Outcome + " invalid. Allowed values are: approved, declined, failed, unknown.";
+        aError = "outcome " + aFilter.Outcome +
+                 " invalid. Allowed values are: approved, declined, failed, unknown.";
         return false;
     }
     return true;
@@ -82,7 +84,8 @@ bool MatchesFilter(const LogOperation& aOp, const LogFilter& aFilter) {
     }
     if (!aFilter.Outcome.empty()) {
         const std::string name = LogOutcomeName(aOp.Outcome);
-        return name == aFilter.Outcome || (aFilter.Outcome == "unknown" && aOp.Outcome == LogOutcome::Unknown);
+        return name == aFilter.Outcome ||
+               (aFilter.Outcome == "unknown" && aOp.Outcome == LogOutcome::Unknown);
     }
     return true;
 }
@@ -99,8 +102,8 @@ std::string LogReportText(const std::vector<LogOperation>& aOps) {
             }
         }
         out += (asked.empty() ? "" : "  (" + asked + ")") + "\n";
-        out += "  " + op.File + ":" + std::to_string(op.Line) + (op.Connection.empty() ? "" : ", " + op.Connection) +
-               "\n";
+        out += "  " + op.File + ":" + std::to_string(op.Line) +
+               (op.Connection.empty() ? "" : ", " + op.Connection) + "\n";
         for (const auto& e : op.Events) {
             out += "  " + Time(e.Stamp) + " " + Arrow(e.Kind) + " " + e.Text;
             if (e.Count > 1) {
@@ -134,18 +137,18 @@ std::string LogReportJson(const std::vector<LogOperation>& aOps) {
                ",\"start\":" + JsonString(op.Start) + ",\"end\":" + JsonString(op.End) +
                ",\"operation\":" + JsonString(op.Name) + ",\"request\":" + FieldsJson(op.Request) +
                ",\"connection\":" + JsonString(op.Connection) +
-               ",\"outcome\":" + JsonString(LogOutcomeName(op.Outcome)) + ",\"reason\":" + JsonString(op.Reason) +
-               ",\"elapsed_ms\":" + std::to_string(op.ElapsedMs) + ",\"answer\":" + FieldsJson(op.Answer) +
-               ",\"receipt\":[";
+               ",\"outcome\":" + JsonString(LogOutcomeName(op.Outcome)) +
+               ",\"reason\":" + JsonString(op.Reason) + ",\"elapsed_ms\":" + std::to_string(op.ElapsedMs) +
+               ",\"answer\":" + FieldsJson(op.Answer) + ",\"receipt\":[";
         for (std::size_t i = 0; i < op.Receipt.size(); ++i) {
             out += (i ? "," : "") + JsonString(op.Receipt[i]);
         }
         out += "],\"events\":[";
         for (std::size_t i = 0; i < op.Events.size(); ++i) {
             const auto& e = op.Events[i];
-            out += (i ? "," : "") + std::string("{\"time\":") + JsonString(e.Stamp) + ",\"kind\":" + JsonString(e.Kind) +
-                   ",\"text\":" + JsonString(e.Text) + ",\"count\":" + std::to_string(e.Count) +
-                   ",\"fields\":" + FieldsJson(e.Fields) + "}";
+            out += (i ? "," : "") + std::string("{\"time\":") + JsonString(e.Stamp) +
+                   ",\"kind\":" + JsonString(e.Kind) + ",\"text\":" + JsonString(e.Text) +
+                   ",\"count\":" + std::to_string(e.Count) + ",\"fields\":" + FieldsJson(e.Fields) + "}";
         }
         out += "]}";
     }

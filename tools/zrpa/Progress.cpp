@@ -104,13 +104,15 @@ void RunWithProgress(const std::function<void()>& aCall, const std::function<std
             std::_Exit(3);
         }
         const long long seconds =
-            std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start).count();
+            std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start)
+                .count();
         const std::string line = aLatestLine();
         if (aInPlace && (seconds != shownSecond || line != shownLine)) {
             std::string text = "waiting for the terminal: " + std::to_string(seconds) + " s | " + line;
             text.resize(std::max<std::size_t>(text.size(), 79), ' ');
             std::fprintf(aOut, "\r%s", text.c_str());
-        } else if (!aInPlace && (seconds - lastPlain >= 10 || (line != shownLine && seconds != shownSecond))) {
+        } else if (!aInPlace &&
+                   (seconds - lastPlain >= 10 || (line != shownLine && seconds != shownSecond))) {
             std::fprintf(aOut, "waiting for the terminal: %lld s | %s\n", seconds, line.c_str());
             lastPlain = seconds;
         }

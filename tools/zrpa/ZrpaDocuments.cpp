@@ -53,9 +53,9 @@ std::string ZrpaRequest(const ZrpaOptions& aOptions, const std::string& aExport,
     }
     xml += "<Connection>";
     if (!aOptions.Serial.empty()) {
-        xml += Element("Type", "SERIAL") + Element("SerialPort", aOptions.Serial) + Element("Speed", aOptions.Speed) +
-               Element("DataBits", aOptions.DataBits) + Element("Parity", aOptions.Parity) +
-               Element("StopBits", aOptions.StopBits);
+        xml += Element("Type", "SERIAL") + Element("SerialPort", aOptions.Serial) +
+               Element("Speed", aOptions.Speed) + Element("DataBits", aOptions.DataBits) +
+               Element("Parity", aOptions.Parity) + Element("StopBits", aOptions.StopBits);
     } else {
         const std::size_t colon = aOptions.Tcp.rfind(':');
         xml += Element("Type", "TCP") + Element("Address", aOptions.Tcp.substr(0, colon)) +

@@ -74,12 +74,13 @@ Exit status: 0 approved or done, 1 declined or failed, 2 wrong command line or r
 
 std::string ZrpaCommandHelp(const std::string& aCommand) {
     if (aCommand == "pay") {
-        return Operation("zrpa pay AMOUNT [options]",
-                         "Takes a payment of AMOUNT (\".\" as decimal point, at most 999999.99). The customer\n"
-                         "presents the card at the terminal; zrpa shows that it is waiting until the terminal answers.",
-                         "  zrpa pay 1.00 --tcp 192.168.1.50:1234\n  zrpa pay 12.50 --eft --reference TABLE-7\n"
-                         "  zrpa pay 0.10 --serial COM3 --speed 19200 --json\n",
-                         true);
+        return Operation(
+            "zrpa pay AMOUNT [options]",
+            "Takes a payment of AMOUNT (\".\" as decimal point, at most 999999.99). The customer\n"
+            "presents the card at the terminal; zrpa shows that it is waiting until the terminal answers.",
+            "  zrpa pay 1.00 --tcp 192.168.1.50:1234\n  zrpa pay 12.50 --eft --reference TABLE-7\n"
+            "  zrpa pay 0.10 --serial COM3 --speed 19200 --json\n",
+            true);
     }
     if (aCommand == "refund") {
         return Operation("zrpa refund AMOUNT [options]",
@@ -87,16 +88,18 @@ std::string ZrpaCommandHelp(const std::string& aCommand) {
                          "  zrpa refund 5.00 --tcp 192.168.1.50:1234\n", true);
     }
     if (aCommand == "void") {
-        return Operation("zrpa void REFUND-REFERENCE [--amount A] [options]",
-                         "Cancels an earlier payment, named by the 34-character refund reference that `zrpa pay`\n"
-                         "showed (also in the result document of the payment). --amount is only reported back.",
-                         "  zrpa void 00010YA000000010000YAA1B2C30F34XKW --amount 12.34\n", true);
+        return Operation(
+            "zrpa void REFUND-REFERENCE [--amount A] [options]",
+            "Cancels an earlier payment, named by the 34-character refund reference that `zrpa pay`\n"
+            "showed (also in the result document of the payment). --amount is only reported back.",
+            "  zrpa void 00010YA000000010000YAA1B2C30F34XKW --amount 12.34\n", true);
     }
     if (aCommand == "reprint") {
-        return Operation("zrpa reprint [options]",
-                         "Asks the terminal for its last receipt again: printed by the terminal (--eft) or sent to\n"
-                         "the cash register (--ecr, default), which zrpa shows.",
-                         "  zrpa reprint --eft\n", true);
+        return Operation(
+            "zrpa reprint [options]",
+            "Asks the terminal for its last receipt again: printed by the terminal (--eft) or sent to\n"
+            "the cash register (--ecr, default), which zrpa shows.",
+            "  zrpa reprint --eft\n", true);
     }
     if (aCommand == "totals") {
         return Operation("zrpa totals [options]", "Shows the total of the terminal's current period.",
@@ -108,11 +111,12 @@ std::string ZrpaCommandHelp(const std::string& aCommand) {
                          "  zrpa dayclose --tcp 192.168.1.50:1234\n", true);
     }
     if (aCommand == "send") {
-        return Operation("zrpa send EXPORT FILE [options]",
-                         "Calls the export EXPORT (PAY, REPRINT, OPEN, CLOSE, GETSTATUS, DAYCLOSE, GETTOTALS,\n"
-                         "VERIFYTRAN, VERSION) with the request document in FILE as it stands (- reads standard\n"
-                         "input). The connection options are not used: the document names its connection.",
-                         "  zrpa send PAY request.xml --xml\n  zrpa send GETTOTALS - < totals.xml\n", false);
+        return Operation(
+            "zrpa send EXPORT FILE [options]",
+            "Calls the export EXPORT (PAY, REPRINT, OPEN, CLOSE, GETSTATUS, DAYCLOSE, GETTOTALS,\n"
+            "VERIFYTRAN, VERSION) with the request document in FILE as it stands (- reads standard\n"
+            "input). The connection options are not used: the document names its connection.",
+            "  zrpa send PAY request.xml --xml\n  zrpa send GETTOTALS - < totals.xml\n", false);
     }
     if (aCommand == "status") {
         return "Usage: zrpa status [--xml|--json]\n\nCalls GETSTATUS: the library answers without "

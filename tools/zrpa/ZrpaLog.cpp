@@ -37,8 +37,8 @@ int RunLog(const ZrpaOptions& aOptions) {
         for (const auto& op : shown) {
             ++counts[static_cast<int>(op.Outcome)];
         }
-        std::cout << shown.size() << " operations: " << counts[0] << " approved, " << counts[1] << " declined, "
-                  << counts[2] << " failed, " << counts[3] << " outcome unknown\n";
+        std::cout << shown.size() << " operations: " << counts[0] << " approved, " << counts[1]
+                  << " declined, " << counts[2] << " failed, " << counts[3] << " outcome unknown\n";
     }
     return status;
 }

@@ -17,12 +17,14 @@ struct OperationKind {
     bool Card;
 };
 constexpr OperationKind kOperations[] = {
-    {"pay", "PAY", "PAY", true},         {"refund", "PAY", "REFUND", true},   {"void", "PAY", "VOID", true},
-    {"reprint", "REPRINT", "", false},   {"totals", "GETTOTALS", "", false}, {"dayclose", "DAYCLOSE", "", false},
+    {"pay", "PAY", "PAY", true},        {"refund", "PAY", "REFUND", true},
+    {"void", "PAY", "VOID", true},      {"reprint", "REPRINT", "", false},
+    {"totals", "GETTOTALS", "", false}, {"dayclose", "DAYCLOSE", "", false},
 };
 
 bool Digits(const std::string& aText, std::size_t aMax) {
-    return !aText.empty() && aText.size() <= aMax && aText.find_first_not_of("0123456789") == std::string::npos;
+    return !aText.empty() && aText.size() <= aMax &&
+           aText.find_first_not_of("0123456789") == std::string::npos;
 }
 
 // A positive amount with "." and at most two decimals, at most 999999.99.
@@ -40,7 +42,8 @@ bool Usage(const std::string& aMessage) {
 
 // The command line of an operation makes sense before anything is sent.
 bool CheckOperation(const OperationKind& aKind, ZrpaOptions& aOptions) {
-    const std::size_t wanted = std::string(aKind.Command) == "pay" || std::string(aKind.Command) == "refund" ||
+    const std::size_t wanted = std::string(aKind.Command) == "pay" ||
+                                       std::string(aKind.Command) == "refund" ||
                                        std::string(aKind.Command) == "void"
                                    ? 1
                                    : 0;
@@ -58,17 +61,20 @@ bool CheckOperation(const OperationKind& aKind, ZrpaOptions& aOptions) {
         aOptions.Amount = aOptions.Arguments[0];
     }
     if (!aOptions.Amount.empty() && !ValidAmount(aOptions.Amount)) {
-        return Usage("amount " + aOptions.Amount + " invalid. Allowed are amounts such as 12.34 (\".\" as decimal "
+        return Usage("amount " + aOptions.Amount +
+                     " invalid. Allowed are amounts such as 12.34 (\".\" as decimal "
                      "point), 0 to 999999.99");
     }
     if (aOptions.Tcp.empty() && aOptions.Serial.empty()) {
-        return Usage("no terminal given: use --tcp HOST:PORT or --serial COMn (or set ZRPA_TCP or ZRPA_SERIAL_PORT)");
+        return Usage(
+            "no terminal given: use --tcp HOST:PORT or --serial COMn (or set ZRPA_TCP or ZRPA_SERIAL_PORT)");
     }
     if (aOptions.Serial.empty()) {
         const std::size_t colon = aOptions.Tcp.rfind(':');
         const std::string port = colon == std::string::npos ? "" : aOptions.Tcp.substr(colon + 1);
         if (colon == 0 || !Digits(port, 5) || std::stol(port) < 1 || std::stol(port) > 65535) {
-            return Usage("--tcp " + aOptions.Tcp + " invalid: expected HOST:PORT with a port from 1 to 65535");
+            return Usage("--tcp " + aOptions.Tcp +
+                         " invalid: expected HOST:PORT with a port from 1 to 65535");
         }
     } else if (!aOptions.Serial.starts_with("COM") || !Digits(aOptions.Serial.substr(3), 3)) {
         return Usage("--serial " + aOptions.Serial + " invalid: expected COM1, COM2, ...");
@@ -127,7 +133,8 @@ void Classify(ZrpaResult& aResult, bool aCard) {
                                   aResult.LogOutcome == "declined" || ResultField(f, "DeviceId").size() == 8);
 }
 
-ZrpaResult FromOutcome(const std::string& aCommand, const std::string& aExport, const LoadedLibrary::Outcome& aOut) {
+ZrpaResult FromOutcome(const std::string& aCommand, const std::string& aExport,
+                       const LoadedLibrary::Outcome& aOut) {
     ZrpaResult r;
     r.Command = aCommand;
     r.Export = aExport;
@@ -146,7 +153,8 @@ int ExitStatusOf(bool aError, const std::string& aErrorText, const std::string& 
         return kExitUnknown;
     }
     // The library's validation messages list the allowed values: the request was at fault.
-    if (aErrorText.find("Allowed") != std::string::npos || aErrorText.starts_with("Invalid Refund Reference")) {
+    if (aErrorText.find("Allowed") != std::string::npos ||
+        aErrorText.starts_with("Invalid Refund Reference")) {
         return kExitUsage;
     }
     return kExitFailed;

@@ -32,8 +32,8 @@ struct FlagOption {
     bool ZrpaOptions::*Field;
 };
 const FlagOption kFlagOptions[] = {
-    {"--hex-log", &ZrpaOptions::HexLog}, {"--xml", &ZrpaOptions::Xml},       {"--json", &ZrpaOptions::Json},
-    {"--frames", &ZrpaOptions::Frames},  {"--help", &ZrpaOptions::Help},     {"-h", &ZrpaOptions::Help},
+    {"--hex-log", &ZrpaOptions::HexLog}, {"--xml", &ZrpaOptions::Xml},   {"--json", &ZrpaOptions::Json},
+    {"--frames", &ZrpaOptions::Frames},  {"--help", &ZrpaOptions::Help}, {"-h", &ZrpaOptions::Help},
 };
 } // namespace
 
@@ -64,7 +64,8 @@ bool ParseZrpaOptions(const std::vector<std::string>& aArgs, const EnvironmentFn
                 continue;
             }
             if (a.starts_with("-")) {
-                aError = "option " + a + " before the command; the command comes first (zrpa COMMAND [options])";
+                aError =
+                    "option " + a + " before the command; the command comes first (zrpa COMMAND [options])";
                 return false;
             }
             aOptions.Command = a;

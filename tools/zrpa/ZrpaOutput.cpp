@@ -48,7 +48,8 @@ std::string SummaryText(const ZrpaResult& aResult) {
     const std::string pan = ResultField(f, "MaskedPAN");
     if (!pan.empty()) {
         std::string card = pan;
-        const std::string network = ResultField(f, "PaymentNetwork"), kind = ResultField(f, "TransactionType");
+        const std::string network = ResultField(f, "PaymentNetwork"),
+                          kind = ResultField(f, "TransactionType");
         if (!network.empty() || !kind.empty()) {
             card += " (" + network + (network.empty() || kind.empty() ? "" : ", ") + kind + ")";
         }
@@ -75,7 +76,8 @@ std::string SummaryText(const ZrpaResult& aResult) {
             pos = end + 1;
         }
     }
-    Line(out, "Log file", ResultField(f, "LogFileName").empty() ? aResult.LogFile : ResultField(f, "LogFileName"));
+    Line(out, "Log file",
+         ResultField(f, "LogFileName").empty() ? aResult.LogFile : ResultField(f, "LogFileName"));
     if (aResult.ExitStatus == 3) {
         out += "\nThe terminal took the request and no answer came: the customer may have paid.\n"
                "Look at the terminal before taking the payment again (zrpa help unknown).\n";
@@ -84,7 +86,8 @@ std::string SummaryText(const ZrpaResult& aResult) {
 }
 
 std::string ResultJson(const ZrpaResult& aResult) {
-    std::string out = "{\"command\":" + JsonString(aResult.Command) + ",\"export\":" + JsonString(aResult.Export) +
+    std::string out = "{\"command\":" + JsonString(aResult.Command) +
+                      ",\"export\":" + JsonString(aResult.Export) +
                       ",\"result_code\":" + std::to_string(aResult.ResultCode) +
                       ",\"outcome\":" + JsonString(aResult.Outcome) +
                       ",\"exit_status\":" + std::to_string(aResult.ExitStatus) +

@@ -11,10 +11,10 @@ struct ZrpaResult {
     std::string Document; // the result document as returned
     std::string ErrorMessage;
     int ExitStatus = 0;
-    std::string Outcome;     // approved, done, declined, failed, outcome unknown, refused
-    std::string LogOutcome;  // the operation's outcome as its device log tells it ("" when not read)
+    std::string Outcome;    // approved, done, declined, failed, outcome unknown, refused
+    std::string LogOutcome; // the operation's outcome as its device log tells it ("" when not read)
     std::string LogReason;
-    std::string LogFile;     // the device log read for LogOutcome
+    std::string LogFile; // the device log read for LogOutcome
 };
 
 // The outcome word for an exit status; aDeclined: the terminal answered with a refusal.

@@ -9,7 +9,8 @@ int RunZrpa(const std::vector<std::string>& aArgs, int aArgc, char** aArgv) {
     ZrpaOptions options;
     std::string error;
     if (!ParseZrpaOptions(aArgs, ProcessEnvironment, options, error)) {
-        std::cerr << "zrpa: " << error << "\n" << "Run zrpa --help for the usage.\n";
+        std::cerr << "zrpa: " << error << "\n"
+                  << "Run zrpa --help for the usage.\n";
         return kExitUsage;
     }
     if (options.Command.empty()) {
@@ -48,8 +49,8 @@ int RunZrpa(const std::vector<std::string>& aArgs, int aArgc, char** aArgv) {
     }
     LoadedLibrary library;
     if (!library.IsLoaded()) {
-        std::cerr << "zrpa: cannot load the library " << LoadedLibrary::DefaultPath() << ": " << library.LoadError()
-                  << "\n";
+        std::cerr << "zrpa: cannot load the library " << LoadedLibrary::DefaultPath() << ": "
+                  << library.LoadError() << "\n";
         return kExitFailed;
     }
     if (options.Command == "demo") {
