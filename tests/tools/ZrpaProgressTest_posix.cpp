@@ -1,37 +1,51 @@
 // The progress display on a terminal: zrpa's standard error is a pseudo-terminal, and the waiting line
-// is updated in place (carriage returns, no line feeds).
+// is updated in place (carriage returns, no line feeds); Ctrl+C while the terminal holds the payment.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "ZrpaToolSupport.h"
 #include "support/TerminalEmulatorFixture.h"
 
-TEST(ZrpaEndToEnd, ProgressOnATerminalIsUpdatedInPlace) {
-    EmulatedTerminal terminal;
+namespace {
+struct PtyRun {
+    std::string Screen;
+    int Status = -1;
+};
+
+// zrpa with these arguments, its standard error on a pseudo-terminal. aInterruptWhen: once the screen
+// shows this text, the child gets SIGINT (Ctrl+C). Reads until the child closes its end, at most about
+// two minutes.
+PtyRun RunOnPty(const std::vector<std::string>& aArgs, const std::string& aInterruptWhen = std::string()) {
+    PtyRun run;
     int master = -1, slave = -1;
-    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-    const std::string program = ZrpaProgram();
-    const std::string port = "127.0.0.1:" + std::to_string(terminal.Port());
+    if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
+        return run;
+    }
+    std::vector<std::string> args{ZrpaProgram()};
+    args.insert(args.end(), aArgs.begin(), aArgs.end());
+    std::vector<char*> argv;
+    for (auto& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
     const pid_t pid = ::fork();
     if (pid == 0) {
         const int null = ::open("/dev/null", O_RDWR);
         ::dup2(null, 0);
         ::dup2(null, 1);
         ::dup2(slave, 2);
-        ::execl(program.c_str(), program.c_str(), "pay", "1.00", "--ecr", "--tcp", port.c_str(), "--log-id",
-                "zrpa-e2e-pty", static_cast<char*>(nullptr));
+        ::execv(argv[0], argv.data());
         ::_exit(127);
     }
-    ASSERT_GT(pid, 0);
     ::close(slave);
-    std::string screen;
-    // Until the child has closed its end (EIO or end of file), at most about two minutes.
-    for (int round = 0; round < 1200; ++round) {
+    bool interrupted = false;
+    for (int round = 0; pid > 0 && round < 1200; ++round) {
         pollfd p{master, POLLIN, 0};
         if (::poll(&p, 1, 100) > 0) {
             char buf[512];
@@ -39,15 +53,42 @@ TEST(ZrpaEndToEnd, ProgressOnATerminalIsUpdatedInPlace) {
             if (n <= 0) {
                 break;
             }
-            screen.append(buf, static_cast<std::size_t>(n));
+            run.Screen.append(buf, static_cast<std::size_t>(n));
+        }
+        if (!aInterruptWhen.empty() && !interrupted && run.Screen.find(aInterruptWhen) != std::string::npos) {
+            ::kill(pid, SIGINT);
+            interrupted = true;
         }
     }
     ::close(master);
     int status = 0;
-    ::waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_NE(screen.find("\rwaiting for the terminal: 0 s | "), std::string::npos) << screen;
-    EXPECT_EQ(screen.find("waiting for the terminal: 0 s |\n"), std::string::npos) << screen;
+    if (pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
+        run.Status = WEXITSTATUS(status);
+    }
+    return run;
+}
+} // namespace
+
+TEST(ZrpaEndToEnd, ProgressOnATerminalIsUpdatedInPlace) {
+    EmulatedTerminal terminal;
+    const PtyRun run = RunOnPty({"pay", "1.00", "--ecr", "--tcp",
+                                 "127.0.0.1:" + std::to_string(terminal.Port()), "--log-id", "zrpa-e2e-pty"});
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_NE(run.Screen.find("\rwaiting for the terminal: 0 s | "), std::string::npos) << run.Screen;
+    EXPECT_EQ(run.Screen.find("waiting for the terminal: 0 s |\n"), std::string::npos) << run.Screen;
     // The line is cleared at the end: the last thing shown is a carriage return.
-    EXPECT_TRUE(screen.ends_with("\r")) << screen;
+    EXPECT_TRUE(run.Screen.ends_with("\r")) << run.Screen;
+}
+
+TEST(ZrpaEndToEnd, CtrlCWhileTheTerminalHoldsThePaymentWarnsAndEndsWithStatusThree) {
+    p17emu::Config silent;
+    silent.FaultKind = p17emu::Fault::Silence; // acknowledged, never answered
+    silent.FaultOn = "X";
+    EmulatedTerminal terminal(silent);
+    const PtyRun run = RunOnPty({"pay", "1.00", "--tcp", "127.0.0.1:" + std::to_string(terminal.Port()),
+                                 "--log-id", "zrpa-e2e-interrupt"},
+                                "waiting for the terminal: 2 s");
+    EXPECT_EQ(run.Status, 3) << run.Screen;
+    EXPECT_NE(run.Screen.find("The terminal may still complete the payment"), std::string::npos)
+        << run.Screen;
 }
