@@ -165,7 +165,7 @@ TEST(P17Layouts, PaymentAnswersAreReadByTheDriverAsTheLayoutSays) {
                                                  ? zrPaymentNetwork::Bank
                                                  : DecodeAcquirer(field("acquirer"), p.Custom);
             EXPECT_EQ(r.PaymentNetwork, network);
-            EXPECT_EQ(r.PaymentDateTime, kP17Protocol::DecodeTerminalDateTime(field("date_time"), kNow));
+            EXPECT_DOUBLE_EQ(r.PaymentDateTime, kP17Protocol::DecodeTerminalDateTime(field("date_time"), kNow));
             const bool conversion = Decoded('X', answer, "rate") != "(unread)";
             EXPECT_EQ(conversion, r.ExchangeRate.Raw() != 0);
             if (conversion) {

@@ -62,11 +62,13 @@ ChildOutcome RunChild(const std::string& aProgram, const std::vector<std::string
         }
         CloseHandle(pi.hThread);
         CloseHandle(pi.hProcess);
+    } else {
+        outcome.Err = "CreateProcessW of " + aProgram + " failed with error " + std::to_string(GetLastError());
     }
     CloseHandle(hIn);
     CloseHandle(hOut);
     CloseHandle(hErr);
     outcome.Out = ReadFileBytes(out);
-    outcome.Err = ReadFileBytes(err);
+    outcome.Err += ReadFileBytes(err);
     return outcome;
 }
