@@ -167,7 +167,7 @@ class Reader {
 public:
     explicit Reader(const std::string& aFile) : fFile(aFile) {}
 
-    void Line(const LogLine& aLine) {
+    void Line(const DeviceLogLine& aLine) {
         const std::string& t = aLine.Text;
         if (t.find("*** START ***") != std::string::npos) {
             Finish();
@@ -251,7 +251,7 @@ private:
         return nullptr;
     }
 
-    void Begin(const LogLine& aLine, const char* aName) {
+    void Begin(const DeviceLogLine& aLine, const char* aName) {
         fOps.emplace_back();
         fOp = &fOps.back();
         fOp->File = fFile;
@@ -272,7 +272,7 @@ private:
         fResultFields.clear();
     }
 
-    void Event(const LogLine& aLine, std::string aKind, std::string aText, LogFields aFields = {}) {
+    void Event(const DeviceLogLine& aLine, std::string aKind, std::string aText, LogFields aFields = {}) {
         if (!fOp->Events.empty()) {
             LogEvent& last = fOp->Events.back();
             if (last.Kind == aKind && last.Text == aText && last.Fields == aFields) {
@@ -283,7 +283,7 @@ private:
         fOp->Events.push_back({aLine.Stamp, std::move(aKind), std::move(aText), std::move(aFields)});
     }
 
-    void Written(const LogLine& aLine, const std::string& aBytes) {
+    void Written(const DeviceLogLine& aLine, const std::string& aBytes) {
         fOut += aBytes;
         Frame f;
         std::string noise;
@@ -314,7 +314,7 @@ private:
         }
     }
 
-    void Received(const LogLine& aLine, const std::string& aBytes, bool aTimedOut) {
+    void Received(const DeviceLogLine& aLine, const std::string& aBytes, bool aTimedOut) {
         if (aBytes.empty()) {
             if (aTimedOut) {
                 ++fEmptyReads;
@@ -333,7 +333,7 @@ private:
         }
     }
 
-    void Incoming(const LogLine& aLine, const Frame& aFrame) {
+    void Incoming(const DeviceLogLine& aLine, const Frame& aFrame) {
         if (aFrame.Type == FrameType::Soh) {
             Event(aLine, "status", "status frame " + ShowBytes(aFrame.Text));
             return;

@@ -97,8 +97,8 @@ bool IsLogStamp(std::string_view aText) {
     return true;
 }
 
-std::vector<LogLine> SplitLogLines(std::string_view aContent) {
-    std::vector<LogLine> lines;
+std::vector<DeviceLogLine> SplitLogLines(std::string_view aContent) {
+    std::vector<DeviceLogLine> lines;
     bool inLine = false;
     std::size_t number = 0;
     auto finish = [&]() {
@@ -117,7 +117,7 @@ std::vector<LogLine> SplitLogLines(std::string_view aContent) {
         pos = end + 1;
         if (IsLogStamp(piece)) {
             finish();
-            LogLine line;
+            DeviceLogLine line;
             line.Stamp = std::string(piece.substr(0, kStampLength));
             line.Number = number;
             std::string_view rest = piece.substr(kStampLength);

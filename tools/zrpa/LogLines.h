@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-struct LogLine {
+struct DeviceLogLine {
     std::string Stamp;      // "yyyy-mm-dd hh:mm:ss:zzz"
     bool Error = false;     // written as " - ERROR - "
     std::string Text;       // UTF-8 as written, line breaks inside the text kept
@@ -16,7 +16,7 @@ struct LogLine {
 
 // Every stamped line of aContent; text before the first stamp is skipped, and an unstamped line
 // continues the previous one (a raw line break inside a frame). Never fails.
-std::vector<LogLine> SplitLogLines(std::string_view aContent);
+std::vector<DeviceLogLine> SplitLogLines(std::string_view aContent);
 
 // True when aText begins with a well-formed "yyyy-mm-dd hh:mm:ss:zzz".
 bool IsLogStamp(std::string_view aText);
