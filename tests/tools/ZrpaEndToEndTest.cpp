@@ -1,6 +1,6 @@
 // zrpa as a technician runs it: the built program, the library through its exports, a terminal
 // emulated in this process. Every subcommand, each exit status, the output forms and the progress
-// display on a pipe (on a pseudo-terminal: ZrpaProgressTest_posix.cpp).
+// display on a pipe (on a pseudo-terminal: ZrpaSignalsTest_posix.cpp).
 #include <gtest/gtest.h>
 
 #include <fstream>

@@ -1,5 +1,6 @@
-// The progress display on a terminal: zrpa's standard error is a pseudo-terminal, and the waiting line
-// is updated in place (carriage returns, no line feeds); Ctrl+C while the terminal holds the payment.
+// What needs POSIX terminals and signals: the progress display on a pseudo-terminal (updated in place:
+// carriage returns, no line feeds), Ctrl+C while the terminal holds the payment, and `zrpa emulator`
+// serving `zrpa pay` until Ctrl+C stops it.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -91,4 +92,46 @@ TEST(ZrpaEndToEnd, CtrlCWhileTheTerminalHoldsThePaymentWarnsAndEndsWithStatusThr
     EXPECT_EQ(run.Status, 3) << run.Screen;
     EXPECT_NE(run.Screen.find("The terminal may still complete the payment"), std::string::npos)
         << run.Screen;
+}
+
+TEST(ZrpaEndToEnd, OneProgramServesBothEndsOnABench) {
+    int out[2];
+    ASSERT_EQ(::pipe(out), 0);
+    const std::string program = ZrpaProgram();
+    const pid_t emulator = ::fork();
+    if (emulator == 0) {
+        ::dup2(out[1], 1);
+        ::close(out[0]);
+        ::execl(program.c_str(), program.c_str(), "emulator", "--tcp", "0", "--decline",
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ASSERT_GT(emulator, 0);
+    ::close(out[1]);
+    // "terminal 10000001 listening on 127.0.0.1:PORT", within about a minute.
+    std::string shown;
+    const std::string marker = "listening on 127.0.0.1:";
+    for (int round = 0; round < 600 && shown.find('\n', shown.find(marker)) == std::string::npos; ++round) {
+        pollfd p{out[0], POLLIN, 0};
+        if (::poll(&p, 1, 100) > 0) {
+            char buf[256];
+            const ssize_t n = ::read(out[0], buf, sizeof buf);
+            if (n <= 0) {
+                break;
+            }
+            shown.append(buf, static_cast<std::size_t>(n));
+        }
+    }
+    const std::size_t at = shown.find(marker);
+    ASSERT_NE(at, std::string::npos) << shown;
+    const std::string port = shown.substr(at + marker.size(), shown.find('\n', at) - at - marker.size());
+    const ChildOutcome pay =
+        RunZrpaProgram({"pay", "1.00", "--eft", "--tcp", "127.0.0.1:" + port, "--log-id", "zrpa-e2e-bench"});
+    EXPECT_EQ(pay.Status, 1) << pay.Out << pay.Err; // the emulator declines, as it was told
+    EXPECT_NE(pay.Out.find("pay: declined"), std::string::npos) << pay.Out;
+    ::kill(emulator, SIGINT);
+    int status = 0;
+    ::waitpid(emulator, &status, 0);
+    ::close(out[0]);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
