@@ -34,7 +34,7 @@ TEST(ZrpaEndToEnd, UsageHelpAndCommandLineErrors) {
         {{"--help"}, 0, "Usage: zrpa COMMAND"},
         {{"help", "unknown"}, 0, "Outcome unknown (exit status 3)"},
         {{"help", "pay"}, 0, "Usage: zrpa pay AMOUNT"},
-        {{"emulator", "--help"}, 0, "Usage: zrpa emulator [options]"},
+        {{"emulator", "--help"}, 0, "  zrpa emulator --tcp 5000 --fault close --fault-on X"},
         {{"emulator", "--bogus"}, 2, "unknown option --bogus"},
         {{"frobnicate"}, 2, "unknown command frobnicate"},
         {{"pay"}, 2, "pay takes one argument"},

@@ -86,6 +86,12 @@ Output:
 
 Every line shows the direction (<- from the driver, -> to the driver), the bytes with control characters
 named (STX, ETX, EOT, ACK, SOH, ESC, LRC=xx) and, after "|", what the message means.
+
+Examples:
+  PROGRAM --tcp 5000
+  PROGRAM --tcp 5000 --decline --error-text "FONDI INSUFFICIENTI"
+  PROGRAM --tcp 5000 --fault close --fault-on X
+  PROGRAM --pty
 )";
 
 bool Need(const std::string& aProgram, int i, int argc, const char* aOption) {
@@ -162,7 +168,9 @@ int RunEmulatorProgram(const std::string& aProgram, int argc, char** argv) {
         bool ok = true;
         if (a == "--help" || a == "-h") {
             std::string help = aProgram + ": " + kHelp;
-            help.replace(help.find("PROGRAM"), 7, aProgram);
+            for (auto at = help.find("PROGRAM"); at != std::string::npos; at = help.find("PROGRAM", at)) {
+                help.replace(at, 7, aProgram);
+            }
             std::cout << help;
             return 0;
         } else if (a == "--tcp") {
