@@ -36,10 +36,13 @@ Exit status: 0 approved or done, 1 declined or failed, 2 wrong command line or r
 3 outcome unknown (the terminal took the request and no answer came: see `zrpa help unknown`).
 )";
 
+// aTerminalOptions: the connection and operation options apply (not to `send`, whose document names
+// its own connection).
 std::string Operation(const std::string& aUsage, const std::string& aWhat, const std::string& aExamples,
-                      bool aAmountOptions) {
-    return "Usage: " + aUsage + "\n\n" + aWhat + "\n" + kConnection + (aAmountOptions ? kOperation : "") +
-           kOutput + "\nExamples:\n" + aExamples;
+                      bool aTerminalOptions) {
+    return "Usage: " + aUsage + "\n\n" + aWhat + "\n" +
+           (aTerminalOptions ? std::string(kConnection) + kOperation : "") + kOutput + "\nExamples:\n" +
+           aExamples;
 }
 } // namespace
 
