@@ -13,3 +13,16 @@ struct ChildOutcome {
 // Waits at most aTimeoutMs, then kills the child. aInput is written to its standard input.
 ChildOutcome RunChild(const std::string& aProgram, const std::vector<std::string>& aArgs,
                       const std::string& aInput = std::string(), int aTimeoutMs = 120000);
+
+// aProgram and aArgs as the null-terminated vector exec takes; aStorage keeps the texts it points to.
+inline std::vector<char*> ArgumentVector(const std::string& aProgram, const std::vector<std::string>& aArgs,
+                                         std::vector<std::string>& aStorage) {
+    aStorage.assign(1, aProgram);
+    aStorage.insert(aStorage.end(), aArgs.begin(), aArgs.end());
+    std::vector<char*> argv;
+    for (auto& a : aStorage) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    return argv;
+}

@@ -17,13 +17,8 @@ ChildOutcome RunChild(const std::string& aProgram, const std::vector<std::string
     TempFolder folder;
     const auto in = folder.Path() / "in", out = folder.Path() / "out", err = folder.Path() / "err";
     std::ofstream(in, std::ios::binary) << aInput;
-    std::vector<std::string> args{aProgram};
-    args.insert(args.end(), aArgs.begin(), aArgs.end());
-    std::vector<char*> argv;
-    for (auto& a : args) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
+    std::vector<std::string> storage;
+    std::vector<char*> argv = ArgumentVector(aProgram, aArgs, storage);
     const pid_t pid = ::fork();
     if (pid == 0) {
         const int fdIn = ::open(in.c_str(), O_RDONLY);

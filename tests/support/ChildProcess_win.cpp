@@ -63,7 +63,8 @@ ChildOutcome RunChild(const std::string& aProgram, const std::vector<std::string
         CloseHandle(pi.hThread);
         CloseHandle(pi.hProcess);
     } else {
-        outcome.Err = "CreateProcessW of " + aProgram + " failed with error " + std::to_string(GetLastError());
+        outcome.Err =
+            "CreateProcessW of " + aProgram + " failed with error " + std::to_string(GetLastError());
     }
     CloseHandle(hIn);
     CloseHandle(hOut);

@@ -28,13 +28,8 @@ PtyRun RunOnPty(const std::vector<std::string>& aArgs, const std::string& aInter
     if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
         return run;
     }
-    std::vector<std::string> args{ZrpaProgram()};
-    args.insert(args.end(), aArgs.begin(), aArgs.end());
-    std::vector<char*> argv;
-    for (auto& a : args) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
+    std::vector<std::string> storage;
+    std::vector<char*> argv = ArgumentVector(ZrpaProgram(), aArgs, storage);
     const pid_t pid = ::fork();
     if (pid == 0) {
         const int null = ::open("/dev/null", O_RDWR);
