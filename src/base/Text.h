@@ -30,6 +30,15 @@ bool SameTextAscii(TextView a, TextView b);
 // aKeepCr also writes CR as "&#13;": a parser reads a raw CR back as LF.
 Text XmlEscaped(TextView aText, bool aKeepCr = false);
 
+// A value as an error text or a log line quotes it: whole up to 64 characters, otherwise its first 64,
+// "…" and its length, e.g. "ABC…(1048576 characters)". A huge request value never comes back whole.
+Text CutValue(TextView aValue);
+
+// A log line's text with no control character left raw: STX, ETX, EOT, ACK, NAK, SOH and ESC by name
+// ("<STX>"), every other C0 character and DEL as two upper-case hex digits ("<0A>"). A raw CR or LF
+// would split the line; a check byte of any value must stay readable.
+Text ControlCharactersShown(TextView aText);
+
 // Lists of "name=value" lines (request parameters and similar).
 using TextList = std::vector<Text>;
 // Index of the first line whose name equals aName exactly, or -1.

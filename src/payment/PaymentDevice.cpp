@@ -16,8 +16,12 @@ const Text kVerifyTranBanner = Text(60, u'-') + u" VerifyTran";
 const Text kDayCloseBanner = Text(55, u'-') + u" DayClose";
 const Text kGetTotalsBanner = Text(55, u'-') + u" GetTotals";
 
+// The Payment folder inside the log folder the application context chose at load.
 Text PaymentLogDirectory() {
     const char16_t sep = PathSeparator();
+    if (gApplication != nullptr) {
+        return gApplication->LogFolder() + sep + u"Payment";
+    }
     return ExecutableDirectory() + sep + u"LogFiles" + sep + u"Payment";
 }
 
