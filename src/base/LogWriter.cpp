@@ -27,7 +27,7 @@ bool IsInvalidPathCharacter(char16_t c) {
 void CheckPathCharacters(const Text& aPart) {
     for (char16_t c : aPart) {
         if (IsInvalidPathCharacter(c)) {
-            throw ZrError(u"Invalid characters in path: " + aPart);
+            throw ZrError(u"Invalid characters in path: " + CutValue(aPart));
         }
     }
 }

@@ -4,6 +4,7 @@
 #include <limits>
 #include <mutex>
 
+#include "base/Application.h"
 #include "base/ZrError.h"
 #include "interface/PaymentRegistry.h"
 #include "interface/ResultDocument.h"
@@ -57,18 +58,36 @@ private:
     std::shared_ptr<kPaymentDevice> fDevice;
 };
 
+// An error of a command that never reached a device operation (which logs its own result) goes to the
+// application log, so a refused request leaves a trace.
+void LogCommandError(const char16_t* aCommand, const Text& aErrorText) {
+    try {
+        if (gApplication != nullptr) {
+            gApplication->Log(tZR_MessageType::let_error, Text(aCommand) + u" failed: " + aErrorText);
+        }
+    } catch (...) {
+        // The host still gets the error; only the trace is missing.
+    }
+}
+
 // Process of the five device commands: parse, find or open the device, run its operation on a fresh
 // record and keep the record whole. After a raised error the record is dropped.
 template <typename TResult>
 void RunDeviceCommand(kPaymentWrapper& aWrapper, TResult& aResult, const Text& aXml, DocType aDocumentType,
-                      void (kPaymentDevice::*aOperation)(const kPaymentHandler&, TResult&)) {
+                      void (kPaymentDevice::*aOperation)(const kPaymentHandler&, TResult&),
+                      const char16_t* aCommand) {
+    bool reached = false;
     RunGuarded(aResult, [&] {
         aWrapper.Handler().Deserialize(aXml, {aDocumentType});
         const tDeviceUse use(aWrapper);
+        reached = true;
         TResult result;
         (use.Device().*aOperation)(aWrapper.Handler(), result);
         aResult = std::move(result);
     });
+    if (aResult.Error && !reached) {
+        LogCommandError(aCommand, aResult.ErrorText);
+    }
 }
 
 void AddTail(tZR_ResultDocument& aDocument, bool aError, const Text& aErrorText, const Text& aLogFileName) {
@@ -220,7 +239,7 @@ std::shared_ptr<kPaymentDevice> kPaymentWrapper::GetDevice(bool aAllowCreate, bo
     }
     const auto driver = gPaymentDrivers->find(fHandler->fDriver);
     if (driver == gPaymentDrivers->end() || driver->second == nullptr) {
-        throw ZrError(u"Payment Driver [" + fHandler->fDriver + u"] not registered.");
+        throw ZrError(u"Payment Driver [" + CutValue(fHandler->fDriver) + u"] not registered.");
     }
     // Handles are never reused, so the counter must not wrap into the numbers already issued.
     if (gLastDeviceHandle == std::numeric_limits<std::int32_t>::max()) {
@@ -228,7 +247,7 @@ std::shared_ptr<kPaymentDevice> kPaymentWrapper::GetDevice(bool aAllowCreate, bo
     }
     std::shared_ptr<kPaymentDevice> device = driver->second(*fHandler);
     if (!device) {
-        throw ZrError(u"Payment Driver [" + fHandler->fDriver + u"] created no device.");
+        throw ZrError(u"Payment Driver [" + CutValue(fHandler->fDriver) + u"] created no device.");
     }
     ++gLastDeviceHandle;
     device->SetHandle(gLastDeviceHandle);
@@ -250,14 +269,14 @@ void kPaymentWrapper_PAY::ClearResult() {
 
 void kPaymentWrapper_PAY::Process(const Text& aXml) {
     ClearResult();
-    RunDeviceCommand(*this, fResult, aXml, DocType::dt_Pay, &kPaymentDevice::Pub_Pay);
+    RunDeviceCommand(*this, fResult, aXml, DocType::dt_Pay, &kPaymentDevice::Pub_Pay, u"PAY");
 }
 
 // --- REPRINT -------------------------------------------------------------------------------------------
 
 void kPaymentWrapper_REPRINT::Process(const Text& aXml) {
     ClearResult();
-    RunDeviceCommand(*this, fResult, aXml, DocType::dt_PayReprint, &kPaymentDevice::Pub_Reprint);
+    RunDeviceCommand(*this, fResult, aXml, DocType::dt_PayReprint, &kPaymentDevice::Pub_Reprint, u"REPRINT");
 }
 
 // --- OPEN ----------------------------------------------------------------------------------------------
@@ -270,6 +289,9 @@ void kPaymentWrapper_OPEN::Process(const Text& aXml) {
         fResult.Handle = device->Handle();
         fResult.Error = false;
     });
+    if (fResult.Error) {
+        LogCommandError(u"OPEN", fResult.ErrorText);
+    }
 }
 
 // --- CLOSE ---------------------------------------------------------------------------------------------
@@ -290,6 +312,9 @@ void kPaymentWrapper_CLOSE::Process(const Text& aXml) {
         device.reset();
         fResult.Error = false;
     });
+    if (fResult.Error) {
+        LogCommandError(u"CLOSE", fResult.ErrorText);
+    }
 }
 
 // --- GETSTATUS -----------------------------------------------------------------------------------------
@@ -304,21 +329,23 @@ void kPaymentWrapper_GETSTATUS::Process(const Text&) {
 
 void kPaymentWrapper_DAYCLOSE::Process(const Text& aXml) {
     ClearResult();
-    RunDeviceCommand(*this, fResult, aXml, DocType::dt_DayClose, &kPaymentDevice::Pub_DayClose);
+    RunDeviceCommand(*this, fResult, aXml, DocType::dt_DayClose, &kPaymentDevice::Pub_DayClose, u"DAYCLOSE");
 }
 
 // --- GETTOTALS -----------------------------------------------------------------------------------------
 
 void kPaymentWrapper_GETTOTALS::Process(const Text& aXml) {
     ClearResult();
-    RunDeviceCommand(*this, fResult, aXml, DocType::dt_GetTotals, &kPaymentDevice::Pub_GetTotals);
+    RunDeviceCommand(*this, fResult, aXml, DocType::dt_GetTotals, &kPaymentDevice::Pub_GetTotals,
+                     u"GETTOTALS");
 }
 
 // --- VERIFYTRAN ----------------------------------------------------------------------------------------
 
 void kPaymentWrapper_VERIFYTRAN::Process(const Text& aXml) {
     ClearResult();
-    RunDeviceCommand(*this, fResult, aXml, DocType::dt_VerifyTran, &kPaymentDevice::Pub_VerifyTran);
+    RunDeviceCommand(*this, fResult, aXml, DocType::dt_VerifyTran, &kPaymentDevice::Pub_VerifyTran,
+                     u"VERIFYTRAN");
 }
 
 // --- VERSION -------------------------------------------------------------------------------------------
@@ -334,7 +361,7 @@ std::int32_t DriverVersion(const Text& aDriverName, Text& aVersion, Text& aError
             found = gPaymentDrivers->count(aDriverName) != 0;
         }
         if (!found) {
-            aErrorMessage = u"Driver [" + aDriverName + u"] not found";
+            aErrorMessage = u"Driver [" + CutValue(aDriverName) + u"] not found";
             return -1;
         }
         aVersion = kPaymentDevice::GetDriverVersion();

@@ -136,7 +136,7 @@ TEST_F(SerialPtyTest, ReadsEndAtTheTerminatorOrTheCountAndKeepByteValues) {
     ASSERT_GE(messages.size(), expected.size() + 1);
     EXPECT_EQ(std::vector<Text>(messages.end() - 1 - static_cast<std::ptrdiff_t>(expected.size()),
                                 messages.end() - 1),
-              expected);
+              AsLogged(expected));
 }
 
 TEST_F(SerialPtyTest, ASilentLineEndsBothReadsWithReadTimeout) {
