@@ -189,6 +189,19 @@ TEST_F(SerialPtyTest, WriteSendsTheAnsiCodePage) {
     EXPECT_NE(FindLine(lines, u"Write:\x02\u00E9\u20AC\u4E2D\x03 [02 e9 20ac 4e2d 03]"), nullptr);
 }
 
+// A pseudo-terminal reports an empty output queue at once: the close must not purge the last bytes
+// written (the driver's final ACK) before the other side has read them. Repeated, since the loss
+// depended on when the kernel moved the bytes across.
+TEST_F(SerialPtyTest, TheLastBytesWrittenBeforeTheCloseReachTheOtherSide) {
+    for (int round = 0; round < 40; ++round) {
+        auto channel = MakeChannel();
+        ASSERT_TRUE(channel->Connect());
+        ASSERT_TRUE(channel->Write(u"\x06"));
+        channel->Disconnect();
+        ASSERT_EQ(fPty.Receive(1, 2000), std::string("\x06")) << "round " << round;
+    }
+}
+
 TEST_F(SerialPtyTest, PendingInputIsSeenAndPurged) {
     auto channel = MakeChannel(150);
     ASSERT_TRUE(channel->Connect());
