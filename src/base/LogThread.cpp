@@ -236,11 +236,13 @@ void tZR_LogState::WriteBlock(const Text& aFileName, const std::string& aBytes, 
             fCounter.fetch_add(aLines + (report.empty() ? 0 : 1));
             if (wasFailing) {
                 fLostLastReported = lost;
-                fFailing.store(false);
             }
+            fFailing.store(false);
             return;
         }
         fFailedAttempts.fetch_add(1);
+        // Seen by a close, which then does not wait for the retries.
+        fFailing.store(true);
         if (attempt < aAttempts) {
             PauseBeforeRetry();
         }

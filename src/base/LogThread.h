@@ -49,7 +49,7 @@ public:
     std::atomic<std::uint64_t> fHandled{0};        // lines taken from the queue and finished with
     std::atomic<std::uint64_t> fFailedAttempts{0}; // failed file writes, every attempt counted
     std::atomic<std::uint64_t> fLostTotal{0};      // lines given up because the file could not be written
-    std::atomic<bool> fFailing{false};             // the last write failed every attempt
+    std::atomic<bool> fFailing{false};             // the last write attempt failed
     std::atomic<std::uint32_t> fFileRetryIntervalMs{kFileRetryIntervalMs};
     std::atomic<std::uint32_t> fDropReportIntervalMs{kDropReportIntervalMs};
     std::atomic<bool> fTerminated{false}; // told to terminate
