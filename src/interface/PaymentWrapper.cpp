@@ -8,6 +8,7 @@
 #include "base/ZrError.h"
 #include "interface/PaymentRegistry.h"
 #include "interface/ResultDocument.h"
+#include "io/IOHandler.h"
 
 namespace {
 using DocType = zrPaymentHandlerDocumentType;
@@ -58,12 +59,23 @@ private:
     std::shared_ptr<kPaymentDevice> fDevice;
 };
 
-// An error of a command that never reached a device operation (which logs its own result) goes to the
-// application log, so a refused request leaves a trace.
-void LogCommandError(const char16_t* aCommand, const Text& aErrorText) {
+// An error of a command that never reached a device operation (which logs its own result) leaves a
+// trace: in the log of the open device the request names by its handle, otherwise in the application log.
+void LogCommandError(kPaymentWrapper& aWrapper, const char16_t* aCommand, const Text& aErrorText) {
+    const Text line = Text(aCommand) + u" failed: " + aErrorText;
     try {
-        if (gApplication != nullptr) {
-            gApplication->Log(tZR_MessageType::let_error, Text(aCommand) + u" failed: " + aErrorText);
+        std::shared_ptr<kPaymentDevice> device;
+        if (aWrapper.Handler().fDeviceHandle >= 1) {
+            try {
+                device = aWrapper.GetDevice(false);
+            } catch (const ZrError&) {
+                // No such device: the application log takes the line.
+            }
+        }
+        if (device) {
+            device->IOHandler().Debug(tZR_MessageType::let_error, line);
+        } else if (gApplication != nullptr) {
+            gApplication->Log(tZR_MessageType::let_error, line);
         }
     } catch (...) {
         // The host still gets the error; only the trace is missing.
@@ -86,7 +98,7 @@ void RunDeviceCommand(kPaymentWrapper& aWrapper, TResult& aResult, const Text& a
         aResult = std::move(result);
     });
     if (aResult.Error && !reached) {
-        LogCommandError(aCommand, aResult.ErrorText);
+        LogCommandError(aWrapper, aCommand, aResult.ErrorText);
     }
 }
 
@@ -290,7 +302,7 @@ void kPaymentWrapper_OPEN::Process(const Text& aXml) {
         fResult.Error = false;
     });
     if (fResult.Error) {
-        LogCommandError(u"OPEN", fResult.ErrorText);
+        LogCommandError(*this, u"OPEN", fResult.ErrorText);
     }
 }
 
@@ -313,7 +325,7 @@ void kPaymentWrapper_CLOSE::Process(const Text& aXml) {
         fResult.Error = false;
     });
     if (fResult.Error) {
-        LogCommandError(u"CLOSE", fResult.ErrorText);
+        LogCommandError(*this, u"CLOSE", fResult.ErrorText);
     }
 }
 

@@ -166,6 +166,19 @@ TEST(OperationLog, DeclinesAndRequestErrors) {
     EXPECT_NE(appLog.find(" - ERROR - PAY failed: Amount missing. The Amount element of the PAY is empty"),
               std::string::npos);
     EXPECT_NE(appLog.find(" - ERROR - PAY failed: Amount missing. A REFUND needs"), std::string::npos);
+
+    // A request that names an open device leaves its error in that device's log.
+    const auto open = CallExport(OPEN, Request(terminal.Port(), logId, Text()));
+    const Text handle = ElementOf(open.Output, u"Handle");
+    const auto buy =
+        CallExport(PAY, Request(terminal.Port(), logId, u"<Payment><Action>BUY</Action></Payment>", handle));
+    EXPECT_EQ(buy.ErrorMessage, u"Action BUY invalid. Allowed values are: PAY,REFUND,VOID.");
+    const auto verify = CallExport(VERIFYTRAN, Request(terminal.Port(), logId, u"<VerifyTran/>", handle));
+    const Text deviceLog = ElementOf(verify.Output, u"LogFileName");
+    ASSERT_EQ(CallExport(CLOSE, Request(terminal.Port(), logId, Text(), handle)).Result, 0);
+    EXPECT_NE(ReadFileBytes(deviceLog).find(
+                  " - ERROR - PAY failed: Action BUY invalid. Allowed values are: PAY,REFUND,VOID."),
+              std::string::npos);
     RemoveLogsOf(logId);
 }
 
