@@ -128,5 +128,10 @@ void BM_PaymentChannelPerCall(benchmark::State& state) {
     std::error_code ec;
     std::filesystem::remove_all(dir, ec);
 }
-BENCHMARK(BM_PaymentChannelPerCall)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
+BENCHMARK(BM_PaymentChannelPerCall)
+    ->Arg(1)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10)
+    ->UseRealTime();
 } // namespace
