@@ -124,6 +124,8 @@ TEST(P17OverTcp, TotalsSubtractVoids) {
         TcpRig rig(c);
         _int_PAY_result paid;
         ASSERT_TRUE(rig.P17->DoPay(Payment(), paid));
+        // The terminal books a payment once it has the driver's last ACK, after DoPay returned.
+        ASSERT_TRUE(rig.Terminal->WaitIdle(5000));
         EXPECT_EQ(rig.Terminal->JournalTotal(), 1234) << check;
         kPaymentReceipt v = Payment();
         v.fRefundReference.PaymentNumber = paid.RefundReference;
@@ -141,6 +143,7 @@ TEST(P17OverTcp, TotalsSubtractVoids) {
     v.fRefundReference.PaymentNumber = paid.RefundReference;
     _int_PAY_result voided;
     ASSERT_TRUE(rig.P17->DoVoid(v, voided));
+    ASSERT_TRUE(rig.Terminal->WaitIdle(5000));
     EXPECT_EQ(rig.Terminal->JournalTotal(), -1234);
 }
 
