@@ -276,7 +276,7 @@ TEST_F(TcpChannelTest, WriteSendsOneBytePerCharacterAndEveryLineCarriesItsHexDum
         u"Read:q [71]",
     };
     std::vector<Text> exchange(messages.begin() + 8, messages.end() - 1); // after START, header, host, port
-    EXPECT_EQ(exchange, expected);
+    EXPECT_EQ(exchange, AsLogged(expected));
 }
 
 TEST_F(TcpChannelTest, ReadCharsLeavesShortReadsBufferedForTheNextRead) {
