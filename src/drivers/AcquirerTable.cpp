@@ -4,7 +4,7 @@
 #include <fstream>
 #include <system_error>
 
-#include "base/Application.h"
+#include "runtime/Application.h"
 
 using N = zrPaymentNetwork;
 

@@ -2,13 +2,13 @@
 
 #include <limits>
 
-#include "base/Application.h"
 #include "base/Formatting.h"
 #include "base/ZrError.h"
 #include "drivers/AcquirerTable.h"
 #include "drivers/RefundReference.h"
 #include "io/IOHandler.h"
 #include "platform/Locale.h"
+#include "runtime/Application.h"
 
 namespace {
 // 1-based substring; the parts beyond the text are missing (a short answer gives short fields).

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "base/Currency.h"
-#include "base/LogWriter.h"
 #include "base/Text.h"
 #include "io/Connection.h"
+#include "runtime/LogWriter.h"
 
 class kIOHandler {
 public:

@@ -3,11 +3,11 @@
 // calls on one handle never interleave on its channel.
 #include <mutex>
 
-#include "base/Application.h"
 #include "base/ZrError.h"
 #include "io/IOHandler.h"
 #include "payment/Payment.h"
 #include "platform/Process.h"
+#include "runtime/Application.h"
 
 namespace {
 const Text kPayBanner = Text(60, u'-') + u" Pay";

@@ -1,15 +1,15 @@
-#include "base/LogWriter.h"
+#include "runtime/LogWriter.h"
 
 #include <chrono>
 #include <mutex>
 #include <thread>
 
-#include "base/LogThread.h"
 #include "base/ZrError.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/Guid.h"
 #include "platform/Process.h"
+#include "runtime/LogThread.h"
 
 namespace {
 constexpr int kUnloadWaitMs = 500;

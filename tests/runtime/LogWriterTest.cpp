@@ -1,4 +1,4 @@
-#include "base/LogWriter.h"
+#include "runtime/LogWriter.h"
 
 #include <gtest/gtest.h>
 

@@ -3,9 +3,9 @@
 #include <functional>
 #include <map>
 
-#include "base/Application.h"
 #include "base/ZrError.h"
 #include "platform/StringTable.h"
+#include "runtime/Application.h"
 
 namespace {
 std::string U8(const Text& t) {

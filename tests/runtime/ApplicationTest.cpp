@@ -1,15 +1,15 @@
-#include "base/Application.h"
+#include "runtime/Application.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <thread>
 
-#include "base/LogWriter.h"
 #include "base/ZrError.h"
 #include "platform/Locale.h"
 #include "platform/Process.h"
 #include "platform/TempFolder.h"
+#include "runtime/LogWriter.h"
 
 namespace {
 namespace fs = std::filesystem;
