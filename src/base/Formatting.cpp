@@ -7,7 +7,6 @@
 #include <string>
 
 #include "base/ZrError.h"
-#include "platform/Locale.h"
 
 namespace {
 // Terminal fields are a few characters wide; the limits only keep a wrong argument from exhausting memory.
@@ -298,30 +297,25 @@ Text FormatNumberFixed(std::int64_t aValue, std::int32_t aLength, std::int32_t a
                        aDecimalSeparator);
 }
 
-Text FormatNumberFixed(const Text& aValue, std::int32_t aLength, std::int32_t aDecimals, bool aSigned,
-                       const Text& aDecimalSeparator) {
+Text FormatNumberFixed(const Text& aValue, const Text& aValueSeparator, std::int32_t aLength,
+                       std::int32_t aDecimals, bool aSigned, const Text& aDecimalSeparator) {
     // The digits as written, so a numeric text is not rounded twice; the range is that of a double.
     Decimal d;
     double unused = 0;
-    if (!ParseDecimal(aValue, HostDecimalSeparator(), d) || !ToDouble(d, unused)) {
+    if (!ParseDecimal(aValue, aValueSeparator, d) || !ToDouble(d, unused)) {
         throw ZrError(u"'" + aValue + u"' is not a valid floating point value");
     }
     return RenderFixed(d, aLength, aDecimals, aSigned, aDecimalSeparator);
 }
 
-bool TryTextToFloat(const Text& aText, double& aOut) {
+bool TryTextToFloat(const Text& aText, const Text& aSeparator, double& aOut) {
     Decimal d;
     double v = 0;
-    if (!ParseDecimal(aText, HostDecimalSeparator(), d) || !ToDouble(d, v)) {
+    if (!ParseDecimal(aText, aSeparator, d) || !ToDouble(d, v)) {
         return false;
     }
     aOut = v;
     return true;
-}
-
-bool IsNumeric(const Text& aText) {
-    double unused = 0;
-    return TryTextToFloat(aText, unused);
 }
 
 Text IntToBase36(std::int64_t aValue) {

@@ -7,6 +7,7 @@
 #include "drivers/AcquirerTable.h"
 #include "drivers/RefundReference.h"
 #include "io/IOHandler.h"
+#include "platform/Clock.h"
 #include "platform/Locale.h"
 #include "runtime/Application.h"
 

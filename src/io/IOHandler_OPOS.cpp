@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/ZrError.h"
+#include "platform/Clock.h"
 
 namespace {
 // Texts as the log lines show them: in single quotes, each quote inside doubled.

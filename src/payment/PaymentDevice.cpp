@@ -6,6 +6,7 @@
 #include "base/ZrError.h"
 #include "io/IOHandler.h"
 #include "payment/Payment.h"
+#include "platform/Clock.h"
 #include "platform/Process.h"
 #include "runtime/Application.h"
 

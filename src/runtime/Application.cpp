@@ -7,6 +7,7 @@
 
 #include "base/Formatting.h"
 #include "base/ZrError.h"
+#include "platform/Clock.h"
 #include "platform/Locale.h"
 #include "platform/NamedMutex.h"
 #include "platform/Process.h"
