@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "base/ZrError.h"
+#include "io/ByteStream.h"
 #include "io/IOHandler.h"
 
 using namespace P17;
@@ -108,10 +109,14 @@ bool kP17Link::SendAck() {
 }
 
 void kP17Link::ReadMessage(std::int32_t aTimeout, bool aSendAck, Text& aPayload, zrFrameKind& aKind) {
+    // A channel without a byte stream (HTTP, library, ...) never has anything to read.
+    kByteStream* stream = fChannel.ByteStream();
     fChannel.SetTemporaryReadTimeout(aTimeout);
     Text text;
     try {
-        text = fChannel.ReadUpTo({static_cast<std::uint8_t>(ETX), static_cast<std::uint8_t>(EOT)});
+        if (stream != nullptr) {
+            text = stream->ReadUpTo({static_cast<std::uint8_t>(ETX), static_cast<std::uint8_t>(EOT)});
+        }
     } catch (...) {
         fChannel.ResetTemporaryReadTimeout();
         throw;
@@ -126,7 +131,7 @@ void kP17Link::ReadMessage(std::int32_t aTimeout, bool aSendAck, Text& aPayload,
     switch (aKind) {
     case zrFrameKind::fk_Data:
     case zrFrameKind::fk_Ack:
-        text += fChannel.ReadChars(1);
+        text += stream->ReadChars(1);
         if (!ValidatePacket(text)) {
             throw ZrError(u"Invalid Packet Received");
         }
@@ -170,10 +175,8 @@ void kP17Link::ReadResponse(std::int32_t aTimeout, Text& aPayload) {
 
 Text kP17Link::ReadReceiptText() {
     Pause(kReceiptPause);
-    const Text channel = fChannel.ClassName();
-    const bool waiting = (channel == u"kIOHandler_TCP" && fChannel.Connected()) ||
-                         (channel == u"kIOHandler_Serial" && fChannel.InputBufferContainsData());
-    if (!waiting) {
+    kByteStream* stream = fChannel.ByteStream();
+    if (stream == nullptr || !stream->MayHaveMoreToRead()) {
         return Text();
     }
     Text all;

@@ -6,6 +6,7 @@
 #include "base/ZrError.h"
 #include "drivers/AcquirerTable.h"
 #include "drivers/RefundReference.h"
+#include "io/ByteStream.h"
 #include "io/IOHandler.h"
 #include "platform/Clock.h"
 #include "platform/Locale.h"
@@ -257,7 +258,9 @@ bool kP17Protocol::Exchange(Text& aErrorText, const std::function<bool()>& aBody
     }
     bool success = false;
     try {
-        fChannel.ClearBuffers();
+        if (kByteStream* stream = fChannel.ByteStream()) {
+            stream->ClearBuffers();
+        }
         success = aBody();
     } catch (...) {
         try {

@@ -46,6 +46,12 @@ bool kIOHandler::Connect() {
     return true;
 }
 
+Text kIOHandler::DecodeError(std::int32_t) {
+    return Text();
+}
+
+void kIOHandler::SetParameter(const Text&, const Text&) {}
+
 void kIOHandler::WriteLog(tZR_MessageType aEntryType, const Text& aTitle, const Text& aMessage) {
     if (!fLogger) {
         return;

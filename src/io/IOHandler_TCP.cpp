@@ -248,15 +248,9 @@ Text kIOHandler_TCP::ReadAll() {
     return result;
 }
 
-Text kIOHandler_TCP::DecodeError(std::int32_t) {
-    return Text();
-}
-
 bool kIOHandler_TCP::InputBufferContainsData() {
     return fTCPClient->BufferedCount() > 0;
 }
-
-void kIOHandler_TCP::SetParameter(const Text&, const Text&) {}
 
 bool kIOHandler_TCP::WriteBytes(const Bytes& aBytes) {
     WriteLog(tZR_MessageType::let_info, u"Write", BytesAsAscii(aBytes));

@@ -5,10 +5,11 @@
 #include <memory>
 #include <vector>
 
+#include "io/ByteStream.h"
 #include "io/IOHandler.h"
 #include "io/TcpClient.h"
 
-class kIOHandler_TCP : public kIOHandler {
+class kIOHandler_TCP : public kIOHandler, public kByteStream {
 public:
     using Bytes = std::vector<std::uint8_t>;
 
@@ -27,10 +28,11 @@ public:
     Text ReadUpTo(const std::vector<std::uint8_t>& aChars) override;
     Text ReadChars(std::int32_t aCharsNum) override;
     Text ReadAll() override;
-    Text DecodeError(std::int32_t aErrorCode) override;
     bool InputBufferContainsData() override;
-    void SetParameter(const Text& aName, const Text& aValue) override;
+    // While connected.
+    bool MayHaveMoreToRead() override { return Connected(); }
     Text ClassName() const override { return u"kIOHandler_TCP"; }
+    kByteStream* ByteStream() override { return this; }
 
     // Byte forms; their log lines show bytes of 80 hex and above as U+FFFD. Failures reach the caller
     // (ReadAllBytes alone returns what it collected).
