@@ -36,12 +36,7 @@ bool AllDigits(const Text& aText) {
 }
 
 Text CodePoint(char16_t c) {
-    static const char16_t kHex[] = u"0123456789ABCDEF";
-    Text out = u"U+";
-    for (int shift = 12; shift >= 0; shift -= 4) {
-        out += kHex[(c >> shift) & 0xF];
-    }
-    return out;
+    return u"U+" + IntToHex(c, 4);
 }
 
 // A text from the request as it may appear in a log line or an error text: control characters become

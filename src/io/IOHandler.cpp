@@ -4,19 +4,6 @@ namespace {
 const Text kStartLine = u"*************************** START ***************************";
 const Text kStopLine = u"*************************** STOP ****************************";
 const Text kHeaderLine = u"*************************************************************";
-
-Text Hex2(unsigned aCode) {
-    static const char16_t kDigits[] = u"0123456789abcdef";
-    Text out;
-    do {
-        out.insert(out.begin(), kDigits[aCode & 0xF]);
-        aCode >>= 4;
-    } while (aCode != 0);
-    if (out.size() < 2) {
-        out.insert(out.begin(), u'0');
-    }
-    return out;
-}
 } // namespace
 
 kIOHandler::kIOHandler(const kConnection* aConnection, const Text& aDirectory, const Text& aFileName) {
@@ -113,7 +100,7 @@ Text kIOHandler::TextToHex(TextView aText) {
         if (i > 0) {
             out += u' ';
         }
-        out += Hex2(aText[i]);
+        out += IntToHex(aText[i], 2, true);
     }
     return out;
 }
@@ -136,7 +123,7 @@ void kIOHandler::LogTerminators(const std::vector<std::uint8_t>& aChars) {
             hex += u',';
         }
         line += static_cast<char16_t>(aChars[i]);
-        hex += Hex2(aChars[i]);
+        hex += IntToHex(aChars[i], 2, true);
     }
     if (fHexLog) {
         line += u" [" + hex + u"]";

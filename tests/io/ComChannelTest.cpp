@@ -12,17 +12,7 @@
 #include "io/IOHandler_Serial.h"
 #include "io/IOHandler_Spool.h"
 #include "io/IOHandler_TCP.h"
-
-namespace {
-Text Raised(const std::function<void()>& aCall) {
-    try {
-        aCall();
-    } catch (const ZrError& e) {
-        return e.Message();
-    }
-    return u"(nothing raised)";
-}
-} // namespace
+#include "support/ErrorOf.h"
 
 TEST(ChannelContract, OnlyTcpAndSerialChannelsAreByteStreams) {
     kConnection connection;
@@ -55,7 +45,7 @@ TEST(ChannelContract, OnlyTcpAndSerialChannelsAreByteStreams) {
 
 TEST(ChannelContract, OposChannelRefusesToWrite) {
     kIOHandler_OPOS channel(nullptr, Text(), Text());
-    EXPECT_EQ(Raised([&] { channel.Write(u"x"); }), u"Write Unsupported");
+    EXPECT_EQ(ErrorOf([&] { channel.Write(u"x"); }), u"Write Unsupported");
     EXPECT_EQ(channel.ByteStream(), nullptr);
     EXPECT_EQ(channel.DecodeError(111), Text());
 }

@@ -6,12 +6,9 @@
 #include "base/ZrError.h"
 #include "platform/StringTable.h"
 #include "runtime/Application.h"
+#include "support/ErrorOf.h"
 
 namespace {
-std::string U8(const Text& t) {
-    return TextToUtf8(t);
-}
-
 tZR_ApplicationInfo::StringReader TableOf(std::map<std::uint32_t, Text> aEntries) {
     return [entries = std::move(aEntries)](std::uint32_t aId) {
         const auto it = entries.find(aId);
