@@ -10,7 +10,7 @@
 #include "io/IOHandler.h"
 #include "platform/Clock.h"
 #include "platform/Locale.h"
-#include "runtime/Application.h"
+#include "runtime/ApplicationLog.h"
 
 namespace {
 // 1-based substring; the parts beyond the text are missing (a short answer gives short fields).
@@ -65,9 +65,7 @@ Text PrintLocationName(ZrPrintLocation aLocation) {
 }
 
 void LogApplicationError(const Text& aMessage) {
-    if (gApplication != nullptr) {
-        gApplication->Log(tZR_MessageType::let_error, aMessage);
-    }
+    WriteApplicationLog(tZR_MessageType::let_error, aMessage);
 }
 
 // An amount as the host writes numbers (its decimal separator), for log lines a person reads.
