@@ -6,6 +6,7 @@
 #include "base/ZrError.h"
 #include "io/ByteStream.h"
 #include "io/IOHandler.h"
+#include "platform/Clock.h"
 
 using namespace P17;
 
@@ -149,10 +150,9 @@ void kP17Link::ReadMessage(std::int32_t aTimeout, bool aSendAck, Text& aPayload,
 }
 
 void kP17Link::ReadResponse(std::int32_t aTimeout, Text& aPayload) {
-    using Clock = std::chrono::steady_clock;
     // The longest wait the protocol allows: every read empty and every pause taken.
-    const auto deadline = Clock::now() + std::chrono::milliseconds(static_cast<std::int64_t>(aTimeout) * 11 +
-                                                                   kEmptyReadPause * kEmptyReadsTolerated);
+    const tZR_Deadline deadline(static_cast<std::int64_t>(aTimeout) * 11 +
+                                kEmptyReadPause * kEmptyReadsTolerated);
     zrFrameKind kind = zrFrameKind::fk_None;
     int emptyReads = 0;
     int otherFrames = 0;
@@ -164,7 +164,7 @@ void kP17Link::ReadResponse(std::int32_t aTimeout, Text& aPayload) {
             }
             Pause(kEmptyReadPause);
         } else if (kind != zrFrameKind::fk_Data &&
-                   (++otherFrames >= kMaxFramesPerAnswer || Clock::now() > deadline)) {
+                   (++otherFrames >= kMaxFramesPerAnswer || deadline.Passed())) {
             fChannel.Debug(tZR_MessageType::let_error,
                            u"ReadResponse: the terminal sent " + IntToText(otherFrames) +
                                u" status frames without an answer; the wait ends");

@@ -246,9 +246,9 @@ std::uint64_t tZR_LogWriter::FailedWriteAttempts() const {
 
 namespace {
 template <typename Condition> bool WaitUntil(std::int32_t aTimeoutMs, Condition aCondition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(aTimeoutMs);
+    const tZR_Deadline deadline(aTimeoutMs);
     while (!aCondition()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
+        if (deadline.Passed()) {
             return false;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
