@@ -40,6 +40,17 @@ void CheckPaymentState() {
     }
 }
 
+namespace {
+// The table entry of aHandle; raises "Device Handle not found". The caller holds gPaymentLock.
+tZR_PaymentDevices::iterator EntryOf(std::int32_t aHandle) {
+    const auto it = gPaymentDevices->find(aHandle);
+    if (it == gPaymentDevices->end()) {
+        throw ZrError(u"Device Handle not found");
+    }
+    return it;
+}
+} // namespace
+
 std::shared_ptr<kPaymentDevice> tZR_PaymentRegistry::Open(const kPaymentHandler& aHandler) {
     CheckPaymentState();
     std::lock_guard<std::recursive_mutex> lock(*gPaymentLock);
@@ -64,20 +75,13 @@ std::shared_ptr<kPaymentDevice> tZR_PaymentRegistry::Open(const kPaymentHandler&
 std::shared_ptr<kPaymentDevice> tZR_PaymentRegistry::Find(std::int32_t aHandle) {
     CheckPaymentState();
     std::lock_guard<std::recursive_mutex> lock(*gPaymentLock);
-    const auto it = gPaymentDevices->find(aHandle);
-    if (it == gPaymentDevices->end()) {
-        throw ZrError(u"Device Handle not found");
-    }
-    return it->second;
+    return EntryOf(aHandle)->second;
 }
 
 std::shared_ptr<kPaymentDevice> tZR_PaymentRegistry::Close(std::int32_t aHandle) {
     CheckPaymentState();
     std::lock_guard<std::recursive_mutex> lock(*gPaymentLock);
-    const auto it = gPaymentDevices->find(aHandle);
-    if (it == gPaymentDevices->end()) {
-        throw ZrError(u"Device Handle not found");
-    }
+    const auto it = EntryOf(aHandle);
     std::shared_ptr<kPaymentDevice> device = std::move(it->second);
     gPaymentDevices->erase(it);
     return device;
