@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <vector>
 
-#include "base/LogWriter.h"
 #include "platform/Guid.h"
+#include "runtime/LogWriter.h"
 
 namespace {
 namespace fs = std::filesystem;

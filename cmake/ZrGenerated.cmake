@@ -1,11 +1,13 @@
 # Files generated from resources/VersionHistory.txt, the one source of the version-history string table:
-#  - Windows: an .rc with the STRINGTABLE (ids 10000 upward) and the VERSIONINFO, linked into the DLL
-#    (ZR_RESOURCE_SOURCES) and into the test program, which reads the table from its own module;
-#  - elsewhere: a .cpp holding the same table, compiled into zrcore.
-# Included by the top CMakeLists.txt after the target zrcore exists.
+#  - Windows: an .rc with the STRINGTABLE (ids 10000 upward) and the VERSIONINFO, which
+#    zr_add_version_resources links into the DLL and into the test program (it reads the table from its
+#    own module, as the DLL does);
+#  - elsewhere: a .cpp holding the same table, compiled into the platform layer (zrplatform), and
+#    zr_add_version_resources does nothing.
+# Included by the top CMakeLists.txt after the target zrplatform exists.
 
-set(ZR_VERSION_DATA ${CMAKE_SOURCE_DIR}/resources/VersionHistory.txt)
-set(ZR_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
+set(ZR_VERSION_DATA ${PROJECT_SOURCE_DIR}/resources/VersionHistory.txt)
+set(ZR_GENERATED_DIR ${PROJECT_BINARY_DIR}/generated)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${ZR_VERSION_DATA})
 
 file(READ ${ZR_VERSION_DATA} _zr_content)
@@ -102,15 +104,6 @@ BEGIN
     END
 END
 ]=])
-  set(ZR_RESOURCE_SOURCES ${_zr_rc_file})
-  # The test program reads the table from its own module, as the DLL does: it gets the same resources
-  # once tests/ has defined it (the deferred call runs at the end of the top folder).
-  cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL _zr_add_resources_to_tests)
-  function(_zr_add_resources_to_tests)
-    if(TARGET zr_tests)
-      target_sources(zr_tests PRIVATE ${ZR_GENERATED_DIR}/ZrVersionInfo.rc)
-    endif()
-  endfunction()
 else()
   set(_zr_cpp_file ${ZR_GENERATED_DIR}/ZrStringTable.cpp)
   file(CONFIGURE OUTPUT ${_zr_cpp_file} @ONLY CONTENT [=[
@@ -121,6 +114,12 @@ const tZR_StringTableEntry kZrStringTable[] = {
 @_zr_cpp_entries@};
 const std::size_t kZrStringTableSize = sizeof(kZrStringTable) / sizeof(kZrStringTable[0]);
 ]=])
-  target_sources(zrcore PRIVATE ${_zr_cpp_file})
-  set(ZR_RESOURCE_SOURCES "")
+  target_sources(zrplatform PRIVATE ${_zr_cpp_file})
 endif()
+
+# The version resources (string table and VERSIONINFO) for a Windows module; nothing elsewhere.
+function(zr_add_version_resources target)
+  if(WIN32)
+    target_sources(${target} PRIVATE ${ZR_GENERATED_DIR}/ZrVersionInfo.rc)
+  endif()
+endfunction()

@@ -9,10 +9,15 @@ find_library(ZR_PUGIXML_STATIC NAMES libpugixml.a HINTS ${PUGIXML_LIBRARY_DIRS} 
 find_package(CURL REQUIRED)
 find_package(Cups REQUIRED)
 
-function(zr_use_linux_dependencies target)
-  target_include_directories(${target} SYSTEM PUBLIC ${PUGIXML_INCLUDE_DIRS})
-  target_include_directories(${target} SYSTEM PRIVATE ${CURL_INCLUDE_DIRS} ${CUPS_INCLUDE_DIR})
+# pugixml, linked statically and hidden in the shared library: a host with its own pugixml keeps it.
+function(zr_use_static_pugixml target)
+  target_include_directories(${target} SYSTEM PRIVATE ${PUGIXML_INCLUDE_DIRS})
   target_link_libraries(${target} PUBLIC ${ZR_PUGIXML_STATIC})
-  # Hidden in the shared library: a host with its own pugixml keeps it.
   target_link_options(${target} INTERFACE -Wl,--exclude-libs,libpugixml.a)
+endfunction()
+
+# libcurl and CUPS: their headers only, and the loader's library.
+function(zr_use_loaded_libraries target)
+  target_include_directories(${target} SYSTEM PRIVATE ${CURL_INCLUDE_DIRS} ${CUPS_INCLUDE_DIR})
+  target_link_libraries(${target} PUBLIC ${CMAKE_DL_LIBS})
 endfunction()

@@ -20,9 +20,7 @@ public:
 
     constexpr std::int64_t Raw() const { return fRaw; }
     // Whole cents, rounded half away from zero (what a terminal's amount field carries).
-    constexpr std::int64_t Cents() const {
-        return fRaw >= 0 ? (fRaw + 50) / 100 : -((-fRaw + 50) / 100);
-    }
+    constexpr std::int64_t Cents() const { return fRaw >= 0 ? (fRaw + 50) / 100 : -((-fRaw + 50) / 100); }
     double ToDouble() const { return static_cast<double>(fRaw) / kScale; }
 
     // Shortest decimal form: "." always, no grouping, no trailing zeros, no point for whole values.

@@ -3,8 +3,6 @@
 #include <cfloat>
 #include <cmath>
 
-#include "platform/Clock.h"
-
 // Date-times, amounts in fixed fields and milliseconds come from doubles: every build must round each
 // operation to double, as SSE2 does. The x87 unit's wider intermediates would make the i686 product
 // differ in the last bit from the builds it is tested beside.
@@ -18,7 +16,7 @@ std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
     const auto yoe = static_cast<unsigned>(y - era * 400);
     const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
     const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;  // days since 1970-01-01
+    return era * 146097 + static_cast<std::int64_t>(doe) - 719468; // days since 1970-01-01
 }
 
 void CivilFromDays(std::int64_t z, int& y, int& m, int& d) {
@@ -36,7 +34,7 @@ void CivilFromDays(std::int64_t z, int& y, int& m, int& d) {
 
 // 1899-12-30 counted from 1970-01-01.
 constexpr std::int64_t kEpochOffset = -25569;
-}  // namespace
+} // namespace
 
 bool IsValidDate(int aYear, int aMonth, int aDay) {
     if (aYear < 1 || aYear > 9999 || aMonth < 1 || aMonth > 12 || aDay < 1) {
@@ -53,15 +51,17 @@ bool TryEncodeDateTime(const DateTimeParts& p, TDateTime& aOut) {
         p.Second < 0 || p.Second > 59 || p.Millisecond < 0 || p.Millisecond > 999) {
         return false;
     }
-    const std::int64_t days = DaysFromCivil(p.Year, static_cast<unsigned>(p.Month), static_cast<unsigned>(p.Day)) -
-                              kEpochOffset;
-    const double time = ((p.Hour * 3600.0 + p.Minute * 60.0 + p.Second) * 1000.0 + p.Millisecond) / 86400000.0;
+    const std::int64_t days =
+        DaysFromCivil(p.Year, static_cast<unsigned>(p.Month), static_cast<unsigned>(p.Day)) - kEpochOffset;
+    const double time =
+        ((p.Hour * 3600.0 + p.Minute * 60.0 + p.Second) * 1000.0 + p.Millisecond) / 86400000.0;
     // Before the epoch the fraction counts forward from the day too (the sign covers only the day).
     aOut = days >= 0 ? static_cast<double>(days) + time : static_cast<double>(days) - time;
     return true;
 }
 
-TDateTime EncodeDateTime(int aYear, int aMonth, int aDay, int aHour, int aMinute, int aSecond, int aMillisecond) {
+TDateTime EncodeDateTime(int aYear, int aMonth, int aDay, int aHour, int aMinute, int aSecond,
+                         int aMillisecond) {
     TDateTime v = 0;
     TryEncodeDateTime({aYear, aMonth, aDay, aHour, aMinute, aSecond, aMillisecond}, v);
     return v;
@@ -85,9 +85,4 @@ DateTimeParts DecodeDateTime(TDateTime aValue) {
     p.Second = static_cast<int>(ms / 1000 % 60);
     p.Millisecond = static_cast<int>(ms % 1000);
     return p;
-}
-
-TDateTime Now() {
-    const LocalTimeParts t = LocalTimeNow();
-    return EncodeDateTime(t.Year, t.Month, t.Day, t.Hour, t.Minute, t.Second, t.Millisecond);
 }

@@ -16,6 +16,3 @@ TDateTime EncodeDateTime(int aYear, int aMonth, int aDay, int aHour = 0, int aMi
                          int aMillisecond = 0);
 // Splits a date-time into its fields, rounding to the nearest millisecond.
 DateTimeParts DecodeDateTime(TDateTime aValue);
-
-// The current local date and time, to the millisecond.
-TDateTime Now();

@@ -6,31 +6,16 @@
 #include <limits>
 #include <string>
 
+#include "base/Decimal.h"
 #include "base/ZrError.h"
-#include "platform/Locale.h"
 
 namespace {
 // Terminal fields are a few characters wide; the limits only keep a wrong argument from exhausting memory.
 constexpr std::int32_t kMaxFieldLength = 4096;
 constexpr std::int32_t kMaxDecimals = 1000;
-// Exponents beyond this are clamped while reading: the value is out of range (or zero) long before.
-constexpr std::int64_t kExponentClamp = 1000000;
 
-// An exact decimal number: |value| = digits x 10^exponent. Every amount, integer and double has one, so
-// fields are rounded on the decimal digits themselves and never through a second binary rounding.
-struct Decimal {
-    bool negative = false;
-    std::string digits; // ASCII digits without leading zeros; empty for zero
-    std::int64_t exponent = 0;
-};
-
-void StripLeadingZeros(std::string& aDigits) {
-    const std::size_t first = aDigits.find_first_not_of('0');
-    aDigits.erase(0, first == std::string::npos ? aDigits.size() : first);
-}
-
-Decimal FromUnsigned(bool aNegative, std::uint64_t aMagnitude, std::int64_t aExponent) {
-    Decimal d;
+tZR_Decimal FromUnsigned(bool aNegative, std::uint64_t aMagnitude, std::int64_t aExponent) {
+    tZR_Decimal d;
     d.exponent = aExponent;
     if (aMagnitude != 0) {
         d.negative = aNegative;
@@ -43,12 +28,12 @@ std::uint64_t Magnitude(std::int64_t aValue) {
     return aValue < 0 ? 0 - static_cast<std::uint64_t>(aValue) : static_cast<std::uint64_t>(aValue);
 }
 
-Decimal FromDouble(double aValue) {
+tZR_Decimal FromDouble(double aValue) {
     if (!std::isfinite(aValue)) {
         throw ZrError(u"FormatNumberFixed: value " + Utf8ToText(std::isnan(aValue) ? "NaN" : "Infinity") +
                       u" is not a finite number.");
     }
-    Decimal d;
+    tZR_Decimal d;
     const double magnitude = std::fabs(aValue);
     if (magnitude == 0) {
         return d;
@@ -73,82 +58,16 @@ Decimal FromDouble(double aValue) {
     }
     d.exponent = -precision;
     d.negative = aValue < 0;
-    StripLeadingZeros(d.digits);
+    d.Normalize();
     return d;
 }
 
-bool IsBlank(char16_t c) {
-    return c <= u' ';
-}
 bool IsDigit(char16_t c) {
     return c >= u'0' && c <= u'9';
 }
 
-// Reads blanks, a sign, digits with at most one aSeparator, an optional exponent and blanks. The value is
-// not checked against the floating-point range here.
-bool ParseDecimal(const Text& aText, const Text& aSeparator, Decimal& aOut) {
-    std::size_t i = 0;
-    std::size_t n = aText.size();
-    while (i < n && IsBlank(aText[i])) {
-        ++i;
-    }
-    while (n > i && IsBlank(aText[n - 1])) {
-        --n;
-    }
-    Decimal d;
-    if (i < n && (aText[i] == u'+' || aText[i] == u'-')) {
-        d.negative = aText[i] == u'-';
-        ++i;
-    }
-    bool anyDigit = false;
-    while (i < n && IsDigit(aText[i])) {
-        d.digits.push_back(static_cast<char>(aText[i]));
-        anyDigit = true;
-        ++i;
-    }
-    if (!aSeparator.empty() && aText.compare(i, aSeparator.size(), aSeparator) == 0 &&
-        i + aSeparator.size() <= n) {
-        i += aSeparator.size();
-        while (i < n && IsDigit(aText[i])) {
-            d.digits.push_back(static_cast<char>(aText[i]));
-            --d.exponent;
-            anyDigit = true;
-            ++i;
-        }
-    }
-    if (!anyDigit) {
-        return false;
-    }
-    if (i < n && (aText[i] == u'e' || aText[i] == u'E')) {
-        ++i;
-        bool expNegative = false;
-        if (i < n && (aText[i] == u'+' || aText[i] == u'-')) {
-            expNegative = aText[i] == u'-';
-            ++i;
-        }
-        if (i >= n || !IsDigit(aText[i])) {
-            return false;
-        }
-        std::int64_t e = 0;
-        while (i < n && IsDigit(aText[i])) {
-            e = std::min<std::int64_t>(e * 10 + (aText[i] - u'0'), kExponentClamp);
-            ++i;
-        }
-        d.exponent += expNegative ? -e : e;
-    }
-    if (i != n) {
-        return false;
-    }
-    StripLeadingZeros(d.digits);
-    if (d.digits.empty()) {
-        d.exponent = 0;
-    }
-    aOut = std::move(d);
-    return true;
-}
-
 // The double nearest to aValue; false when it is beyond the double range (underflow reads as zero).
-bool ToDouble(const Decimal& aValue, double& aOut) {
+bool ToDouble(const tZR_Decimal& aValue, double& aOut) {
     if (aValue.digits.empty()) {
         aOut = aValue.negative ? -0.0 : 0.0;
         return true;
@@ -176,39 +95,7 @@ bool ToDouble(const Decimal& aValue, double& aOut) {
     return true;
 }
 
-// Digits of round(|value| x 10^aDecimals), half away from zero, without leading zeros.
-std::string ScaledRounded(const Decimal& aValue, std::int32_t aDecimals) {
-    std::string digits = aValue.digits;
-    if (digits.empty()) {
-        return digits;
-    }
-    const std::int64_t shift = aValue.exponent + aDecimals;
-    if (shift >= 0) {
-        digits.append(static_cast<std::size_t>(shift), '0');
-        return digits;
-    }
-    const auto drop = static_cast<std::uint64_t>(-shift);
-    if (drop > digits.size()) {
-        return std::string();
-    }
-    const bool roundUp = digits[digits.size() - drop] >= '5';
-    digits.resize(digits.size() - drop);
-    if (roundUp) {
-        std::size_t k = digits.size();
-        while (k > 0 && digits[k - 1] == '9') {
-            digits[--k] = '0';
-        }
-        if (k == 0) {
-            digits.insert(digits.begin(), '1');
-        } else {
-            ++digits[k - 1];
-        }
-    }
-    StripLeadingZeros(digits);
-    return digits;
-}
-
-Text RenderFixed(const Decimal& aValue, std::int32_t aLength, std::int32_t aDecimals, bool aSigned,
+Text RenderFixed(const tZR_Decimal& aValue, std::int32_t aLength, std::int32_t aDecimals, bool aSigned,
                  const Text& aDecimalSeparator) {
     if (aLength < 1 || aLength > kMaxFieldLength) {
         throw ZrError(u"FormatNumberFixed: length " + IntToText(aLength) +
@@ -298,30 +185,25 @@ Text FormatNumberFixed(std::int64_t aValue, std::int32_t aLength, std::int32_t a
                        aDecimalSeparator);
 }
 
-Text FormatNumberFixed(const Text& aValue, std::int32_t aLength, std::int32_t aDecimals, bool aSigned,
-                       const Text& aDecimalSeparator) {
+Text FormatNumberFixed(const Text& aValue, const Text& aValueSeparator, std::int32_t aLength,
+                       std::int32_t aDecimals, bool aSigned, const Text& aDecimalSeparator) {
     // The digits as written, so a numeric text is not rounded twice; the range is that of a double.
-    Decimal d;
+    tZR_Decimal d;
     double unused = 0;
-    if (!ParseDecimal(aValue, HostDecimalSeparator(), d) || !ToDouble(d, unused)) {
+    if (!ParseDecimal(aValue, aValueSeparator, true, d) || !ToDouble(d, unused)) {
         throw ZrError(u"'" + CutValue(aValue) + u"' is not a valid floating point value");
     }
     return RenderFixed(d, aLength, aDecimals, aSigned, aDecimalSeparator);
 }
 
-bool TryTextToFloat(const Text& aText, double& aOut) {
-    Decimal d;
+bool TryTextToFloat(const Text& aText, const Text& aSeparator, double& aOut) {
+    tZR_Decimal d;
     double v = 0;
-    if (!ParseDecimal(aText, HostDecimalSeparator(), d) || !ToDouble(d, v)) {
+    if (!ParseDecimal(aText, aSeparator, true, d) || !ToDouble(d, v)) {
         return false;
     }
     aOut = v;
     return true;
-}
-
-bool IsNumeric(const Text& aText) {
-    double unused = 0;
-    return TryTextToFloat(aText, unused);
 }
 
 Text IntToBase36(std::int64_t aValue) {

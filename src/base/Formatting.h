@@ -16,14 +16,15 @@ Text FormatNumberFixed(Currency aValue, std::int32_t aLength, std::int32_t aDeci
                        const Text& aDecimalSeparator);
 Text FormatNumberFixed(std::int64_t aValue, std::int32_t aLength, std::int32_t aDecimals, bool aSigned,
                        const Text& aDecimalSeparator);
-// A numeric text is read with the host's decimal separator, as IsNumeric reads it.
-Text FormatNumberFixed(const Text& aValue, std::int32_t aLength, std::int32_t aDecimals, bool aSigned,
-                       const Text& aDecimalSeparator);
+// A numeric text, read with aValueSeparator as TryTextToFloat reads it, keeps the digits as written.
+// Raises "'<text>' is not a valid floating point value" for any other text.
+Text FormatNumberFixed(const Text& aValue, const Text& aValueSeparator, std::int32_t aLength,
+                       std::int32_t aDecimals, bool aSigned, const Text& aDecimalSeparator);
 
-// True when aText is a floating-point number under the host's decimal separator. Never raises.
-bool IsNumeric(const Text& aText);
-// Reads a floating-point number with the host's decimal separator; false when it is not one.
-bool TryTextToFloat(const Text& aText, double& aOut);
+// Reads blanks, a sign, digits with at most one aSeparator, an optional exponent and blanks, in the range
+// of a double; false when aText is not such a number. Never raises. (platform/Locale.h reads numbers
+// with the host's separator.)
+bool TryTextToFloat(const Text& aText, const Text& aSeparator, double& aOut);
 
 Text IntToBase36(std::int64_t aValue);
 std::int64_t Base36ToInt(const Text& aText);

@@ -112,6 +112,19 @@ Text UIntToText(std::uint64_t aValue) {
     return Text(buf + pos, buf + 24);
 }
 
+Text IntToHex(std::uint64_t aValue, std::size_t aMinDigits, bool aLowerCase) {
+    const char16_t* digits = aLowerCase ? u"0123456789abcdef" : u"0123456789ABCDEF";
+    Text out;
+    do {
+        out.insert(out.begin(), digits[aValue & 0xF]);
+        aValue >>= 4;
+    } while (aValue != 0);
+    if (out.size() < aMinDigits) {
+        out.insert(0, aMinDigits - out.size(), u'0');
+    }
+    return out;
+}
+
 Text IntToText(std::int64_t aValue) {
     if (aValue >= 0) {
         return UIntToText(static_cast<std::uint64_t>(aValue));

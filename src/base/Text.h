@@ -20,6 +20,8 @@ std::string TextToBytes(TextView aText);
 
 Text IntToText(std::int64_t aValue);
 Text UIntToText(std::uint64_t aValue);
+// aValue in hexadecimal, zero-padded to at least aMinDigits digits; upper-case digits unless aLowerCase.
+Text IntToHex(std::uint64_t aValue, std::size_t aMinDigits, bool aLowerCase = false);
 
 // ASCII-only case folding, as the request's enumeration texts need (no locale involved).
 Text LowerCase(TextView aText);

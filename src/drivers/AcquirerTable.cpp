@@ -4,7 +4,7 @@
 #include <fstream>
 #include <system_error>
 
-#include "base/Application.h"
+#include "runtime/ApplicationLog.h"
 
 using N = zrPaymentNetwork;
 
@@ -126,19 +126,15 @@ bool ReadSettingsFile(const Text& aFileName, TextList& aLines) {
     }
     const auto size = std::filesystem::file_size(path, ec);
     if (ec || size > kMaxSettingsFileBytes) {
-        if (gApplication != nullptr) {
-            gApplication->Log(tZR_MessageType::let_error,
-                              u"Settings file " + aFileName + u" ignored: " +
-                                  (ec ? Text(u"its size cannot be read") : u"larger than 1 MiB"));
-        }
+        WriteApplicationLog(tZR_MessageType::let_error,
+                            u"Settings file " + aFileName + u" ignored: " +
+                                (ec ? Text(u"its size cannot be read") : u"larger than 1 MiB"));
         return false;
     }
     std::ifstream in(path, std::ios::binary);
     std::string bytes(static_cast<std::size_t>(size), '\0');
     if (!in || !in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()))) {
-        if (gApplication != nullptr) {
-            gApplication->Log(tZR_MessageType::let_error, u"Settings file " + aFileName + u" cannot be read");
-        }
+        WriteApplicationLog(tZR_MessageType::let_error, u"Settings file " + aFileName + u" cannot be read");
         return false;
     }
     aLines = DecodeSettingsText(bytes);

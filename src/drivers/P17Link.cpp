@@ -4,7 +4,9 @@
 #include <thread>
 
 #include "base/ZrError.h"
+#include "io/ByteStream.h"
 #include "io/IOHandler.h"
+#include "platform/Clock.h"
 
 using namespace P17;
 
@@ -140,18 +142,23 @@ void kP17Link::Acknowledge(const Text& aWhich) {
 }
 
 Text kP17Link::SilenceReason(const Text& aSilence) {
-    // Only the TCP channel can tell a closed connection from a quiet one.
-    if (fChannel.ClassName() == u"kIOHandler_TCP" && !fChannel.Connected()) {
+    // Only a channel whose far end can hang up tells a closed connection from a quiet one.
+    kByteStream* stream = fChannel.ByteStream();
+    if (stream != nullptr && stream->PeerClosed()) {
         return u"the connection was closed or reset";
     }
     return aSilence;
 }
 
 void kP17Link::ReadMessage(std::int32_t aTimeout, bool aSendAck, Text& aPayload, zrFrameKind& aKind) {
+    // A channel without a byte stream (HTTP, library, ...) never has anything to read.
+    kByteStream* stream = fChannel.ByteStream();
     fChannel.SetTemporaryReadTimeout(aTimeout);
     Text text;
     try {
-        text = fChannel.ReadUpTo({static_cast<std::uint8_t>(ETX), static_cast<std::uint8_t>(EOT)});
+        if (stream != nullptr) {
+            text = stream->ReadUpTo({static_cast<std::uint8_t>(ETX), static_cast<std::uint8_t>(EOT)});
+        }
     } catch (...) {
         fChannel.ResetTemporaryReadTimeout();
         throw;
@@ -167,7 +174,7 @@ void kP17Link::ReadMessage(std::int32_t aTimeout, bool aSendAck, Text& aPayload,
     switch (aKind) {
     case zrFrameKind::fk_Data:
     case zrFrameKind::fk_Ack:
-        text += fChannel.ReadChars(1);
+        text += stream->ReadChars(1);
         if (!ValidatePacket(text)) {
             const bool terminated =
                 text.size() >= 3 && (text[text.size() - 2] == ETX || text[text.size() - 2] == EOT);
@@ -188,12 +195,11 @@ void kP17Link::ReadMessage(std::int32_t aTimeout, bool aSendAck, Text& aPayload,
 }
 
 bool kP17Link::ReadResponse(std::int32_t aTimeout, Text& aPayload) {
-    using Clock = std::chrono::steady_clock;
     fFault.clear();
     fAckFault.clear();
     // The longest wait the protocol allows: every read empty and every pause taken.
-    const auto deadline = Clock::now() + std::chrono::milliseconds(static_cast<std::int64_t>(aTimeout) * 11 +
-                                                                   kEmptyReadPause * kEmptyReadsTolerated);
+    const tZR_Deadline deadline(static_cast<std::int64_t>(aTimeout) * 11 +
+                                kEmptyReadPause * kEmptyReadsTolerated);
     zrFrameKind kind = zrFrameKind::fk_None;
     int emptyReads = 0;
     int otherFrames = 0;
@@ -210,7 +216,7 @@ bool kP17Link::ReadResponse(std::int32_t aTimeout, Text& aPayload) {
             }
             Pause(kEmptyReadPause);
         } else if (kind != zrFrameKind::fk_Data &&
-                   (++otherFrames >= kMaxFramesPerAnswer || Clock::now() > deadline)) {
+                   (++otherFrames >= kMaxFramesPerAnswer || deadline.Passed())) {
             fChannel.Debug(tZR_MessageType::let_error,
                            u"ReadResponse: the terminal sent " + IntToText(otherFrames) +
                                u" status frames without an answer; the wait ends");
@@ -223,30 +229,29 @@ bool kP17Link::ReadResponse(std::int32_t aTimeout, Text& aPayload) {
 
 Text kP17Link::ReadReceiptText() {
     fReceiptFault.clear();
-    const Text channel = fChannel.ClassName();
-    const bool tcp = channel == u"kIOHandler_TCP";
+    kByteStream* stream = fChannel.ByteStream();
+    if (stream == nullptr) {
+        return Text();
+    }
     // The terminal sends its receipt right after the ACK of its answer: the collection starts with the
     // first byte, and a line that stays quiet for the whole second is treated as it always was.
-    fChannel.WaitForInput(kReceiptPause);
-    const bool waiting = (tcp && fChannel.Connected()) ||
-                         (channel == u"kIOHandler_Serial" && fChannel.InputBufferContainsData());
-    if (!waiting) {
-        if (tcp) {
+    stream->WaitForInput(kReceiptPause);
+    if (!stream->MayHaveMoreToRead()) {
+        if (stream->PeerClosed()) {
             fReceiptFault = u"the connection was closed or reset before any receipt text came";
         }
         return Text();
     }
     Text all;
     try {
-        CollectReceipt(all);
+        CollectReceipt(*stream, all);
     } catch (const std::exception& e) {
         fReceiptFault = fFault.empty() ? ExceptionMessage(e) : u"the terminal sent " + fFault;
     }
     return BreakReceiptLines(all);
 }
 
-void kP17Link::CollectReceipt(Text& aAll) {
-    const bool tcp = fChannel.ClassName() == u"kIOHandler_TCP";
+void kP17Link::CollectReceipt(kByteStream& aStream, Text& aAll) {
     fFault.clear();
     Text last;
     int emptyReads = 0;
@@ -265,7 +270,7 @@ void kP17Link::CollectReceipt(Text& aAll) {
         if (kind == zrFrameKind::fk_None) {
             ++emptyReads;
             // Nothing more can come over a closed connection, and no ACK can go out.
-            if (tcp && !fChannel.Connected()) {
+            if (aStream.PeerClosed()) {
                 fReceiptFault = u"the connection was closed or reset before the last receipt frame";
                 return;
             }

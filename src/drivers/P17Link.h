@@ -6,6 +6,7 @@
 
 #include "base/Text.h"
 
+class kByteStream;
 class kIOHandler;
 
 namespace P17 {
@@ -83,7 +84,7 @@ private:
     // Why a wait for the terminal ended with nothing: the TCP connection is gone, else aSilence.
     Text SilenceReason(const Text& aSilence);
     // The receipt loop; raises on a damaged frame, appending what it collected to aAll first.
-    void CollectReceipt(Text& aAll);
+    void CollectReceipt(kByteStream& aStream, Text& aAll);
 
     kIOHandler& fChannel;
     PauseFn fPause;

@@ -2,13 +2,15 @@
 
 #include <limits>
 
-#include "base/Application.h"
 #include "base/Formatting.h"
 #include "base/ZrError.h"
 #include "drivers/AcquirerTable.h"
 #include "drivers/RefundReference.h"
+#include "io/ByteStream.h"
 #include "io/IOHandler.h"
+#include "platform/Clock.h"
 #include "platform/Locale.h"
+#include "runtime/ApplicationLog.h"
 
 namespace {
 // 1-based substring; the parts beyond the text are missing (a short answer gives short fields).
@@ -34,12 +36,7 @@ bool AllDigits(const Text& aText) {
 }
 
 Text CodePoint(char16_t c) {
-    static const char16_t kHex[] = u"0123456789ABCDEF";
-    Text out = u"U+";
-    for (int shift = 12; shift >= 0; shift -= 4) {
-        out += kHex[(c >> shift) & 0xF];
-    }
-    return out;
+    return u"U+" + IntToHex(c, 4);
 }
 
 // A text from the request as it may appear in a log line or an error text: control characters become
@@ -68,9 +65,7 @@ Text PrintLocationName(ZrPrintLocation aLocation) {
 }
 
 void LogApplicationError(const Text& aMessage) {
-    if (gApplication != nullptr) {
-        gApplication->Log(tZR_MessageType::let_error, aMessage);
-    }
+    WriteApplicationLog(tZR_MessageType::let_error, aMessage);
 }
 
 // What the host's request is called in texts for a person.
@@ -273,7 +268,9 @@ bool kP17Protocol::Exchange(Text& aErrorText, const std::function<bool()>& aBody
     }
     bool success = false;
     try {
-        fChannel.ClearBuffers();
+        if (kByteStream* stream = fChannel.ByteStream()) {
+            stream->ClearBuffers();
+        }
         success = aBody();
     } catch (...) {
         try {

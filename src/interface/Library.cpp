@@ -1,9 +1,9 @@
 #include "interface/Library.h"
 
-#include "base/Application.h"
-#include "base/LogWriter.h"
 #include "drivers/Payment_RIVEVEDEV17.h"
 #include "interface/PaymentRegistry.h"
+#include "runtime/Application.h"
+#include "runtime/LogWriter.h"
 
 bool LibraryLoad() noexcept {
     // The loader lock may be held: the log writers made here start their threads with the first

@@ -1,6 +1,7 @@
 #pragma once
 // The state shared by every call: the driver registry, the table of open devices and the handle
-// counter, all guarded by gPaymentLock. Created at library load, freed at unload.
+// counter, all guarded by gPaymentLock. Created at library load, freed at unload. The globals are the
+// storage; the commands open, find and close devices through tZR_PaymentRegistry only.
 //
 // The table holds its devices through std::shared_ptr: a command that uses a device keeps its own
 // reference, so a CLOSE from another thread removes the device from the table but frees it only when
@@ -34,3 +35,24 @@ void FreePaymentState();
 void RegisterPaymentDriver(const Text& aName, kPaymentClass aClass);
 // Raises ZrError when the shared state does not exist (a call before load or after unload).
 void CheckPaymentState();
+
+// The registry's operations. Each raises "The payment library is not initialised" without the shared
+// state and takes gPaymentLock for its own length only.
+class tZR_PaymentRegistry {
+public:
+    // A new device of the driver aHandler names (fDriver), entered under the next handle, which it also
+    // carries. Raises "Payment Driver [<name>] not registered." / "... created no device." and
+    // "No device handle left: ..." once every positive handle was issued; the device's constructor may
+    // raise too. Nothing is entered then.
+    static std::shared_ptr<kPaymentDevice> Open(const kPaymentHandler& aHandler);
+    // The open device of aHandle; raises "Device Handle not found".
+    static std::shared_ptr<kPaymentDevice> Find(std::int32_t aHandle);
+    // Takes the device of aHandle out of the table and hands it to the caller, who frees it outside the
+    // lock (a command of another thread still using it keeps it alive). Raises "Device Handle not found".
+    static std::shared_ptr<kPaymentDevice> Close(std::int32_t aHandle);
+    // Takes aDevice out of the table when it is still the entry of its handle. Never raises: without the
+    // shared state there is nothing to take out.
+    static void Forget(const std::shared_ptr<kPaymentDevice>& aDevice) noexcept;
+    // True when a driver class is registered under aName (exact, case-sensitive).
+    static bool HasDriver(const Text& aName);
+};

@@ -1,10 +1,8 @@
 #include "interface/PaymentWrapper.h"
 
 #include <exception>
-#include <limits>
-#include <mutex>
 
-#include "base/Application.h"
+#include "runtime/Application.h"
 #include "base/ZrError.h"
 #include "interface/PaymentRegistry.h"
 #include "interface/ResultDocument.h"
@@ -35,17 +33,7 @@ public:
     explicit tDeviceUse(kPaymentWrapper& aWrapper) : fDevice(aWrapper.GetDevice(true, &fCreated)) {}
     ~tDeviceUse() {
         if (fCreated) {
-            try {
-                if (gPaymentLock != nullptr && gPaymentDevices != nullptr) {
-                    std::lock_guard<std::recursive_mutex> lock(*gPaymentLock);
-                    const auto it = gPaymentDevices->find(fDevice->Handle());
-                    if (it != gPaymentDevices->end() && it->second == fDevice) {
-                        gPaymentDevices->erase(it);
-                    }
-                }
-            } catch (...) {
-                // Left in the table: unloading frees it.
-            }
+            tZR_PaymentRegistry::Forget(fDevice);
         }
         // fDevice goes after the lock is released: freeing a device stops its channel's log writer.
     }
@@ -237,33 +225,14 @@ std::shared_ptr<kPaymentDevice> kPaymentWrapper::GetDevice(bool aAllowCreate, bo
         *aCreated = false;
     }
     CheckPaymentState();
-    std::lock_guard<std::recursive_mutex> lock(*gPaymentLock);
     const std::int32_t handle = fHandler->fDeviceHandle;
     if (handle >= 1) {
-        const auto it = gPaymentDevices->find(handle);
-        if (it == gPaymentDevices->end()) {
-            throw ZrError(u"Device Handle not found");
-        }
-        return it->second;
+        return tZR_PaymentRegistry::Find(handle);
     }
     if (!aAllowCreate) {
         throw ZrError(u"Payment Device has not previously opened");
     }
-    const auto driver = gPaymentDrivers->find(fHandler->fDriver);
-    if (driver == gPaymentDrivers->end() || driver->second == nullptr) {
-        throw ZrError(u"Payment Driver [" + CutValue(fHandler->fDriver) + u"] not registered.");
-    }
-    // Handles are never reused, so the counter must not wrap into the numbers already issued.
-    if (gLastDeviceHandle == std::numeric_limits<std::int32_t>::max()) {
-        throw ZrError(u"No device handle left: " + IntToText(gLastDeviceHandle) + u" devices were opened");
-    }
-    std::shared_ptr<kPaymentDevice> device = driver->second(*fHandler);
-    if (!device) {
-        throw ZrError(u"Payment Driver [" + CutValue(fHandler->fDriver) + u"] created no device.");
-    }
-    ++gLastDeviceHandle;
-    device->SetHandle(gLastDeviceHandle);
-    gPaymentDevices->emplace(gLastDeviceHandle, device);
+    std::shared_ptr<kPaymentDevice> device = tZR_PaymentRegistry::Open(*fHandler);
     if (aCreated != nullptr) {
         *aCreated = true;
     }
@@ -312,13 +281,7 @@ void kPaymentWrapper_CLOSE::Process(const Text& aXml) {
     ClearResult();
     RunGuarded(fResult, [&] {
         fHandler->Deserialize(aXml, {});
-        CheckPaymentState();
-        std::shared_ptr<kPaymentDevice> device;
-        {
-            std::lock_guard<std::recursive_mutex> lock(*gPaymentLock);
-            device = GetDevice(false);
-            gPaymentDevices->erase(device->Handle());
-        }
+        std::shared_ptr<kPaymentDevice> device = tZR_PaymentRegistry::Close(GetDevice(false)->Handle());
         // The last reference frees the device here, outside the lock; a command of another thread that
         // still uses it holds its own reference, and the device goes when that command returns.
         device.reset();
@@ -366,13 +329,7 @@ std::int32_t DriverVersion(const Text& aDriverName, Text& aVersion, Text& aError
     aVersion.clear();
     aErrorMessage.clear();
     try {
-        CheckPaymentState();
-        bool found = false;
-        {
-            std::lock_guard<std::recursive_mutex> lock(*gPaymentLock);
-            found = gPaymentDrivers->count(aDriverName) != 0;
-        }
-        if (!found) {
+        if (!tZR_PaymentRegistry::HasDriver(aDriverName)) {
             aErrorMessage = u"Driver [" + CutValue(aDriverName) + u"] not found";
             return -1;
         }

@@ -24,6 +24,14 @@ void TComPort::RaiseOpenError(std::uint32_t e) {
     throw TComPortException(u"Cannot open COM" + number + u" (error #" + UIntToText(e) + u").");
 }
 
+bool TComPort::WriteText(std::string_view S) {
+    if (!fIsOpen) {
+        throw TComPortException(u"Cannot write because COM port is not open.");
+    }
+    const auto n = static_cast<std::uint32_t>(S.size());
+    return WriteBuffer(S, n) == n;
+}
+
 std::string TextToWindows1252(TextView aText) {
     // Unicode characters of the bytes 80..9F hexadecimal; 0 where Windows-1252 leaves the byte unused.
     static constexpr char16_t kHigh[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,

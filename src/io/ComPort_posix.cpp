@@ -22,9 +22,9 @@
 #include <string>
 
 #include "io/ComPort.h"
+#include "platform/Clock.h"
 
 namespace {
-using Clock = std::chrono::steady_clock;
 
 // The gap allowed between two received bytes once the first has come.
 constexpr auto kInterByteGap = std::chrono::milliseconds(100);
@@ -143,9 +143,6 @@ bool IsPseudoTerminal(int aFd) {
 #endif
 }
 
-std::int64_t MillisecondsUntil(Clock::time_point aWhen) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(aWhen - Clock::now()).count();
-}
 } // namespace
 
 Text TComPort::DevicePath() const {
@@ -272,8 +269,8 @@ std::int32_t TComPort::Read(void* buffer, std::uint32_t nbytes, std::uint32_t ti
     }
     auto* out = static_cast<unsigned char*>(buffer);
     const int fd = Fd(fComHandle);
-    const auto deadline = Clock::now() + std::chrono::milliseconds(fCurrentComTimeout);
-    auto gapEnd = deadline;
+    const tZR_Deadline deadline(fCurrentComTimeout);
+    tZR_Deadline gapEnd = deadline;
     std::uint32_t got = 0;
     bool first = true;
     // Bytes are often waiting already: read before polling, so a waiting byte costs one system call.
@@ -284,7 +281,7 @@ std::int32_t TComPort::Read(void* buffer, std::uint32_t nbytes, std::uint32_t ti
             const ssize_t n = ::read(fd, out + got, nbytes - got);
             if (n > 0) {
                 got += static_cast<std::uint32_t>(n);
-                gapEnd = std::min(deadline, Clock::now() + kInterByteGap);
+                gapEnd = deadline.Sooner(kInterByteGap.count());
                 continue;
             }
             tryRead = false;
@@ -297,7 +294,7 @@ std::int32_t TComPort::Read(void* buffer, std::uint32_t nbytes, std::uint32_t ti
             }
         }
         const std::int64_t wait =
-            std::clamp<std::int64_t>(MillisecondsUntil(std::min(deadline, gapEnd)), 0, kLongestPoll);
+            std::clamp<std::int64_t>(std::min(deadline, gapEnd).MillisecondsLeft(), 0, kLongestPoll);
         if (wait == 0 && !first) {
             break;
         }
@@ -316,7 +313,7 @@ std::int32_t TComPort::Read(void* buffer, std::uint32_t nbytes, std::uint32_t ti
             const ssize_t n = ::read(fd, out + got, nbytes - got);
             if (n > 0) {
                 got += static_cast<std::uint32_t>(n);
-                gapEnd = std::min(deadline, Clock::now() + kInterByteGap);
+                gapEnd = deadline.Sooner(kInterByteGap.count());
                 tryRead = true;
                 continue;
             }
@@ -342,7 +339,7 @@ std::uint32_t TComPort::WriteBuffer(std::string_view S, std::uint32_t n) {
     // A line held off by flow control must not hold the till: twice the time the bytes need on the
     // line (at most 12 bits per character), plus one second.
     const std::uint64_t lineMs = fBaudRate == 0 ? 0 : std::uint64_t{n} * 12 * 1000 / fBaudRate;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(1000 + 2 * lineMs);
+    const tZR_Deadline deadline(static_cast<std::int64_t>(1000 + 2 * lineMs));
     std::uint32_t written = 0;
     while (written < n) {
         const ssize_t w = ::write(fd, S.data() + written, n - written);
@@ -353,7 +350,7 @@ std::uint32_t TComPort::WriteBuffer(std::string_view S, std::uint32_t n) {
         if (w < 0 && errno != EAGAIN && errno != EINTR) {
             throw TComPortException(u"Write to com port failed.");
         }
-        const std::int64_t wait = MillisecondsUntil(deadline);
+        const std::int64_t wait = deadline.MillisecondsLeft();
         if (wait <= 0) {
             break;
         }
@@ -363,14 +360,6 @@ std::uint32_t TComPort::WriteBuffer(std::string_view S, std::uint32_t n) {
         }
     }
     return written;
-}
-
-bool TComPort::WriteText(std::string_view S) {
-    if (!fIsOpen) {
-        throw TComPortException(u"Cannot write because COM port is not open.");
-    }
-    const auto n = static_cast<std::uint32_t>(S.size());
-    return WriteBuffer(S, n) == n;
 }
 
 std::int32_t TComPort::GetBytesPending() {

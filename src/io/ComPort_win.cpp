@@ -146,14 +146,6 @@ std::uint32_t TComPort::WriteBuffer(std::string_view S, std::uint32_t n) {
     return written;
 }
 
-bool TComPort::WriteText(std::string_view S) {
-    if (!fIsOpen) {
-        throw TComPortException(u"Cannot write because COM port is not open.");
-    }
-    const auto n = static_cast<std::uint32_t>(S.size());
-    return WriteBuffer(S, n) == n;
-}
-
 std::int32_t TComPort::GetBytesPending() {
     DWORD errors = 0;
     COMSTAT stat{};

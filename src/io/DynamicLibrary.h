@@ -19,5 +19,9 @@ public:
     static void Unload(void* aHandle);
 };
 
-// The system's message text for an operating-system error code, without trailing line breaks.
+// The system's message text for an operating-system error code, without trailing line breaks; the
+// empty text when the system has none. On Windows the messages of the loaded module aModuleName (when
+// given) are searched as well: some libraries, WinHTTP for one, bring their own.
+Text OsMessageText(std::int32_t aCode, const Text& aModuleName = Text());
+// OsMessageText, or "System error <code>" when there is none.
 Text OsErrorMessage(std::int32_t aCode);

@@ -58,6 +58,10 @@ void tZR_DynamicLibrary::Unload(void* aHandle) {
 }
 
 Text OsErrorMessage(std::int32_t aCode) {
+    return OsMessageText(aCode);
+}
+
+Text OsMessageText(std::int32_t aCode, const Text&) {
     char buffer[256] = {};
     // The GNU strerror_r returns the text (maybe a static one), the XSI one fills the buffer.
     const auto result = strerror_r(aCode, buffer, sizeof buffer);

@@ -48,11 +48,17 @@ void tZR_DynamicLibrary::Unload(void* aHandle) {
     }
 }
 
-Text OsErrorMessage(std::int32_t aCode) {
+Text OsMessageText(std::int32_t aCode, const Text& aModuleName) {
     wchar_t* buffer = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        static_cast<DWORD>(aCode), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    HMODULE module = aModuleName.empty()
+                         ? nullptr
+                         : GetModuleHandleW(reinterpret_cast<const wchar_t*>(aModuleName.c_str()));
+    DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM;
+    if (module != nullptr) {
+        flags |= FORMAT_MESSAGE_FROM_HMODULE;
+    }
+    const DWORD length = FormatMessageW(flags, module, static_cast<DWORD>(aCode), 0,
+                                        reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     Text text;
     if (length > 0 && buffer != nullptr) {
         text.assign(reinterpret_cast<const char16_t*>(buffer), length);
@@ -63,8 +69,10 @@ Text OsErrorMessage(std::int32_t aCode) {
     while (!text.empty() && (text.back() == u'\r' || text.back() == u'\n' || text.back() == u' ')) {
         text.pop_back();
     }
-    if (text.empty()) {
-        text = u"System error " + IntToText(aCode);
-    }
     return text;
+}
+
+Text OsErrorMessage(std::int32_t aCode) {
+    const Text text = OsMessageText(aCode);
+    return text.empty() ? u"System error " + IntToText(aCode) : text;
 }

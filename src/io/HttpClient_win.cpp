@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include "io/DynamicLibrary.h"
 #include "io/HttpClient.h"
 
 namespace {
@@ -10,24 +11,7 @@ const wchar_t* Wide(const Text& aText) {
 }
 
 Text WinHttpErrorText(DWORD aCode) {
-    wchar_t* buffer = nullptr;
-    HMODULE module = GetModuleHandleW(L"winhttp.dll");
-    DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM;
-    if (module != nullptr) {
-        flags |= FORMAT_MESSAGE_FROM_HMODULE;
-    }
-    const DWORD length =
-        FormatMessageW(flags, module, aCode, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    Text text;
-    if (length > 0 && buffer != nullptr) {
-        text.assign(reinterpret_cast<const char16_t*>(buffer), length);
-    }
-    if (buffer != nullptr) {
-        LocalFree(buffer);
-    }
-    while (!text.empty() && (text.back() == u'\r' || text.back() == u'\n' || text.back() == u' ')) {
-        text.pop_back();
-    }
+    const Text text = OsMessageText(static_cast<std::int32_t>(aCode), u"winhttp.dll");
     return text.empty() ? u"WinHTTP error " + IntToText(aCode) : text + u" (" + IntToText(aCode) + u")";
 }
 

@@ -1,8 +1,5 @@
 #include "io/IOHandler.h"
 
-#include <chrono>
-#include <thread>
-
 namespace {
 // Plain arrays, not Text objects: a channel still open when the host exits or unloads the library is
 // destroyed after the exit handlers have run, and writes its STOP line then.
@@ -10,18 +7,6 @@ constexpr char16_t kStartLine[] = u"*************************** START **********
 constexpr char16_t kStopLine[] = u"*************************** STOP ****************************";
 constexpr char16_t kHeaderLine[] = u"*************************************************************";
 
-Text Hex2(unsigned aCode) {
-    static const char16_t kDigits[] = u"0123456789abcdef";
-    Text out;
-    do {
-        out.insert(out.begin(), kDigits[aCode & 0xF]);
-        aCode >>= 4;
-    } while (aCode != 0);
-    if (out.size() < 2) {
-        out.insert(out.begin(), u'0');
-    }
-    return out;
-}
 } // namespace
 
 kIOHandler::kIOHandler(const kConnection* aConnection, const Text& aDirectory, const Text& aFileName) {
@@ -51,6 +36,12 @@ bool kIOHandler::Connect() {
     return true;
 }
 
+Text kIOHandler::DecodeError(std::int32_t) {
+    return Text();
+}
+
+void kIOHandler::SetParameter(const Text&, const Text&) {}
+
 void kIOHandler::WriteLog(tZR_MessageType aEntryType, const Text& aTitle, const Text& aMessage) {
     if (!fLogger) {
         return;
@@ -65,19 +56,6 @@ void kIOHandler::WriteLog(tZR_MessageType aEntryType, const Text& aTitle, const 
 void kIOHandler::Debug(tZR_MessageType aEntryType, const Text& aMessage) {
     if (fLogger) {
         fLogger->Write(aEntryType, aMessage);
-    }
-}
-
-bool kIOHandler::WaitForInput(std::int32_t aMilliseconds) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(aMilliseconds);
-    for (;;) {
-        if (InputBufferContainsData()) {
-            return true;
-        }
-        if (!GetConnected() || std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 }
 
@@ -125,7 +103,7 @@ Text kIOHandler::TextToHex(TextView aText) {
         if (i > 0) {
             out += u' ';
         }
-        out += Hex2(aText[i]);
+        out += IntToHex(aText[i], 2, true);
     }
     return out;
 }
@@ -148,7 +126,7 @@ void kIOHandler::LogTerminators(const std::vector<std::uint8_t>& aChars) {
             hex += u',';
         }
         line += static_cast<char16_t>(aChars[i]);
-        hex += Hex2(aChars[i]);
+        hex += IntToHex(aChars[i], 2, true);
     }
     if (fHexLog) {
         line += u" [" + hex + u"]";

@@ -6,9 +6,11 @@
 #include <vector>
 
 #include "base/Currency.h"
-#include "base/LogWriter.h"
 #include "base/Text.h"
 #include "io/Connection.h"
+
+class kByteStream;
+#include "runtime/LogWriter.h"
 
 class kIOHandler {
 public:
@@ -26,21 +28,15 @@ public:
     // it first and then open their transport.
     virtual bool Connect();
     virtual bool Disconnect() = 0;
-    virtual void ClearBuffers() = 0;
     virtual bool Write(const Text& aMessage) = 0;
-    // Collects characters until one equal to a value of aChars was collected (it is included) or the
-    // read time-out passed.
-    virtual Text ReadUpTo(const std::vector<std::uint8_t>& aChars) = 0;
-    virtual Text ReadChars(std::int32_t aCharsNum) = 0;
-    virtual Text ReadAll() = 0;
-    virtual Text DecodeError(std::int32_t aErrorCode) = 0;
-    virtual bool InputBufferContainsData() = 0;
-    virtual void SetParameter(const Text& aName, const Text& aValue) = 0;
+    // The text of a channel-specific error code; the empty text unless the channel knows codes.
+    virtual Text DecodeError(std::int32_t aErrorCode);
+    // A channel-specific setting (an HTTP header, for one); ignored unless the channel has settings.
+    virtual void SetParameter(const Text& aName, const Text& aValue);
     // The class name written in the connect header block, e.g. u"kIOHandler_TCP".
     virtual Text ClassName() const = 0;
-    // Waits at most aMilliseconds until input is waiting or the connection has ended; true when input is
-    // waiting. This form looks every millisecond; a channel whose transport can block on it does so.
-    virtual bool WaitForInput(std::int32_t aMilliseconds);
+    // The channel's byte stream (the same object), or null for a channel that only writes or calls.
+    virtual kByteStream* ByteStream() { return nullptr; }
 
     bool Connected() { return GetConnected(); }
 

@@ -36,25 +36,3 @@ void* kIOHandler_Dll::GetAddress(const Text& aProcName) {
 bool kIOHandler_Dll::Write(const Text&) {
     return true;
 }
-
-Text kIOHandler_Dll::ReadUpTo(const std::vector<std::uint8_t>&) {
-    return Text();
-}
-
-Text kIOHandler_Dll::ReadChars(std::int32_t) {
-    return Text();
-}
-
-Text kIOHandler_Dll::ReadAll() {
-    throw ZrError(u"ReadAll Unsupported");
-}
-
-Text kIOHandler_Dll::DecodeError(std::int32_t) {
-    return Text();
-}
-
-bool kIOHandler_Dll::InputBufferContainsData() {
-    throw ZrError(u"InputBufferContainsData Unsupported");
-}
-
-void kIOHandler_Dll::SetParameter(const Text&, const Text&) {}

@@ -12,14 +12,7 @@ public:
 
     bool GetConnected() override { return true; }
     bool Disconnect() override { return true; }
-    void ClearBuffers() override {}
     bool Write(const Text& aMessage) override;
-    Text ReadUpTo(const std::vector<std::uint8_t>& aChars) override;
-    Text ReadChars(std::int32_t aCharsNum) override;
-    Text ReadAll() override;
-    Text DecodeError(std::int32_t aErrorCode) override;
-    bool InputBufferContainsData() override;
-    void SetParameter(const Text& aName, const Text& aValue) override;
     Text ClassName() const override { return u"kIOHandler_Dll"; }
 
     // Address of the library's exported procedure aProcName; raises

@@ -163,18 +163,6 @@ bool kIOHandler_HTTP::Write(const Text& aMessage) {
     return fResponseCode >= 200 && fResponseCode <= 299;
 }
 
-Text kIOHandler_HTTP::ReadUpTo(const std::vector<std::uint8_t>&) {
-    return Text();
-}
-
-Text kIOHandler_HTTP::ReadChars(std::int32_t) {
-    return Text();
-}
-
-Text kIOHandler_HTTP::ReadAll() {
-    throw ZrError(u"ReadAll Unsupported");
-}
-
 Text kIOHandler_HTTP::DecodeError(std::int32_t aErrorCode) {
     for (const auto& entry : kStatusTexts) {
         if (entry.Code == aErrorCode) {
@@ -182,10 +170,6 @@ Text kIOHandler_HTTP::DecodeError(std::int32_t aErrorCode) {
         }
     }
     return u"Unknown";
-}
-
-bool kIOHandler_HTTP::InputBufferContainsData() {
-    throw ZrError(u"InputBufferContainsData Unsupported");
 }
 
 void kIOHandler_HTTP::SetParameter(const Text& aName, const Text& aValue) {

@@ -19,16 +19,11 @@ public:
     // Header block and "URL=" line; sets the connect time-out. No network traffic.
     bool Connect() override;
     bool Disconnect() override;
-    void ClearBuffers() override {}
     // Posts aMessage; true for an answer from 200 to 299. A failure fills the error fields (code: the
     // status, -1 without answer, 999 for a failure after a 2xx status); a success does not clear them.
     bool Write(const Text& aMessage) override;
-    Text ReadUpTo(const std::vector<std::uint8_t>& aChars) override;
-    Text ReadChars(std::int32_t aCharsNum) override;
-    Text ReadAll() override;
     // The HTTP status text of aErrorCode, "Unknown" for codes without one.
     Text DecodeError(std::int32_t aErrorCode) override;
-    bool InputBufferContainsData() override;
     // Sets the request header aName (a bearer token travels this way); an empty value removes it.
     void SetParameter(const Text& aName, const Text& aValue) override;
     Text ClassName() const override { return u"kIOHandler_HTTP"; }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/ZrError.h"
+#include "platform/Clock.h"
 
 namespace {
 // Texts as the log lines show them: in single quotes, each quote inside doubled.
@@ -190,22 +191,6 @@ bool kIOHandler_OPOS::Disconnect() {
 
 bool kIOHandler_OPOS::Write(const Text&) {
     throw ZrError(u"Write Unsupported");
-}
-
-Text kIOHandler_OPOS::ReadUpTo(const std::vector<std::uint8_t>&) {
-    throw ZrError(u"ReadUpto Unsupported");
-}
-
-Text kIOHandler_OPOS::ReadChars(std::int32_t) {
-    throw ZrError(u"ReadChars Unsupported");
-}
-
-Text kIOHandler_OPOS::ReadAll() {
-    throw ZrError(u"ReadAll Unsupported");
-}
-
-bool kIOHandler_OPOS::InputBufferContainsData() {
-    throw ZrError(u"InputBufferContainsData Unsupported");
 }
 
 // --- fiscal operations ---------------------------------------------------------------------------------

@@ -23,14 +23,7 @@ public:
     bool Connect() override;
     // DeviceEnabled := false, ReleaseDevice, Close.
     bool Disconnect() override;
-    void ClearBuffers() override {}
-    bool Write(const Text& aMessage) override;                       // raises "Write Unsupported"
-    Text ReadUpTo(const std::vector<std::uint8_t>& aChars) override; // raises "ReadUpto Unsupported"
-    Text ReadChars(std::int32_t aCharsNum) override;                 // raises "ReadChars Unsupported"
-    Text ReadAll() override;                                         // raises "ReadAll Unsupported"
-    Text DecodeError(std::int32_t) override { return Text(); }
-    bool InputBufferContainsData() override; // raises "InputBufferContainsData Unsupported"
-    void SetParameter(const Text&, const Text&) override {}
+    bool Write(const Text& aMessage) override; // raises "Write Unsupported"
     Text ClassName() const override { return u"kIOHandler_OPOS"; }
 
     const Text& DeviceName() const { return fDeviceName; }

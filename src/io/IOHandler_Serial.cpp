@@ -209,12 +209,6 @@ Text kIOHandler_Serial::ReadAll() {
     throw ZrError(u"ReadAll Unsupported");
 }
 
-Text kIOHandler_Serial::DecodeError(std::int32_t) {
-    return Text();
-}
-
 bool kIOHandler_Serial::InputBufferContainsData() {
     return fComPort->GetBytesPending() > 0;
 }
-
-void kIOHandler_Serial::SetParameter(const Text&, const Text&) {}

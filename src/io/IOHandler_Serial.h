@@ -6,10 +6,11 @@
 #include <memory>
 #include <vector>
 
+#include "io/ByteStream.h"
 #include "io/ComPort.h"
 #include "io/IOHandler.h"
 
-class kIOHandler_Serial : public kIOHandler {
+class kIOHandler_Serial : public kIOHandler, public kByteStream {
 public:
     // Port number from characters 4 to 6 of SerialPort ("COM12" gives 12), parity None/Even/Odd, stop
     // bits 1 or 2; anything else raises. The port is not opened here.
@@ -28,10 +29,11 @@ public:
     Text ReadUpTo(const std::vector<std::uint8_t>& aChars) override;
     Text ReadChars(std::int32_t aCharsNum) override;
     Text ReadAll() override; // raises "ReadAll Unsupported"
-    Text DecodeError(std::int32_t aErrorCode) override;
     bool InputBufferContainsData() override;
-    void SetParameter(const Text& aName, const Text& aValue) override;
+    // While received bytes wait.
+    bool MayHaveMoreToRead() override { return InputBufferContainsData(); }
     Text ClassName() const override { return u"kIOHandler_Serial"; }
+    kByteStream* ByteStream() override { return this; }
 
     TComPort& ComPort() { return *fComPort; }
 

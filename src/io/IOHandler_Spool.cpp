@@ -61,25 +61,3 @@ bool kIOHandler_Spool::SendRaw(const std::string& aBytes) {
     SetErrorMessage(failure.Message);
     return false;
 }
-
-Text kIOHandler_Spool::ReadUpTo(const std::vector<std::uint8_t>&) {
-    return Text();
-}
-
-Text kIOHandler_Spool::ReadChars(std::int32_t) {
-    return Text();
-}
-
-Text kIOHandler_Spool::ReadAll() {
-    throw ZrError(u"ReadAll Unsupported");
-}
-
-Text kIOHandler_Spool::DecodeError(std::int32_t) {
-    return Text();
-}
-
-bool kIOHandler_Spool::InputBufferContainsData() {
-    throw ZrError(u"InputBufferContainsData Unsupported");
-}
-
-void kIOHandler_Spool::SetParameter(const Text&, const Text&) {}

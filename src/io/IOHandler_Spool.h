@@ -11,15 +11,8 @@ public:
 
     bool GetConnected() override { return true; }
     bool Disconnect() override { return true; }
-    void ClearBuffers() override {}
     // Normal: WriteNormal (aMessage is not used); Raw: WriteRaw(aMessage).
     bool Write(const Text& aMessage) override;
-    Text ReadUpTo(const std::vector<std::uint8_t>& aChars) override;
-    Text ReadChars(std::int32_t aCharsNum) override;
-    Text ReadAll() override;
-    Text DecodeError(std::int32_t aErrorCode) override;
-    bool InputBufferContainsData() override;
-    void SetParameter(const Text& aName, const Text& aValue) override;
     Text ClassName() const override { return u"kIOHandler_Spool"; }
 
     // Prints Bitmap as one page, scaled and centred, on the installed printer whose name matches the

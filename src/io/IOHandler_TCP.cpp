@@ -248,10 +248,6 @@ Text kIOHandler_TCP::ReadAll() {
     return result;
 }
 
-Text kIOHandler_TCP::DecodeError(std::int32_t) {
-    return Text();
-}
-
 bool kIOHandler_TCP::InputBufferContainsData() {
     return fTCPClient->BufferedCount() > 0;
 }
@@ -264,8 +260,6 @@ bool kIOHandler_TCP::WaitForInput(std::int32_t aMilliseconds) {
         return false;
     }
 }
-
-void kIOHandler_TCP::SetParameter(const Text&, const Text&) {}
 
 bool kIOHandler_TCP::WriteBytes(const Bytes& aBytes) {
     WriteLog(tZR_MessageType::let_info, u"Write", BytesAsAscii(aBytes));

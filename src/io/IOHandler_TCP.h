@@ -5,10 +5,11 @@
 #include <memory>
 #include <vector>
 
+#include "io/ByteStream.h"
 #include "io/IOHandler.h"
 #include "io/TcpClient.h"
 
-class kIOHandler_TCP : public kIOHandler {
+class kIOHandler_TCP : public kIOHandler, public kByteStream {
 public:
     using Bytes = std::vector<std::uint8_t>;
 
@@ -27,12 +28,15 @@ public:
     Text ReadUpTo(const std::vector<std::uint8_t>& aChars) override;
     Text ReadChars(std::int32_t aCharsNum) override;
     Text ReadAll() override;
-    Text DecodeError(std::int32_t aErrorCode) override;
     bool InputBufferContainsData() override;
-    void SetParameter(const Text& aName, const Text& aValue) override;
+    // While connected.
+    bool MayHaveMoreToRead() override { return Connected(); }
     Text ClassName() const override { return u"kIOHandler_TCP"; }
+    kByteStream* ByteStream() override { return this; }
     // Blocks on the socket: returns as soon as a byte arrives or the peer closes. Never raises.
     bool WaitForInput(std::int32_t aMilliseconds) override;
+    // After the peer closed or reset the connection.
+    bool PeerClosed() override { return !Connected(); }
 
     // Byte forms; their log lines show bytes of 80 hex and above as U+FFFD. Failures reach the caller
     // (ReadAllBytes alone returns what it collected).

@@ -14,12 +14,5 @@ public:
         return false;
     }
     bool Disconnect() override { return true; }
-    void ClearBuffers() override {}
     bool Write(const Text&) override { return false; }
-    Text ReadUpTo(const std::vector<std::uint8_t>&) override { return Text(); }
-    Text ReadChars(std::int32_t) override { return Text(); }
-    Text ReadAll() override { return Text(); }
-    Text DecodeError(std::int32_t) override { return Text(); }
-    bool InputBufferContainsData() override { return false; }
-    void SetParameter(const Text&, const Text&) override {}
 };

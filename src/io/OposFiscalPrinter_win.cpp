@@ -19,12 +19,7 @@ const wchar_t* Wide(const Text& aText) {
 }
 
 Text HexCode(HRESULT aCode) {
-    static const char16_t kDigits[] = u"0123456789ABCDEF";
-    Text out = u"0x";
-    for (int shift = 28; shift >= 0; shift -= 4) {
-        out += kDigits[(static_cast<unsigned long>(aCode) >> shift) & 0xF];
-    }
-    return out;
+    return u"0x" + IntToHex(static_cast<unsigned long>(aCode), 8);
 }
 
 Text BstrText(BSTR aValue) {

@@ -1,10 +1,10 @@
 #include "io/TcpClient.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 
 #include "io/TcpClientSocket.h"
+#include "platform/Clock.h"
 
 namespace {
 // One receive asks the socket for up to this much; the buffer grows only for ReadBytes of more.
@@ -14,12 +14,6 @@ constexpr std::size_t kPollLimit = 1024 * 1024;
 constexpr std::int32_t kDefaultConnectTimeout = 1000;
 constexpr std::int32_t kMinimumWriteWait = 1000;
 
-using Clock = std::chrono::steady_clock;
-
-std::int32_t MillisecondsLeft(Clock::time_point aDeadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(aDeadline - Clock::now()).count();
-    return left <= 0 ? 0 : static_cast<std::int32_t>(left);
-}
 } // namespace
 
 TcpClient::TcpClient() : fSocket(std::make_unique<TcpSocket>()) {}
@@ -58,14 +52,14 @@ bool TcpClient::Connected() {
 }
 
 bool TcpClient::WaitForData(std::int32_t aTimeoutMs) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(aTimeoutMs, 0));
+    const tZR_Deadline deadline(std::max(aTimeoutMs, 0));
     // Connected moves what the socket holds into the buffer and notices a close; a readable socket
     // that gives nothing (a spurious wake-up) is waited on again for the time that is left.
     while (Connected()) {
         if (BufferedCount() > 0) {
             return true;
         }
-        const std::int32_t left = MillisecondsLeft(deadline);
+        const std::int32_t left = deadline.MillisecondsLeft();
         if (left == 0 || !fSocket->WaitReadable(left)) {
             return false;
         }
@@ -107,12 +101,12 @@ void TcpClient::FillBuffer() {
         throw TcpClientError(zrTcpFailure::tf_Closed, u"Connection Closed Gracefully.");
     }
     MakeRoom(kBlockSize);
-    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(fReadTimeout, 0));
+    const tZR_Deadline deadline(std::max(fReadTimeout, 0));
     try {
         // A readable socket may still have nothing to give (a spurious wake-up); wait again for the
         // time that is left.
         for (;;) {
-            if (!fSocket->WaitReadable(MillisecondsLeft(deadline))) {
+            if (!fSocket->WaitReadable(deadline.MillisecondsLeft())) {
                 throw TcpClientError(zrTcpFailure::tf_ReadTimeout, u"Read timed out.");
             }
             const std::ptrdiff_t got = fSocket->Receive(fBuffer.data() + fTail, fBuffer.size() - fTail);
@@ -124,7 +118,7 @@ void TcpClient::FillBuffer() {
                 fPeerClosed = true;
                 throw TcpClientError(zrTcpFailure::tf_Closed, u"Connection Closed Gracefully.");
             }
-            if (MillisecondsLeft(deadline) == 0) {
+            if (deadline.MillisecondsLeft() == 0) {
                 throw TcpClientError(zrTcpFailure::tf_ReadTimeout, u"Read timed out.");
             }
         }

@@ -9,13 +9,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 
 #include "io/TcpClientSocket.h"
+#include "platform/Clock.h"
 
 namespace {
-using Clock = std::chrono::steady_clock;
-
 // A write to a peer that has gone must fail with EPIPE, never raise SIGPIPE in the host process.
 #if defined(MSG_NOSIGNAL)
 constexpr int kSendFlags = MSG_NOSIGNAL;
@@ -74,17 +72,12 @@ Text SocketErrorText(int aCode) {
     throw TcpClientError(zrTcpFailure::tf_Socket, SocketErrorText(aCode));
 }
 
-std::int32_t MillisecondsLeft(Clock::time_point aDeadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(aDeadline - Clock::now()).count();
-    return left <= 0 ? 0 : static_cast<std::int32_t>(left);
-}
-
 // poll() for one descriptor, restarted after a signal with the time that is left.
 int PollOne(int aFd, short aEvents, std::int32_t aTimeoutMs, short& aRevents) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(aTimeoutMs);
+    const tZR_Deadline deadline(aTimeoutMs);
     for (;;) {
         pollfd p{aFd, aEvents, 0};
-        const int r = ::poll(&p, 1, MillisecondsLeft(deadline));
+        const int r = ::poll(&p, 1, deadline.MillisecondsLeft());
         if (r >= 0) {
             aRevents = p.revents;
             return r;
@@ -125,7 +118,7 @@ void TcpSocket::Connect(const Text& aHost, std::uint16_t aPort, std::int32_t aTi
     if (aHost.empty()) {
         throw TcpClientError(zrTcpFailure::tf_Socket, u"No host given.");
     }
-    const auto deadline = Clock::now() + std::chrono::milliseconds(aTimeoutMs);
+    const tZR_Deadline deadline(aTimeoutMs);
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -150,7 +143,7 @@ void TcpSocket::Connect(const Text& aHost, std::uint16_t aPort, std::int32_t aTi
             error = errno;
             if (error == EINPROGRESS || error == EINTR) {
                 short revents = 0;
-                const int r = PollOne(fd, POLLOUT, MillisecondsLeft(deadline), revents);
+                const int r = PollOne(fd, POLLOUT, deadline.MillisecondsLeft(), revents);
                 socklen_t len = sizeof error;
                 if (r == 0) {
                     timedOut = true;

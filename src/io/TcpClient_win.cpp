@@ -2,14 +2,12 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
-#include <chrono>
 #include <string>
 
 #include "io/TcpClientSocket.h"
+#include "platform/Clock.h"
 
 namespace {
-using Clock = std::chrono::steady_clock;
-
 // Winsock is started once per process, on first use, from whichever thread gets there first. It is not
 // cleaned up: WSACleanup must not run from a library's unload, and the process end releases it.
 int WinsockStartError() {
@@ -74,11 +72,6 @@ Text SocketErrorText(int aCode) {
     throw TcpClientError(zrTcpFailure::tf_Socket, SocketErrorText(aCode));
 }
 
-std::int32_t MillisecondsLeft(Clock::time_point aDeadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(aDeadline - Clock::now()).count();
-    return left <= 0 ? 0 : static_cast<std::int32_t>(left);
-}
-
 enum Wait { kRead = 1, kWrite = 2 };
 
 // select() on one socket: >0 ready (aFailed tells an exceptional state), 0 timed out, SOCKET_ERROR.
@@ -132,7 +125,7 @@ void TcpSocket::Connect(const Text& aHost, std::uint16_t aPort, std::int32_t aTi
     if (aHost.empty()) {
         throw TcpClientError(zrTcpFailure::tf_Socket, u"No host given.");
     }
-    const auto deadline = Clock::now() + std::chrono::milliseconds(aTimeoutMs);
+    const tZR_Deadline deadline(aTimeoutMs);
     ADDRINFOW hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -159,7 +152,7 @@ void TcpSocket::Connect(const Text& aHost, std::uint16_t aPort, std::int32_t aTi
             error = ::WSAGetLastError();
             if (error == WSAEWOULDBLOCK) {
                 bool failed = false;
-                const int r = WaitOne(s, kWrite, MillisecondsLeft(deadline), failed);
+                const int r = WaitOne(s, kWrite, deadline.MillisecondsLeft(), failed);
                 int len = sizeof error;
                 if (r == 0) {
                     timedOut = true;

@@ -3,13 +3,8 @@
 #include <unordered_map>
 
 #include "base/ZrError.h"
-#include "io/IOHandler_Com.h"
-#include "io/IOHandler_Dll.h"
-#include "io/IOHandler_HTTP.h"
-#include "io/IOHandler_OPOS.h"
-#include "io/IOHandler_Serial.h"
-#include "io/IOHandler_Spool.h"
-#include "io/IOHandler_TCP.h"
+#include "io/ChannelFactory.h"
+#include "io/IOHandler.h"
 #include "payment/Receipt.h"
 #include "payment/Xml.h"
 
@@ -192,36 +187,8 @@ Text kDeviceHandler::SafeFileName(TextView aName) {
 }
 
 std::unique_ptr<kIOHandler> kDeviceHandler::CreateIOHandler(const Text& aLogDir) const {
-    const Text name = SafeFileName(fDriver + u"_" + fLogId);
-    const kConnection* c = fConnection.get();
-    std::unique_ptr<kIOHandler> handler;
-    switch (fConnection->ConnectionType) {
-    case zrConnectionType::OPOS:
-        handler = std::make_unique<kIOHandler_OPOS>(c, aLogDir, name);
-        break;
-    case zrConnectionType::TCP:
-        handler = std::make_unique<kIOHandler_TCP>(c, aLogDir, name);
-        break;
-    case zrConnectionType::HTTP:
-        handler = std::make_unique<kIOHandler_HTTP>(c, aLogDir, name);
-        break;
-    case zrConnectionType::Serial:
-        handler = std::make_unique<kIOHandler_Serial>(c, aLogDir, name);
-        break;
-    case zrConnectionType::DLL:
-        handler = std::make_unique<kIOHandler_Dll>(c, aLogDir, name);
-        break;
-    case zrConnectionType::Com:
-        handler = std::make_unique<kIOHandler_Com>(c, aLogDir, name);
-        break;
-    case zrConnectionType::Spool:
-        handler = std::make_unique<kIOHandler_Spool>(c, aLogDir, name);
-        break;
-    }
-    if (!handler) {
-        throw ZrError(u"Connection Type " + IntToText(static_cast<int>(fConnection->ConnectionType)) +
-                      u" is not valid");
-    }
+    std::unique_ptr<kIOHandler> handler =
+        CreateChannel(*fConnection, aLogDir, SafeFileName(fDriver + u"_" + fLogId));
     handler->SetHexLog(LowerCase(GetParameter(u"HexLog")) == u"true");
     return handler;
 }

@@ -5,12 +5,13 @@
 #include <exception>
 #include <mutex>
 
-#include "base/Application.h"
 #include "base/ZrError.h"
 #include "io/IOHandler.h"
 #include "payment/OperationLog.h"
 #include "payment/Payment.h"
+#include "platform/Clock.h"
 #include "platform/Process.h"
+#include "runtime/Application.h"
 
 namespace {
 const Text kPayBanner = Text(60, u'-') + u" Pay";

@@ -3,6 +3,7 @@
 #include "base/Formatting.h"
 #include "base/ZrError.h"
 #include "payment/Xml.h"
+#include "platform/Locale.h"
 
 namespace {
 

@@ -2,6 +2,32 @@
 
 #include "base/ZrError.h"
 
+const XmlElement* XmlListedElement::Child(TextView aName) const {
+    for (const auto& element : Elements()) {
+        if (element->HasName(aName)) {
+            return element.get();
+        }
+    }
+    return nullptr;
+}
+
+std::vector<const XmlElement*> XmlListedElement::Children() const {
+    std::vector<const XmlElement*> out;
+    out.reserve(Elements().size());
+    for (const auto& element : Elements()) {
+        out.push_back(element.get());
+    }
+    return out;
+}
+
+const XmlListedElement::ElementList& XmlListedElement::Elements() const {
+    if (!fListed) {
+        fElements = ListChildren();
+        fListed = true;
+    }
+    return fElements;
+}
+
 namespace {
 bool IsXmlBlank(char16_t c) {
     return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
@@ -9,15 +35,6 @@ bool IsXmlBlank(char16_t c) {
 
 bool IsXmlChar(char16_t c) {
     return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD);
-}
-
-Text Hex4(unsigned aCode) {
-    static const char16_t kDigits[] = u"0123456789ABCDEF";
-    Text out;
-    for (int shift = 12; shift >= 0; shift -= 4) {
-        out += kDigits[(aCode >> shift) & 0xF];
-    }
-    return out;
 }
 
 void RejectInvalidCharacters(TextView aXml) {
@@ -30,7 +47,7 @@ void RejectInvalidCharacters(TextView aXml) {
             aXml[i + 1] <= 0xDFFF) {
             ++i;
         } else if (!IsXmlChar(c) && !(i == 0 && c == 0xFEFF)) {
-            XmlFailAt(u"Invalid character U+" + Hex4(c), aXml, i);
+            XmlFailAt(u"Invalid character U+" + IntToHex(c, 4), aXml, i);
         }
     }
 }

@@ -25,6 +25,27 @@ public:
     virtual Text Attribute(TextView aName) const = 0;
 };
 
+// What both adapters share: the child elements of an element are listed once, on first use, so every
+// later lookup is a plain search and the same child is always the same object.
+class XmlListedElement : public XmlElement {
+public:
+    const XmlElement* Child(TextView aName) const final;
+    std::vector<const XmlElement*> Children() const final;
+
+protected:
+    using ElementList = std::vector<std::unique_ptr<XmlListedElement>>;
+    // True when the element's name is exactly aName (case-sensitive).
+    virtual bool HasName(TextView aName) const = 0;
+    // Every direct child element, in document order. Called once.
+    virtual ElementList ListChildren() const = 0;
+
+private:
+    const ElementList& Elements() const;
+
+    mutable bool fListed = false;
+    mutable ElementList fElements;
+};
+
 class XmlDocument {
 public:
     virtual ~XmlDocument() = default;

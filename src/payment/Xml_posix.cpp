@@ -35,30 +35,11 @@ bool SameName(const char* aUtf8, TextView aName) {
     return aUtf8[i] == 0;
 }
 
-// The child elements of an element are listed once, on first use: every later lookup is a plain
-// search, and the same child is always the same object.
-class PugiElement final : public XmlElement {
+class PugiElement final : public XmlListedElement {
 public:
     explicit PugiElement(pugi::xml_node aNode) : fNode(aNode) {}
 
     Text Name() const override { return Utf8ToText(fNode.name()); }
-
-    const XmlElement* Child(TextView aName) const override {
-        for (const auto& [name, element] : Elements()) {
-            if (SameName(name, aName)) {
-                return element.get();
-            }
-        }
-        return nullptr;
-    }
-
-    std::vector<const XmlElement*> Children() const override {
-        std::vector<const XmlElement*> out;
-        for (const auto& entry : Elements()) {
-            out.push_back(entry.second.get());
-        }
-        return out;
-    }
 
     Text GetText() const override {
         const pugi::xml_node first = fNode.first_child();
@@ -75,24 +56,21 @@ public:
         return Utf8ToText(fNode.attribute(TextToUtf8(aName).c_str()).value());
     }
 
-private:
-    using ElementList = std::vector<std::pair<const char*, std::unique_ptr<PugiElement>>>;
+protected:
+    bool HasName(TextView aName) const override { return SameName(fNode.name(), aName); }
 
-    const ElementList& Elements() const {
-        if (!fListed) {
-            for (pugi::xml_node c = fNode.first_child(); c; c = c.next_sibling()) {
-                if (c.type() == pugi::node_element) {
-                    fElements.emplace_back(c.name(), std::make_unique<PugiElement>(c));
-                }
+    ElementList ListChildren() const override {
+        ElementList children;
+        for (pugi::xml_node c = fNode.first_child(); c; c = c.next_sibling()) {
+            if (c.type() == pugi::node_element) {
+                children.push_back(std::make_unique<PugiElement>(c));
             }
-            fListed = true;
         }
-        return fElements;
+        return children;
     }
 
+private:
     pugi::xml_node fNode;
-    mutable bool fListed = false;
-    mutable ElementList fElements;
 };
 
 class PugiDocument final : public XmlDocument {

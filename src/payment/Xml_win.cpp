@@ -19,12 +19,7 @@ const IID kIID_IXMLDOMDocument2 = {
     0x2933bf95, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
 
 Text HResultText(HRESULT aResult) {
-    static const char16_t kDigits[] = u"0123456789ABCDEF";
-    Text out = u"0x";
-    for (int shift = 28; shift >= 0; shift -= 4) {
-        out += kDigits[(static_cast<unsigned long>(aResult) >> shift) & 0xF];
-    }
-    return out;
+    return u"0x" + IntToHex(static_cast<unsigned long>(aResult), 8);
 }
 
 template <typename T> class ComPtr {
@@ -167,30 +162,11 @@ ComPtr<IXMLDOMNode> FirstChild(IXMLDOMNode* aNode) {
     return first;
 }
 
-// The child elements of an element are listed once, on first use, with their names: every later lookup
-// is a plain search, and the same child is always the same object.
-class MsxmlElement final : public XmlElement {
+class MsxmlElement final : public XmlListedElement {
 public:
-    explicit MsxmlElement(ComPtr<IXMLDOMNode> aNode) : fNode(std::move(aNode)) {}
+    MsxmlElement(ComPtr<IXMLDOMNode> aNode, Text aName) : fNode(std::move(aNode)), fName(std::move(aName)) {}
 
     Text Name() const override { return NodeName(fNode.Get()); }
-
-    const XmlElement* Child(TextView aName) const override {
-        for (const auto& [name, element] : Elements()) {
-            if (name == aName) {
-                return element.get();
-            }
-        }
-        return nullptr;
-    }
-
-    std::vector<const XmlElement*> Children() const override {
-        std::vector<const XmlElement*> out;
-        for (const auto& entry : Elements()) {
-            out.push_back(entry.second.get());
-        }
-        return out;
-    }
 
     Text GetText() const override {
         const ComPtr<IXMLDOMNode> first = FirstChild(fNode.Get());
@@ -215,27 +191,25 @@ public:
         return value.ToText();
     }
 
-private:
-    using ElementList = std::vector<std::pair<Text, std::unique_ptr<MsxmlElement>>>;
+protected:
+    bool HasName(TextView aName) const override { return fName == aName; }
 
-    const ElementList& Elements() const {
-        if (!fListed) {
-            for (ComPtr<IXMLDOMNode> c = FirstChild(fNode.Get()); c;) {
-                ComPtr<IXMLDOMNode> next = NextSibling(c.Get());
-                if (NodeType(c.Get()) == NODE_ELEMENT) {
-                    Text name = NodeName(c.Get());
-                    fElements.emplace_back(std::move(name), std::make_unique<MsxmlElement>(std::move(c)));
-                }
-                c = std::move(next);
+    ElementList ListChildren() const override {
+        ElementList children;
+        for (ComPtr<IXMLDOMNode> c = FirstChild(fNode.Get()); c;) {
+            ComPtr<IXMLDOMNode> next = NextSibling(c.Get());
+            if (NodeType(c.Get()) == NODE_ELEMENT) {
+                Text name = NodeName(c.Get());
+                children.push_back(std::make_unique<MsxmlElement>(std::move(c), std::move(name)));
             }
-            fListed = true;
+            c = std::move(next);
         }
-        return fElements;
+        return children;
     }
 
+private:
     ComPtr<IXMLDOMNode> fNode;
-    mutable bool fListed = false;
-    mutable ElementList fElements;
+    Text fName; // the name it was listed under; the document element's is not needed
 };
 
 class MsxmlDocument final : public XmlDocument {
@@ -308,7 +282,7 @@ void MsxmlDocument::Load(const Text& aXml) {
     }
     ComPtr<IXMLDOMNode> node;
     Check(root->QueryInterface(IID_IXMLDOMNode, reinterpret_cast<void**>(node.Out())), u"documentElement");
-    fRoot = std::make_unique<MsxmlElement>(std::move(node));
+    fRoot = std::make_unique<MsxmlElement>(std::move(node), Text());
 }
 
 } // namespace

@@ -1,14 +1,12 @@
 // OLE string layout without OLE: [uint32 byte length][UTF-16 text][uint16 NUL], the BSTR pointing at
-// the text. Hosts ported from Windows allocate and free through these three exports.
+// the text.
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 
 #include "platform/Bstr.h"
 
-extern "C" {
-
-BSTR SysAllocStringLen(const char16_t* aText, uint32_t aLength) {
+BSTR AllocBstr(const char16_t* aText, uint32_t aLength) {
     // The byte length must fit the 32-bit prefix; refuse anything larger rather than wrap.
     if (aLength > (std::numeric_limits<uint32_t>::max() - 8) / 2) {
         return nullptr;
@@ -30,13 +28,13 @@ BSTR SysAllocStringLen(const char16_t* aText, uint32_t aLength) {
     return text;
 }
 
-void SysFreeString(BSTR aText) {
+void FreeBstr(BSTR aText) {
     if (aText != nullptr) {
         std::free(reinterpret_cast<unsigned char*>(aText) - sizeof(uint32_t));
     }
 }
 
-uint32_t SysStringLen(BSTR aText) {
+uint32_t BstrLength(BSTR aText) {
     if (aText == nullptr) {
         return 0;
     }
@@ -44,20 +42,19 @@ uint32_t SysStringLen(BSTR aText) {
     std::memcpy(&byteLength, reinterpret_cast<unsigned char*>(aText) - sizeof(uint32_t), sizeof byteLength);
     return byteLength / 2;
 }
-}
 
 Text BstrToText(BSTR aValue) {
     if (aValue == nullptr) {
         return Text();
     }
-    return Text(aValue, SysStringLen(aValue));
+    return Text(aValue, BstrLength(aValue));
 }
 
 BSTR TextToBstr(const Text& aText) {
     if (aText.empty()) {
         return nullptr;
     }
-    BSTR out = SysAllocStringLen(aText.data(), static_cast<uint32_t>(aText.size()));
+    BSTR out = AllocBstr(aText.data(), static_cast<uint32_t>(aText.size()));
     if (out == nullptr) {
         throw std::bad_alloc();
     }

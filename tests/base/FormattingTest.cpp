@@ -10,21 +10,9 @@
 #include "base/ZrError.h"
 #include "platform/Locale.h"
 #include "platform/ScopedLocale.h"
+#include "support/ErrorOf.h"
 
 namespace {
-std::string U8(const Text& t) {
-    return TextToUtf8(t);
-}
-
-Text ErrorOf(const std::function<void()>& aCall) {
-    try {
-        aCall();
-    } catch (const ZrError& e) {
-        return e.Message();
-    }
-    return u"<no error>";
-}
-
 struct FixedCase {
     std::variant<double, std::int64_t, Currency, Text> value;
     std::int32_t length;

@@ -7,10 +7,12 @@
 #include <vector>
 
 #include "drivers/P17Link.h"
+#include "io/ByteStream.h"
 #include "io/IOHandler.h"
 
-class FakeChannel : public kIOHandler {
+class FakeChannel : public kIOHandler, public kByteStream {
 public:
+    // aClassName "kIOHandler_Serial" answers MayHaveMoreToRead as a serial line, any other as TCP.
     explicit FakeChannel(Text aClassName = u"kIOHandler_TCP")
         : kIOHandler(nullptr, Text(), Text()), fClassName(std::move(aClassName)) {
         SetReadTimeout(1000);
@@ -83,15 +85,18 @@ public:
     }
     // What the driver has not read yet.
     Text Unread() const { return Input.substr(fRead); }
-    Text DecodeError(std::int32_t) override { return Text(); }
     bool InputBufferContainsData() override { return fRead < Input.size(); }
     // Never waits: what the terminal sends is all scripted already.
     bool WaitForInput(std::int32_t aMilliseconds) override {
         Calls.push_back("WaitForInput " + std::to_string(aMilliseconds));
         return InputBufferContainsData();
     }
-    void SetParameter(const Text&, const Text&) override {}
+    bool MayHaveMoreToRead() override {
+        return fClassName == u"kIOHandler_Serial" ? InputBufferContainsData() : Connected();
+    }
+    bool PeerClosed() override { return fClassName == u"kIOHandler_TCP" && !Connected(); }
     Text ClassName() const override { return fClassName; }
+    kByteStream* ByteStream() override { return this; }
 
     std::size_t Count(const std::string& aCall) const {
         std::size_t n = 0;

@@ -1,10 +1,13 @@
 // The link layer over a fake channel: frames, acknowledgements, the answer wait, receipt collection.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "FakeChannel.h"
 #include "base/ZrError.h"
+#include "io/IOHandlerTestLog.h"
+#include "io/IOHandler_Dll.h"
 
 namespace {
 std::string Hex(const Text& aText) {
@@ -282,4 +285,24 @@ TEST(P17Receipt, CollectionOfEndlessReceiptTextIsBounded) {
     const Text text = f.Link.ReadReceiptText();
     EXPECT_EQ(text.size(), static_cast<std::size_t>(P17::kMaxReceiptFrames) * 26u);
     EXPECT_EQ(f.Channel.AcksWritten(), static_cast<std::size_t>(P17::kMaxReceiptFrames) + 1u);
+}
+
+// A channel that only writes (here the library channel, whose Write succeeds): the link writes the frame,
+// waits for the acknowledgement under the changed read time-out, reads nothing and collects no receipt.
+TEST(P17Link, ChannelWithoutAByteStreamReadsNothing) {
+    TestLogFolder folder;
+    kConnection connection;
+    connection.LibraryName = Utf8ToText(ZR_TESTLIB_PATH);
+    Text logFile;
+    {
+        kIOHandler_Dll channel(&connection, folder.Dir(), u"P17_NO_STREAM");
+        logFile = channel.GetLogFileName();
+        kP17Link link(channel, [](std::int32_t) {});
+        EXPECT_FALSE(link.SendFrame(BuildFrame(u"000000000E1")));
+        EXPECT_TRUE(link.ReadReceiptText().empty());
+    }
+    const std::vector<Text> lines = LogMessages(ReadLogLines(logFile));
+    const std::vector<Text> timeouts = {u"Set Read Timeout to 3000ms from 1000 ms",
+                                        u"Reset Timeout to 1000 ms"};
+    EXPECT_NE(std::search(lines.begin(), lines.end(), timeouts.begin(), timeouts.end()), lines.end());
 }

@@ -4,6 +4,7 @@
 #include "base/ZrError.h"
 #include "drivers/P17Protocol.h"
 #include "io/IOHandler_TCP.h"
+#include "support/ErrorOf.h"
 #include "support/TerminalEmulatorFixture.h"
 
 namespace {
@@ -32,14 +33,6 @@ kPaymentReceipt Payment(ZrPrintLocation aWhere = ZrPrintLocation::pl_EFT) {
     return r;
 }
 
-template <typename Fn> Text ErrorOf(Fn&& aFn) {
-    try {
-        aFn();
-    } catch (const ZrError& e) {
-        return e.Message();
-    }
-    return u"(no error)";
-}
 } // namespace
 
 TEST(P17OverTcp, PaymentSendsTheExactBytesAndGetsTheReceipt) {

@@ -7,6 +7,7 @@
 #include "base/ZrError.h"
 #include "drivers/P17Protocol.h"
 #include "drivers/RefundReference.h"
+#include "support/ErrorOf.h"
 
 namespace {
 const TDateTime kNow = EncodeDateTime(2025, 3, 7, 14, 30); // day 066 of 2025
@@ -62,14 +63,6 @@ Text ReceiptFrame(const Text& aText) {
     return TerminalFrame(u"100000010S" + aText);
 }
 
-template <typename Fn> Text ErrorOf(Fn&& aFn) {
-    try {
-        aFn();
-    } catch (const ZrError& e) {
-        return e.Message();
-    }
-    return u"(no error)";
-}
 } // namespace
 
 TEST(P17Messages, RequestTexts) {

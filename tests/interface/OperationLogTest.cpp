@@ -7,8 +7,8 @@
 #include <regex>
 
 #include "InterfaceTestSupport.h"
-#include "base/Application.h"
-#include "base/LogWriter.h"
+#include "runtime/Application.h"
+#include "runtime/LogWriter.h"
 #include "platform/Process.h"
 #include "platform/ScopedEnvironment.h"
 #include "platform/TempFolder.h"

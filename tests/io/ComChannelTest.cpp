@@ -1,4 +1,4 @@
-// What the channels without a byte stream answer to the byte operations of the channel contract.
+// Which channels are byte streams, and what the others answer to the rest of the channel contract.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -9,22 +9,17 @@
 #include "io/IOHandler_Dll.h"
 #include "io/IOHandler_HTTP.h"
 #include "io/IOHandler_OPOS.h"
+#include "io/IOHandler_Serial.h"
 #include "io/IOHandler_Spool.h"
+#include "io/IOHandler_TCP.h"
+#include "support/ErrorOf.h"
 
-namespace {
-Text Raised(const std::function<void()>& aCall) {
-    try {
-        aCall();
-    } catch (const ZrError& e) {
-        return e.Message();
-    }
-    return u"(nothing raised)";
-}
-} // namespace
-
-TEST(ChannelContract, NonStreamChannelsRefuseStreamReads) {
+TEST(ChannelContract, OnlyTcpAndSerialChannelsAreByteStreams) {
     kConnection connection;
     connection.LibraryName = Utf8ToText(ZR_TESTLIB_PATH);
+    connection.SerialPort = u"COM1";
+    connection.StopBits = 1;
+    connection.Address = u"127.0.0.1";
     std::vector<std::unique_ptr<kIOHandler>> channels;
     channels.push_back(std::make_unique<kIOHandler_Com>(&connection, Text(), Text()));
     channels.push_back(std::make_unique<kIOHandler_Dll>(&connection, Text(), Text()));
@@ -32,26 +27,25 @@ TEST(ChannelContract, NonStreamChannelsRefuseStreamReads) {
     channels.push_back(std::make_unique<kIOHandler_Spool>(&connection, Text(), Text()));
     for (auto& channel : channels) {
         SCOPED_TRACE(TextToUtf8(channel->ClassName()));
-        EXPECT_EQ(channel->ReadUpTo({3, 4}), Text());
-        EXPECT_EQ(channel->ReadChars(10), Text());
-        EXPECT_EQ(Raised([&] { channel->ReadAll(); }), u"ReadAll Unsupported");
-        EXPECT_EQ(Raised([&] { channel->InputBufferContainsData(); }),
-                  u"InputBufferContainsData Unsupported");
-        channel->ClearBuffers();
+        EXPECT_EQ(channel->ByteStream(), nullptr);
         EXPECT_TRUE(channel->Connect());
         EXPECT_TRUE(channel->Disconnect());
     }
     EXPECT_EQ(channels[1]->DecodeError(404), Text());
     EXPECT_FALSE(kIOHandler_Com(&connection, Text(), Text()).Write(u"x"));
     EXPECT_TRUE(kIOHandler_Dll(&connection, Text(), Text()).Write(u"x"));
+
+    kIOHandler_TCP tcp(&connection, Text(), Text());
+    kIOHandler_Serial serial(&connection, Text(), Text());
+    EXPECT_EQ(tcp.ByteStream(), static_cast<kByteStream*>(&tcp));
+    EXPECT_EQ(serial.ByteStream(), static_cast<kByteStream*>(&serial));
+    EXPECT_FALSE(tcp.MayHaveMoreToRead()) << "not connected";
+    EXPECT_FALSE(serial.MayHaveMoreToRead()) << "port not open, nothing received";
 }
 
-TEST(ChannelContract, OposChannelRefusesEveryByteOperation) {
+TEST(ChannelContract, OposChannelRefusesToWrite) {
     kIOHandler_OPOS channel(nullptr, Text(), Text());
-    EXPECT_EQ(Raised([&] { channel.Write(u"x"); }), u"Write Unsupported");
-    EXPECT_EQ(Raised([&] { channel.ReadUpTo({3}); }), u"ReadUpto Unsupported");
-    EXPECT_EQ(Raised([&] { channel.ReadChars(1); }), u"ReadChars Unsupported");
-    EXPECT_EQ(Raised([&] { channel.ReadAll(); }), u"ReadAll Unsupported");
-    EXPECT_EQ(Raised([&] { channel.InputBufferContainsData(); }), u"InputBufferContainsData Unsupported");
+    EXPECT_EQ(ErrorOf([&] { channel.Write(u"x"); }), u"Write Unsupported");
+    EXPECT_EQ(channel.ByteStream(), nullptr);
     EXPECT_EQ(channel.DecodeError(111), Text());
 }

@@ -4,17 +4,9 @@
 #include <functional>
 
 #include "io/ComPort.h"
+#include "support/ErrorOf.h"
 
 namespace {
-Text MessageOf(const std::function<void()>& aAction) {
-    try {
-        aAction();
-    } catch (const TComPortException& e) {
-        return e.Message();
-    }
-    return u"(no TComPortException)";
-}
-
 TEST(ComPortTest, ConstructorsGiveAClosedPortWithTheDefaultLine) {
     const TComPort plain(3);
     EXPECT_EQ(plain.ComNumber(), 3u);
@@ -38,13 +30,17 @@ TEST(ComPortTest, AClosedPortRefusesIoWithItsMessages) {
     TComPort port(5);
     char buffer[4];
     std::uint32_t flags = 77;
-    EXPECT_EQ(MessageOf([&] { port.Read(buffer, 1, 100, flags); }),
+    EXPECT_EQ(ErrorOf<TComPortException>([&] { port.Read(buffer, 1, 100, flags); }),
               u"Cannot read because COM port is not open.");
     EXPECT_EQ(flags, 77u);
-    EXPECT_EQ(MessageOf([&] { port.WriteText("x"); }), u"Cannot write because COM port is not open.");
-    EXPECT_EQ(MessageOf([&] { port.SetRTS(true); }), u"SetRTS failed because COM port not open.");
-    EXPECT_EQ(MessageOf([&] { port.SetDTR(false); }), u"SetDTR failed because COM port not open.");
-    EXPECT_EQ(MessageOf([&] { port.SetLineParameters(9600, 8, TStopBits::sbOne, TParity::ptNone); }),
+    EXPECT_EQ(ErrorOf<TComPortException>([&] { port.WriteText("x"); }),
+              u"Cannot write because COM port is not open.");
+    EXPECT_EQ(ErrorOf<TComPortException>([&] { port.SetRTS(true); }),
+              u"SetRTS failed because COM port not open.");
+    EXPECT_EQ(ErrorOf<TComPortException>([&] { port.SetDTR(false); }),
+              u"SetDTR failed because COM port not open.");
+    EXPECT_EQ(ErrorOf<TComPortException>(
+                  [&] { port.SetLineParameters(9600, 8, TStopBits::sbOne, TParity::ptNone); }),
               u"GetCommState failed!");
     EXPECT_EQ(port.GetBytesPending(), 0);
     port.ClearBuffers(); // nothing to purge
@@ -54,7 +50,7 @@ TEST(ComPortTest, AClosedPortRefusesIoWithItsMessages) {
 
 TEST(ComPortTest, APortThatDoesNotExistIsNotAValidComPort) {
     TComPort port(200);
-    EXPECT_EQ(MessageOf([&] { port.Open(); }), u"COM200 is not a valid COM port.");
+    EXPECT_EQ(ErrorOf<TComPortException>([&] { port.Open(); }), u"COM200 is not a valid COM port.");
     EXPECT_FALSE(port.ComIsOpen());
 }
 

@@ -4,12 +4,13 @@
 #include <filesystem>
 #include <memory>
 
+#include "io/ByteStream.h"
 #include "io/IOHandler.h"
 #include "io/IOHandlerTestLog.h"
 
 namespace {
 // The smallest concrete channel: the base's behaviour, nothing of its own.
-class kIOHandler_Probe : public kIOHandler {
+class kIOHandler_Probe : public kIOHandler, public kByteStream {
 public:
     using kIOHandler::kIOHandler;
     bool GetConnected() override { return false; }
@@ -22,10 +23,10 @@ public:
     }
     Text ReadChars(std::int32_t) override { return Text(); }
     Text ReadAll() override { return Text(); }
-    Text DecodeError(std::int32_t) override { return Text(); }
     bool InputBufferContainsData() override { return false; }
-    void SetParameter(const Text&, const Text&) override {}
+    bool MayHaveMoreToRead() override { return false; }
     Text ClassName() const override { return u"kIOHandler_Probe"; }
+    kByteStream* ByteStream() override { return this; }
 };
 
 const Text kStart = u"*************************** START ***************************";

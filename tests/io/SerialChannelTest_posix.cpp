@@ -12,6 +12,7 @@
 
 #include "io/IOHandlerTestLog.h"
 #include "io/IOHandler_Serial.h"
+#include "support/ErrorOf.h"
 #include "support/PtyPair.h"
 
 namespace {
@@ -19,15 +20,6 @@ using namespace std::chrono_literals;
 
 const std::vector<std::uint8_t> kEtxEot = {0x03, 0x04};
 constexpr const char* kVariable = "ZRPA_SERIAL_COM41";
-
-Text MessageOf(const std::function<void()>& aAction) {
-    try {
-        aAction();
-    } catch (const ZrError& e) {
-        return e.Message();
-    }
-    return u"(no error)";
-}
 
 class SerialPtyTest : public ::testing::Test {
 protected:
@@ -218,8 +210,8 @@ TEST_F(SerialPtyTest, PendingInputIsSeenAndPurged) {
     EXPECT_FALSE(channel->InputBufferContainsData());
     EXPECT_EQ(channel->ReadChars(1), u""); // the purged byte is gone
     EXPECT_TRUE(channel->Disconnect());
-    EXPECT_EQ(MessageOf([&] { channel->Write(u"x"); }), u"Cannot write because COM port is not open.");
-    EXPECT_EQ(MessageOf([&] { channel->ReadUpTo(kEtxEot); }), u"Cannot read because COM port is not open.");
+    EXPECT_EQ(ErrorOf([&] { channel->Write(u"x"); }), u"Cannot write because COM port is not open.");
+    EXPECT_EQ(ErrorOf([&] { channel->ReadUpTo(kEtxEot); }), u"Cannot read because COM port is not open.");
     // Connect again after Disconnect reopens the port.
     ASSERT_TRUE(channel->Connect());
     ASSERT_TRUE(fPty.Send("\x04"));
@@ -262,7 +254,7 @@ TEST_F(SerialPtyTest, OpenFailuresNameThePortAndLeaveItClosed) {
         TComPort first(41);
         first.Open();
         TComPort second(41);
-        const Text message = MessageOf([&] { second.Open(); });
+        const Text message = ErrorOf([&] { second.Open(); });
         EXPECT_EQ(message.substr(0, 24), u"Cannot open COM41 (error") << TextToUtf8(message);
         EXPECT_FALSE(second.ComIsOpen());
         EXPECT_TRUE(first.ComIsOpen());
@@ -283,7 +275,7 @@ TEST_F(SerialPtyTest, OpenFailuresNameThePortAndLeaveItClosed) {
     for (const auto& c : cases) {
         ::setenv(kVariable, c.device != nullptr ? c.device : fPty.SlaveName().c_str(), 1);
         TComPort port(41, c.baud, c.data, c.stop, TParity::ptNone);
-        EXPECT_EQ(MessageOf([&] { port.Open(); }), c.message);
+        EXPECT_EQ(ErrorOf([&] { port.Open(); }), c.message);
         EXPECT_FALSE(port.ComIsOpen());
     }
     // A port that failed to open does not block the next open.

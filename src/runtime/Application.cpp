@@ -1,4 +1,4 @@
-#include "base/Application.h"
+#include "runtime/Application.h"
 
 #include <charconv>
 #include <chrono>
@@ -6,14 +6,16 @@
 #include <thread>
 
 #include "base/Formatting.h"
-#include "base/LogFolder.h"
-#include "base/LogWriter.h"
+#include "runtime/LogFolder.h"
+#include "runtime/LogWriter.h"
 #include "base/ZrError.h"
+#include "platform/Clock.h"
 #include "platform/Locale.h"
 #include "platform/NamedMutex.h"
 #include "platform/Process.h"
 #include "platform/StringTable.h"
 #include "platform/UserInterface.h"
+#include "runtime/LogWriter.h"
 
 tZR_Application* gApplication = nullptr;
 

@@ -1,11 +1,11 @@
-#include "base/LogFolder.h"
+#include "runtime/LogFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 
-#include "base/Application.h"
-#include "base/LogWriter.h"
+#include "runtime/Application.h"
+#include "runtime/LogWriter.h"
 #include "platform/Process.h"
 #include "platform/ScopedEnvironment.h"
 #include "platform/TempFolder.h"

@@ -1,4 +1,4 @@
-#include "base/LogWriter.h"
+#include "runtime/LogWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +17,7 @@
 #include "platform/Locale.h"
 #include "platform/Process.h"
 #include "platform/TempFolder.h"
+#include "support/ErrorOf.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -28,15 +29,6 @@ std::string U8(const Text& t) {
 }
 Text Sep() {
     return Text(1, PathSeparator());
-}
-
-Text ErrorOf(const std::function<void()>& aCall) {
-    try {
-        aCall();
-    } catch (const ZrError& e) {
-        return e.Message();
-    }
-    return u"<no error>";
 }
 
 // "yyyy-mm-dd hh:mm:ss:zzz" with the host's time separator, as a regular expression.

@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <memory>
 
-#include "base/BoundedQueue.h"
 #include "base/Text.h"
 #include "platform/Sync.h"
 #include "platform/Thread.h"
+#include "runtime/BoundedQueue.h"
 
 // The current local time as "yyyy-mm-dd hh:mm:ss:zzz", each ":" being the host's time separator.
 Text LogTimestamp();

@@ -3,15 +3,12 @@
 #include <functional>
 #include <map>
 
-#include "base/Application.h"
 #include "base/ZrError.h"
 #include "platform/StringTable.h"
+#include "runtime/Application.h"
+#include "support/ErrorOf.h"
 
 namespace {
-std::string U8(const Text& t) {
-    return TextToUtf8(t);
-}
-
 tZR_ApplicationInfo::StringReader TableOf(std::map<std::uint32_t, Text> aEntries) {
     return [entries = std::move(aEntries)](std::uint32_t aId) {
         const auto it = entries.find(aId);

@@ -1,15 +1,15 @@
-#include "base/LogWriter.h"
+#include "runtime/LogWriter.h"
 
 #include <chrono>
 #include <mutex>
 #include <thread>
 
-#include "base/LogThread.h"
 #include "base/ZrError.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/Guid.h"
 #include "platform/Process.h"
+#include "runtime/LogThread.h"
 
 namespace {
 // Closing a writer never takes longer, whatever is queued and however the disk behaves.
@@ -250,9 +250,9 @@ std::uint64_t tZR_LogWriter::LinesLost() const {
 
 namespace {
 template <typename Condition> bool WaitUntil(std::int32_t aTimeoutMs, Condition aCondition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(aTimeoutMs);
+    const tZR_Deadline deadline(aTimeoutMs);
     while (!aCondition()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
+        if (deadline.Passed()) {
             return false;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));

@@ -1,8 +1,8 @@
 // tZR_ApplicationInfo: the version information read from the library's string table.
-#include "base/Application.h"
 #include "base/Formatting.h"
 #include "base/ZrError.h"
 #include "platform/StringTable.h"
+#include "runtime/Application.h"
 
 namespace {
 constexpr std::uint32_t kFirstId = 10000;

@@ -1,15 +1,16 @@
-#include "base/Application.h"
+#include "runtime/Application.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <thread>
 
-#include "base/LogWriter.h"
 #include "base/ZrError.h"
 #include "platform/Locale.h"
 #include "platform/Process.h"
 #include "platform/TempFolder.h"
+#include "runtime/LogWriter.h"
+#include "support/ErrorOf.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -20,15 +21,6 @@ std::string U8(const Text& t) {
 }
 Text Sep() {
     return Text(1, PathSeparator());
-}
-
-Text ErrorOf(const std::function<void()>& aCall) {
-    try {
-        aCall();
-    } catch (const ZrError& e) {
-        return e.Message();
-    }
-    return u"<no error>";
 }
 
 // A host "POS" in the folder Shop of a temporary folder.

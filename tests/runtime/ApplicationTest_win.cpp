@@ -3,10 +3,10 @@
 
 #include <thread>
 
-#include "base/Application.h"
-#include "base/LogWriter.h"
 #include "platform/NamedMutex.h"
 #include "platform/TempFolder.h"
+#include "runtime/Application.h"
+#include "runtime/LogWriter.h"
 
 namespace {
 namespace fs = std::filesystem;

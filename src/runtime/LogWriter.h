@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "base/Text.h"
-#include "base/ZRBaseDefs.h"
+#include "runtime/ZRBaseDefs.h"
 
 class tZR_LogThread;
 

@@ -1,6 +1,6 @@
 // The log queue on the platform's own lock and condition: order, capacity, and that every waiting pop
 // is woken (a lost wake-up would leave a log thread asleep for its whole time-out, or a shutdown hanging).
-#include "base/BoundedQueue.h"
+#include "runtime/BoundedQueue.h"
 
 #include <gtest/gtest.h>
 

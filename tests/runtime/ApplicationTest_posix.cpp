@@ -5,10 +5,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "base/Application.h"
-#include "base/LogWriter.h"
 #include "platform/NamedMutex.h"
 #include "platform/TempFolder.h"
+#include "runtime/Application.h"
+#include "runtime/LogWriter.h"
 
 namespace {
 namespace fs = std::filesystem;

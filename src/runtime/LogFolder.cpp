@@ -1,6 +1,6 @@
-#include "base/LogFolder.h"
+#include "runtime/LogFolder.h"
 
-#include "base/LogWriter.h"
+#include "runtime/LogWriter.h"
 #include "base/ZrError.h"
 #include "platform/Files.h"
 

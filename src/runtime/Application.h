@@ -12,7 +12,7 @@
 
 #include "base/DateTime.h"
 #include "base/Text.h"
-#include "base/ZRBaseDefs.h"
+#include "runtime/ZRBaseDefs.h"
 
 // windows.h maps GetMessage to GetMessageW; the member keeps its own name wherever this header comes last.
 #ifdef GetMessage

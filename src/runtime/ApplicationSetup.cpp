@@ -1,7 +1,7 @@
 // The settings store and the please-wait window of the application context.
-#include "base/Application.h"
 #include "platform/Locale.h"
 #include "platform/UserInterface.h"
+#include "runtime/Application.h"
 
 tZR_SetupEntry* tZR_Setup::FindEntry(const Text& aName) const {
     const Text wanted = HostLowerCase(aName);

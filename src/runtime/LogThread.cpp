@@ -1,4 +1,4 @@
-#include "base/LogThread.h"
+#include "runtime/LogThread.h"
 
 #include <algorithm>
 #include <iterator>

@@ -1,0 +1,9 @@
+#include "runtime/ApplicationLog.h"
+
+#include "runtime/Application.h"
+
+void WriteApplicationLog(tZR_MessageType aEntryType, const Text& aMessage) {
+    if (gApplication != nullptr) {
+        gApplication->Log(aEntryType, aMessage);
+    }
+}
