@@ -12,6 +12,7 @@
 
 #include "base/DateTime.h"
 #include "base/Text.h"
+#include "runtime/MessageTemplate.h"
 #include "runtime/ZRBaseDefs.h"
 
 // windows.h maps GetMessage to GetMessageW; the member keeps its own name wherever this header comes last.
@@ -22,10 +23,6 @@
 class tZR_LogWriter;
 class PlatformWaitWindow;
 class PlatformNotifyIcon;
-
-// A value of the settings store and an argument of GetMessage: empty, integer, floating point, Boolean or
-// text.
-using tZR_Value = std::variant<std::monostate, std::int64_t, double, bool, Text>;
 
 // One version of the history: its number, release date, author and change notes.
 class tZR_ApplicationHistory {
