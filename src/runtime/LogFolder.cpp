@@ -5,7 +5,9 @@
 #include "platform/Files.h"
 
 namespace {
-const Text kLogFiles = u"LogFiles";
+// A plain array: the folder is chosen while the library loads, possibly before this file's own objects
+// would have been constructed.
+constexpr char16_t kLogFiles[] = u"LogFiles";
 
 // Empty when aFolder can hold the logs, otherwise what went wrong.
 Text Unusable(const Text& aFolder, const Text& aProbeName) {
