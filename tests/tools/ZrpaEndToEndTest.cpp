@@ -176,9 +176,8 @@ TEST(ZrpaEndToEnd, DeclinedAndFailedOperationsEndWithStatusOne) {
     EXPECT_TRUE(Has(refused.Out, "Unable to connect to device")) << refused.Out;
 }
 
-// The terminal acknowledges the payment and hangs up: the customer may have paid. Today the status
-// comes from the device log (the request acknowledged, no answer); once the driver's error text
-// itself begins with "Outcome unknown", that text gives the same status.
+// The terminal acknowledges the payment and hangs up: the customer may have paid. The driver's error
+// text says so ("Outcome unknown: ..."), and the device log's result line carries it.
 TEST(ZrpaEndToEnd, SlowOutcomeUnknownWhenTheTerminalHangsUpAfterTakingThePayment) {
     p17emu::Config config;
     config.FaultKind = p17emu::Fault::Close;
@@ -188,7 +187,9 @@ TEST(ZrpaEndToEnd, SlowOutcomeUnknownWhenTheTerminalHangsUpAfterTakingThePayment
     EXPECT_EQ(r.Status, 3) << r.Out << r.Err;
     EXPECT_EQ(JsonMember(r.Out, "outcome"), "outcome unknown") << r.Out;
     const ChildOutcome text = RunZrpaProgram({"log", JsonMember(r.Out, "log_file"), "--outcome", "unknown"});
-    EXPECT_TRUE(Has(text.Out, "outcome: outcome unknown (the terminal took the request")) << text.Out;
+    EXPECT_TRUE(Has(text.Out, "outcome: outcome unknown (Outcome unknown: the terminal accepted the payment"))
+        << text.Out;
+    EXPECT_TRUE(Has(text.Out, "1 operations: 0 approved, 0 declined, 0 failed, 1 outcome unknown")) << text.Out;
 }
 
 TEST(ZrpaEndToEnd, ProgressOnAPipeIsPlainLines) {
