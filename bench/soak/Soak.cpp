@@ -67,6 +67,19 @@ std::string Element(const std::string& aDocument, const std::string& aName) {
     return aDocument.substr(from, end - from);
 }
 
+// "3.8" or "3.80" as 380; -1 when it is no amount.
+long Cents(const std::string& aAmount) {
+    const auto dot = aAmount.find('.');
+    const std::string whole = aAmount.substr(0, dot);
+    std::string fraction = dot == std::string::npos ? "" : aAmount.substr(dot + 1);
+    fraction.resize(2, '0');
+    if (whole.empty() || whole.find_first_not_of("0123456789") != std::string::npos ||
+        fraction.find_first_not_of("0123456789") != std::string::npos) {
+        return -1;
+    }
+    return std::stol(whole) * 100 + std::stol(fraction);
+}
+
 std::string Request(std::uint16_t aPort, const std::string& aLogId, const std::string& aHandle,
                     const std::string& aSection) {
     return "<ReceiptPrinterManager Version=\"1.0\"><Driver>ZRPA_RIVEVEDEV17_10</Driver><LogId>" + aLogId +
@@ -93,7 +106,7 @@ public:
         std::string wrong;
         if (o.Result != 0 || Element(doc, "Error") != "False") {
             wrong = "result " + std::to_string(o.Result) + " " + Utf16ToUtf8(o.ErrorMessage);
-        } else if (Element(doc, "PaymentAmount") != amount) {
+        } else if (Cents(Element(doc, "PaymentAmount")) != cents) {
             wrong = "amount " + Element(doc, "PaymentAmount") + " instead of " + amount;
         } else if (Element(doc, "RefundReference").size() != 34) {
             wrong = "refund reference '" + Element(doc, "RefundReference") + "'";
