@@ -5,19 +5,28 @@ packages=(cmake ninja-build g++ pkg-config ccache python3 libgtest-dev libgmock-
           libpugixml-dev libcurl4-openssl-dev libcups2-dev cups cups-bsd cups-client cups-daemon
           cups-core-drivers python3-minimal python3-apt
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64 wine64 wine socat locales)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "installing: ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  # A suite whose index fails to download (a mirror in the middle of a sync) is ignored by apt; the
-  # packages are still found in the others.
-  apt-get update -qq || echo "apt-get update reported a failed index; going on with the others"
-  # "wine" (the wine and wineboot commands) is only a recommendation of wine64, so it is named itself.
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+# The host examples and the release check: C# (Mono), Object Pascal (Free Pascal), the Python binding's
+# tests, and the archives. Installed after 32-bit Wine, whose shared libraries may have to be held at
+# the versions both architectures have.
+later_packages=(mono-mcs mono-runtime fp-compiler fp-units-base python3-pytest zip unzip llvm)
+
+install_missing() {
+  local missing=() p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "installing: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    # A suite whose index fails to download (a mirror in the middle of a sync) is ignored by apt; the
+    # packages are still found in the others.
+    apt-get update -qq || echo "apt-get update reported a failed index; going on with the others"
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  fi
+}
+
+# "wine" (the wine and wineboot commands) is only a recommendation of wine64, so it is named itself.
+install_missing "${packages[@]}"
 
 # 32-bit Wine beside wine64, so the i686 product DLL runs its tests like the x86_64 one.
 if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
@@ -46,6 +55,9 @@ if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok 
     install_without_removals --allow-downgrades wine32:i386 $pins
   fi
 fi
+
+install_missing "${later_packages[@]}"
+
 # A comma-decimal locale, so the tests can show that no fixed text form follows the regional settings.
 if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
   echo "generating locale de_DE.UTF-8"

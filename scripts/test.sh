@@ -44,4 +44,11 @@ done
 step "check the 32-bit product DLL"
 python3 scripts/check-dll.py build/win32/bin/ZRPA_RIVEVEDEV17_10.dll
 
+step "host examples against the emulator: C (Linux, Windows under Wine), Python, C#, Object Pascal"
+scripts/run-examples.sh
+
+step "release archives: made, unpacked, the C example built and run from each"
+scripts/package.sh
+scripts/check-archives.sh
+
 echo; echo "all checks passed in $(( $(date +%s) - t0 )) s"

@@ -76,6 +76,12 @@ Faults (applied to the requests named by --fault-on, default XAQRCT):
                         close            acknowledged, then the connection is closed
                         close-mid-frame  half an answer frame, then the connection is closed
                         endless-receipt  receipt frames that never end with ESC
+                        reset-after-answer   the answer, then at once a reset of the connection
+                        receipt-wrong-lrc    receipt frame number --fault-at has a wrong check character
+                        receipt-cut          the line is cut after --fault-at bytes of receipt frames
+                        reset-after-receipt  the whole receipt, then at once a reset of the connection
+  --fault-at N          receipt-wrong-lrc: the frame (default 1, the first); receipt-cut: the bytes of
+                        receipt frames sent before the cut (a frame's length cuts between two frames)
   --fault-on LETTERS    request codes the fault applies to, e.g. E or XQ
   --ack-wait MS         how long the terminal waits for each ACK of the driver (default 5000)
 
@@ -242,6 +248,9 @@ int main(int argc, char** argv) {
                 std::cerr << "p17-emulator: fault " << name << " unknown (see --help)\n";
                 ok = false;
             }
+        } else if (a == "--fault-at") {
+            ok = number(0, 1000000);
+            c.FaultAt = static_cast<std::size_t>(n);
         } else if (a == "--fault-on") {
             ok = text(c.FaultOn);
         } else if (a == "--ack-wait") {

@@ -1,5 +1,7 @@
 #include "base/LogThread.h"
 
+#include <algorithm>
+#include <iterator>
 #include <mutex>
 
 #include "platform/Clock.h"
@@ -23,10 +25,23 @@ void AppendDigits(Text& aOut, int aValue, int aWidth) {
     }
 }
 
-// Read once: the regional settings of a running host do not change under its log lines.
-const Text& TimeSeparator() {
-    static const Text separator = HostTimeSeparator();
-    return separator;
+// Read once: the regional settings of a running host do not change under its log lines. Kept in a plain
+// array, which has no destructor: the last lines of devices still open at exit are written after the
+// exit handlers have run, and a heap copy that is never freed would be lost at every unload.
+struct SeparatorText {
+    char16_t Chars[8] = {};
+    std::size_t Size = 0;
+};
+
+TextView TimeSeparator() {
+    static const SeparatorText separator = [] {
+        SeparatorText s;
+        const Text read = HostTimeSeparator();
+        s.Size = std::min(read.size(), std::size(s.Chars));
+        std::copy_n(read.begin(), s.Size, s.Chars);
+        return s;
+    }();
+    return TextView(separator.Chars, separator.Size);
 }
 
 Text RotationStamp() {
@@ -54,7 +69,7 @@ Text RotationName(const Text& aPath) {
 
 Text LogTimestamp() {
     const LocalTimeParts t = LocalTimeNow();
-    const Text& sep = TimeSeparator();
+    const TextView sep = TimeSeparator();
     Text out;
     out.reserve(23 + 3 * sep.size());
     AppendDigits(out, t.Year, 4);

@@ -164,6 +164,22 @@ Text ValueOfName(const TextList& aList, TextView aName) {
     return line.substr(line.find(u'=') + 1);
 }
 
+Text XmlCharactersOnly(TextView aText) {
+    Text out(aText);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const char16_t c = out[i];
+        const bool high = c >= 0xD800 && c <= 0xDBFF;
+        const bool low = c >= 0xDC00 && c <= 0xDFFF;
+        if (high && i + 1 < out.size() && out[i + 1] >= 0xDC00 && out[i + 1] <= 0xDFFF) {
+            ++i; // a pair, kept whole
+        } else if ((c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || c == 0xFFFE || c == 0xFFFF ||
+                   high || low) {
+            out[i] = u' ';
+        }
+    }
+    return out;
+}
+
 Text XmlEscaped(TextView aText, bool aKeepCr) {
     // One pass gives the same text as the replacements in sequence, because only "&" is ever introduced
     // by a replacement and it is replaced first.

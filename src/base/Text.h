@@ -30,6 +30,10 @@ bool SameTextAscii(TextView a, TextView b);
 // aKeepCr also writes CR as "&#13;": a parser reads a raw CR back as LF.
 Text XmlEscaped(TextView aText, bool aKeepCr = false);
 
+// The text with a space in place of every code unit that XML 1.0 cannot carry: C0 controls other than
+// tab, LF and CR, U+FFFE, U+FFFF and surrogates that are not part of a pair.
+Text XmlCharactersOnly(TextView aText);
+
 // Lists of "name=value" lines (request parameters and similar).
 using TextList = std::vector<Text>;
 // Index of the first line whose name equals aName exactly, or -1.

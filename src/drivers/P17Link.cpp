@@ -90,7 +90,9 @@ void kP17Link::Pause(std::int32_t aMilliseconds) {
 }
 
 bool kP17Link::SendFrame(const Text& aFrame) {
+    fFault.clear();
     if (!fChannel.Write(aFrame)) {
+        fFault = u"the frame could not be written to the line";
         return false;
     }
     return !aFrame.empty() && aFrame.front() == STX ? WaitForAck() : true;
@@ -100,11 +102,49 @@ bool kP17Link::WaitForAck() {
     Text payload;
     zrFrameKind kind = zrFrameKind::fk_None;
     ReadMessage(kAckTimeout, false, payload, kind);
-    return kind == zrFrameKind::fk_Ack;
+    switch (kind) {
+    case zrFrameKind::fk_Ack:
+        return true;
+    case zrFrameKind::fk_Data:
+        fFault = u"a data frame came in place of the ACK";
+        break;
+    case zrFrameKind::fk_Soh:
+        fFault = u"a status frame came in place of the ACK";
+        break;
+    case zrFrameKind::fk_None:
+        fFault = fNoise ? Text(u"unreadable bytes came in place of the ACK")
+                        : SilenceReason(u"no ACK within " + IntToText(kAckTimeout) + u" ms");
+        break;
+    }
+    return false;
 }
 
 bool kP17Link::SendAck() {
     return SendFrame(AckFrame());
+}
+
+void kP17Link::Acknowledge(const Text& aWhich) {
+    fAckFault.clear();
+    const Text fault = fFault;
+    try {
+        if (!SendAck()) {
+            fAckFault = aWhich + u" could not be written to the line";
+        }
+    } catch (const std::exception& e) {
+        fAckFault = aWhich + u" could not be sent: " + ExceptionMessage(e);
+    }
+    fFault = fault;
+    if (!fAckFault.empty()) {
+        fChannel.Debug(tZR_MessageType::let_error, u"Not acknowledged: " + fAckFault);
+    }
+}
+
+Text kP17Link::SilenceReason(const Text& aSilence) {
+    // Only the TCP channel can tell a closed connection from a quiet one.
+    if (fChannel.ClassName() == u"kIOHandler_TCP" && !fChannel.Connected()) {
+        return u"the connection was closed or reset";
+    }
+    return aSilence;
 }
 
 void kP17Link::ReadMessage(std::int32_t aTimeout, bool aSendAck, Text& aPayload, zrFrameKind& aKind) {
@@ -123,17 +163,21 @@ void kP17Link::ReadMessage(std::int32_t aTimeout, bool aSendAck, Text& aPayload,
             : first == STX ? zrFrameKind::fk_Data
             : first == SOH ? zrFrameKind::fk_Soh
                            : zrFrameKind::fk_None;
+    fNoise = aKind == zrFrameKind::fk_None && !text.empty();
     switch (aKind) {
     case zrFrameKind::fk_Data:
     case zrFrameKind::fk_Ack:
         text += fChannel.ReadChars(1);
         if (!ValidatePacket(text)) {
+            const bool terminated =
+                text.size() >= 3 && (text[text.size() - 2] == ETX || text[text.size() - 2] == EOT);
+            fFault = terminated ? u"a frame with a wrong check character" : u"a frame cut short";
             throw ZrError(u"Invalid Packet Received");
         }
-        if (first == STX && aSendAck) {
-            SendAck();
-        }
         aPayload = text.size() > 3 ? text.substr(1, text.size() - 3) : Text();
+        if (first == STX && aSendAck) {
+            Acknowledge(u"the ACK");
+        }
         break;
     case zrFrameKind::fk_Soh:
         aPayload = text.size() > 2 ? text.substr(1, text.size() - 2) : Text();
@@ -143,19 +187,26 @@ void kP17Link::ReadMessage(std::int32_t aTimeout, bool aSendAck, Text& aPayload,
     }
 }
 
-void kP17Link::ReadResponse(std::int32_t aTimeout, Text& aPayload) {
+bool kP17Link::ReadResponse(std::int32_t aTimeout, Text& aPayload) {
     using Clock = std::chrono::steady_clock;
+    fFault.clear();
+    fAckFault.clear();
     // The longest wait the protocol allows: every read empty and every pause taken.
     const auto deadline = Clock::now() + std::chrono::milliseconds(static_cast<std::int64_t>(aTimeout) * 11 +
                                                                    kEmptyReadPause * kEmptyReadsTolerated);
     zrFrameKind kind = zrFrameKind::fk_None;
     int emptyReads = 0;
     int otherFrames = 0;
+    bool noise = false;
     do {
         ReadMessage(aTimeout, true, aPayload, kind);
+        noise = noise || fNoise;
         if (kind == zrFrameKind::fk_None) {
             if (++emptyReads > kEmptyReadsTolerated) {
-                break;
+                fFault = noise ? Text(u"unreadable bytes came in place of the answer")
+                               : SilenceReason(u"no answer in " + IntToText(kEmptyReadsTolerated + 1) +
+                                               u" reads of " + IntToText(aTimeout) + u" ms");
+                return false;
             }
             Pause(kEmptyReadPause);
         } else if (kind != zrFrameKind::fk_Data &&
@@ -163,20 +214,40 @@ void kP17Link::ReadResponse(std::int32_t aTimeout, Text& aPayload) {
             fChannel.Debug(tZR_MessageType::let_error,
                            u"ReadResponse: the terminal sent " + IntToText(otherFrames) +
                                u" status frames without an answer; the wait ends");
-            break;
+            fFault = u"only status frames came, " + IntToText(otherFrames) + u" of them";
+            return false;
         }
     } while (kind != zrFrameKind::fk_Data);
+    return true;
 }
 
 Text kP17Link::ReadReceiptText() {
-    Pause(kReceiptPause);
+    fReceiptFault.clear();
     const Text channel = fChannel.ClassName();
-    const bool waiting = (channel == u"kIOHandler_TCP" && fChannel.Connected()) ||
+    const bool tcp = channel == u"kIOHandler_TCP";
+    // The terminal sends its receipt right after the ACK of its answer: the collection starts with the
+    // first byte, and a line that stays quiet for the whole second is treated as it always was.
+    fChannel.WaitForInput(kReceiptPause);
+    const bool waiting = (tcp && fChannel.Connected()) ||
                          (channel == u"kIOHandler_Serial" && fChannel.InputBufferContainsData());
     if (!waiting) {
+        if (tcp) {
+            fReceiptFault = u"the connection was closed or reset before any receipt text came";
+        }
         return Text();
     }
     Text all;
+    try {
+        CollectReceipt(all);
+    } catch (const std::exception& e) {
+        fReceiptFault = fFault.empty() ? ExceptionMessage(e) : u"the terminal sent " + fFault;
+    }
+    return BreakReceiptLines(all);
+}
+
+void kP17Link::CollectReceipt(Text& aAll) {
+    const bool tcp = fChannel.ClassName() == u"kIOHandler_TCP";
+    fFault.clear();
     Text last;
     int emptyReads = 0;
     int frames = 0;
@@ -185,6 +256,7 @@ Text kP17Link::ReadReceiptText() {
             fChannel.Debug(tZR_MessageType::let_error,
                            u"ReadReceiptText: " + IntToText(frames) +
                                u" receipt frames without the closing ESC; collection stopped");
+            fReceiptFault = IntToText(frames) + u" receipt frames came without an end";
             break;
         }
         Text payload;
@@ -192,14 +264,28 @@ Text kP17Link::ReadReceiptText() {
         ReadMessage(kReceiptReadTimeout, true, payload, kind);
         if (kind == zrFrameKind::fk_None) {
             ++emptyReads;
-        } else {
-            ++frames;
-            last = payload.size() > kReceiptHeaderLength
-                       ? payload.substr(kReceiptHeaderLength, kReceiptPieceLength)
-                       : Text();
-            all += last;
+            // Nothing more can come over a closed connection, and no ACK can go out.
+            if (tcp && !fChannel.Connected()) {
+                fReceiptFault = u"the connection was closed or reset before the last receipt frame";
+                return;
+            }
+            continue;
+        }
+        ++frames;
+        last = payload.size() > kReceiptHeaderLength
+                   ? payload.substr(kReceiptHeaderLength, kReceiptPieceLength)
+                   : Text();
+        aAll += last;
+        if (kind == zrFrameKind::fk_Data && !fAckFault.empty()) {
+            fReceiptFault = fAckFault;
+            return;
         }
     }
-    SendAck();
-    return BreakReceiptLines(all);
+    if (fReceiptFault.empty() && frames > 0 && (last.empty() || last.back() != ESC)) {
+        fReceiptFault = u"the terminal stopped sending before the last receipt frame";
+    }
+    Acknowledge(u"the final ACK");
+    if (!fAckFault.empty() && fReceiptFault.empty()) {
+        fReceiptFault = fAckFault;
+    }
 }

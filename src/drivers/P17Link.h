@@ -58,16 +58,37 @@ public:
     bool WaitForAck();
     bool SendAck();
     // Reads and classifies one link message under aTimeout; raises ZrError "Invalid Packet Received" for
-    // a data or ACK frame whose check fails. Data frames are acknowledged when aSendAck.
+    // a data or ACK frame whose check fails. Data frames are acknowledged when aSendAck; an ACK that cannot
+    // be sent does not raise (the frame was read and checked): AckFault says why.
     void ReadMessage(std::int32_t aTimeout, bool aSendAck, Text& aPayload, zrFrameKind& aKind);
     // Waits for the terminal's data message, skipping status and ACK frames; ends after the 11th empty read.
-    void ReadResponse(std::int32_t aTimeout, Text& aPayload);
-    // After the 1000 ms pause, collects receipt frames until one ends with ESC, then sends one more ACK.
+    // True when a data frame came; otherwise Fault says why none did.
+    bool ReadResponse(std::int32_t aTimeout, Text& aPayload);
+    // Waits at most 1000 ms for the first receipt byte, collects receipt frames until one ends with ESC,
+    // then sends one more ACK. Never raises: a fault ends the collection with the complete lines read so
+    // far, and ReceiptFault says what cut the receipt short.
     Text ReadReceiptText();
+
+    // What went wrong in the last step that failed, in words for a person ("no ACK within 3000 ms").
+    const Text& Fault() const { return fFault; }
+    // Why the ACK of the last data frame could not be sent; empty when it was sent.
+    const Text& AckFault() const { return fAckFault; }
+    // Why the last receipt collection ended before its last frame; empty when it was complete or none came.
+    const Text& ReceiptFault() const { return fReceiptFault; }
 
 private:
     void Pause(std::int32_t aMilliseconds);
+    // Sends the ACK of a data frame; a failure is kept in fAckFault (aWhich names the ACK) and logged.
+    void Acknowledge(const Text& aWhich);
+    // Why a wait for the terminal ended with nothing: the TCP connection is gone, else aSilence.
+    Text SilenceReason(const Text& aSilence);
+    // The receipt loop; raises on a damaged frame, appending what it collected to aAll first.
+    void CollectReceipt(Text& aAll);
 
     kIOHandler& fChannel;
     PauseFn fPause;
+    Text fFault;
+    Text fAckFault;
+    Text fReceiptFault;
+    bool fNoise = false; // the last read found bytes that begin no frame
 };

@@ -73,6 +73,23 @@ void LogApplicationError(const Text& aMessage) {
     }
 }
 
+// What the host's request is called in texts for a person.
+Text ActionWord(zrPaymentAction aAction) {
+    switch (aAction) {
+    case zrPaymentAction::pa_Refund:
+        return u"refund";
+    case zrPaymentAction::pa_Void:
+        return u"void";
+    case zrPaymentAction::pa_Pay:
+        break;
+    }
+    return u"payment";
+}
+
+Text UnknownResult(const Text& aResultCode) {
+    return u"Unknown Result: [" + aResultCode + u"]";
+}
+
 // An amount as the host writes numbers (its decimal separator), for log lines a person reads.
 Text HostNumber(Currency aAmount) {
     Text text = aAmount.ToText();
@@ -266,8 +283,62 @@ bool kP17Protocol::Exchange(Text& aErrorText, const std::function<bool()>& aBody
         }
         throw;
     }
-    fChannel.Disconnect();
+    try {
+        fChannel.Disconnect();
+    } catch (const std::exception& e) {
+        // The outcome is settled by now: a connection that does not close cleanly cannot change it.
+        fChannel.Debug(tZR_MessageType::let_error, u"Disconnect failed: " + ExceptionMessage(e));
+    }
     return success;
+}
+
+Text kP17Protocol::OutcomeUnknownText(zrPaymentAction aAction, const Text& aReason) {
+    Text what;
+    Text again;
+    switch (aAction) {
+    case zrPaymentAction::pa_Refund:
+        what = u"may have paid the refund";
+        again = u"refunding again";
+        break;
+    case zrPaymentAction::pa_Void:
+        what = u"may have voided the payment";
+        again = u"voiding again";
+        break;
+    case zrPaymentAction::pa_Pay:
+        what = u"may have approved it";
+        again = u"charging again";
+        break;
+    }
+    return u"Outcome unknown: the terminal accepted the " + ActionWord(aAction) +
+           u" request but no answer came (" + aReason + u"). The terminal " + what +
+           u": check the terminal (its last receipt, or REPRINT) before " + again + u".";
+}
+
+Text kP17Protocol::NotAcknowledged(const Text& aWhat) const {
+    return u"The terminal did not acknowledge the " + aWhat + u" request (" + fLink.Fault() + u")";
+}
+
+void kP17Protocol::NoteAfterAnswer(const Text& aNote) {
+    fOperationNote = aNote;
+    fChannel.Debug(tZR_MessageType::let_error,
+                   u"After the answer: " + aNote + u"; the result is the answer's");
+}
+
+Text kP17Protocol::ReceiptAfterAnswer(bool aCollect) {
+    if (!fLink.AckFault().empty()) {
+        // A terminal whose answer was not acknowledged sends no receipt; the answer itself stands.
+        NoteAfterAnswer((aCollect ? u"receipt cut short: " : u"answer not acknowledged: ") +
+                        fLink.AckFault());
+        return Text();
+    }
+    if (!aCollect) {
+        return Text();
+    }
+    Text receipt = fLink.ReadReceiptText();
+    if (!fLink.ReceiptFault().empty()) {
+        NoteAfterAnswer(u"receipt cut short: " + fLink.ReceiptFault());
+    }
+    return receipt;
 }
 
 void kP17Protocol::Refuse(Text& aErrorText, const Text& aMessage) {
@@ -290,26 +361,41 @@ bool kP17Protocol::SetPrintLocation(ZrPrintLocation aLocation) {
     return fLink.SendFrame(BuildFrame(PrintLocationMessage(printOnEcr)));
 }
 
-bool kP17Protocol::CardOperation(const kPaymentReceipt& aReceipt, const Text& aMessage,
-                                 CardAnswerParser aParse, bool aAmountFromRequest, _int_PAY_result& aResult) {
+bool kP17Protocol::CardOperation(const kPaymentReceipt& aReceipt, zrPaymentAction aAction,
+                                 const Text& aMessage, CardAnswerParser aParse, bool aAmountFromRequest,
+                                 _int_PAY_result& aResult) {
     const bool success = Exchange(aResult.ErrorText, [&]() {
         if (!SetPrintLocation(aReceipt.fPrintLocation)) {
             aResult.ErrorText = u"Errore";
             return false;
         }
         if (!fLink.SendFrame(BuildFrame(aMessage))) {
+            aResult.ErrorText = NotAcknowledged(ActionWord(aAction));
             return false;
         }
+        // The terminal holds the request now: without its answer nobody knows whether money moved.
         Text payload;
-        fLink.ReadResponse(kPaymentAnswerTimeout, payload);
+        Text lost;
+        try {
+            if (!fLink.ReadResponse(kPaymentAnswerTimeout, payload)) {
+                lost = fLink.Fault();
+            }
+        } catch (const std::exception& e) {
+            lost = fLink.Fault().empty() ? ExceptionMessage(e) : u"the terminal sent " + fLink.Fault();
+        }
+        if (!lost.empty()) {
+            aResult.ErrorText = OutcomeUnknownText(aAction, lost);
+            fChannel.Debug(tZR_MessageType::let_error, aResult.ErrorText);
+            return false;
+        }
         const bool approved = (this->*aParse)(payload, aResult);
         if (aAmountFromRequest) {
             aResult.PaymentAmount = aReceipt.fAmount;
             aResult.PaymentCurrency = aReceipt.fCurrency;
         }
-        if (aReceipt.fPrintLocation == ZrPrintLocation::pl_ECR && aResult.TraceAuditId != u"000000") {
-            aResult.ReceiptText = fLink.ReadReceiptText();
-        }
+        // From here on the answer is the outcome: nothing that follows may raise past it or clear it.
+        aResult.ReceiptText = ReceiptAfterAnswer(aReceipt.fPrintLocation == ZrPrintLocation::pl_ECR &&
+                                                 aResult.TraceAuditId != u"000000");
         return approved;
     });
     aResult.Error = !success;
@@ -317,6 +403,7 @@ bool kP17Protocol::CardOperation(const kPaymentReceipt& aReceipt, const Text& aM
 }
 
 bool kP17Protocol::DoPay(const kPaymentReceipt& aReceipt, _int_PAY_result& aResult) {
+    fOperationNote.clear();
     Text amount, reference, error;
     if (!AmountField(aReceipt.fAmount, amount, error) ||
         !ReferenceField(aReceipt.fReference, reference, error)) {
@@ -324,22 +411,26 @@ bool kP17Protocol::DoPay(const kPaymentReceipt& aReceipt, _int_PAY_result& aResu
         aResult.Error = true;
         return false;
     }
-    return CardOperation(aReceipt, PayMessage(EcrIdentifier(aReceipt.fTillCode), amount, reference),
+    return CardOperation(aReceipt, zrPaymentAction::pa_Pay,
+                         PayMessage(EcrIdentifier(aReceipt.fTillCode), amount, reference),
                          &kP17Protocol::ParsePayResponse, false, aResult);
 }
 
 bool kP17Protocol::DoRefund(const kPaymentReceipt& aReceipt, _int_PAY_result& aResult) {
+    fOperationNote.clear();
     Text amount, error;
     if (!AmountField(aReceipt.fAmount, amount, error)) {
         Refuse(aResult.ErrorText, error);
         aResult.Error = true;
         return false;
     }
-    return CardOperation(aReceipt, RefundMessage(EcrIdentifier(aReceipt.fTillCode), amount),
+    return CardOperation(aReceipt, zrPaymentAction::pa_Refund,
+                         RefundMessage(EcrIdentifier(aReceipt.fTillCode), amount),
                          &kP17Protocol::ParseRefundResponse, true, aResult);
 }
 
 bool kP17Protocol::DoVoid(const kPaymentReceipt& aReceipt, _int_PAY_result& aResult) {
+    fOperationNote.clear();
     const Text& reference = aReceipt.fRefundReference.PaymentNumber;
     // Anything but exactly 34 well-formed characters would unpack into other fields than were packed.
     if (!IsWellFormedRefundReference(reference)) {
@@ -349,11 +440,13 @@ bool kP17Protocol::DoVoid(const kPaymentReceipt& aReceipt, _int_PAY_result& aRes
         aResult.Error = true;
         return false;
     }
-    return CardOperation(aReceipt, VoidMessage(EcrIdentifier(aReceipt.fTillCode), reference),
+    return CardOperation(aReceipt, zrPaymentAction::pa_Void,
+                         VoidMessage(EcrIdentifier(aReceipt.fTillCode), reference),
                          &kP17Protocol::ParseVoidResponse, true, aResult);
 }
 
 bool kP17Protocol::DoReprint(const kPaymentReceipt& aReceipt, _int_REPRINT_result& aResult) {
+    fOperationNote.clear();
     const bool success = Exchange(aResult.ErrorText, [&]() {
         bool printOnEcr = false;
         switch (aReceipt.fPrintLocation) {
@@ -368,13 +461,12 @@ bool kP17Protocol::DoReprint(const kPaymentReceipt& aReceipt, _int_REPRINT_resul
             break;
         }
         if (!fLink.SendFrame(BuildFrame(ReprintMessage(printOnEcr)))) {
+            aResult.ErrorText = NotAcknowledged(u"reprint");
             return false;
         }
         Text payload;
         fLink.ReadResponse(kServiceAnswerTimeout, payload);
-        if (aReceipt.fPrintLocation == ZrPrintLocation::pl_ECR) {
-            aResult.ReceiptText = fLink.ReadReceiptText();
-        }
+        aResult.ReceiptText = ReceiptAfterAnswer(aReceipt.fPrintLocation == ZrPrintLocation::pl_ECR);
         return true;
     });
     aResult.Error = !success;
@@ -382,14 +474,20 @@ bool kP17Protocol::DoReprint(const kPaymentReceipt& aReceipt, _int_REPRINT_resul
 }
 
 template <typename TResult>
-bool kP17Protocol::ServiceOperation(const Text& aMessage, bool (kP17Protocol::*aParse)(const Text&, TResult&),
-                                    TResult& aResult) {
+bool kP17Protocol::ServiceOperation(const Text& aMessage, const Text& aWhat,
+                                    bool (kP17Protocol::*aParse)(const Text&, TResult&), TResult& aResult) {
+    fOperationNote.clear();
     const bool success = Exchange(aResult.ErrorText, [&]() {
         if (!fLink.SendFrame(BuildFrame(aMessage))) {
+            aResult.ErrorText = NotAcknowledged(aWhat);
             return false;
         }
         Text payload;
-        fLink.ReadResponse(kServiceAnswerTimeout, payload);
+        if (!fLink.ReadResponse(kServiceAnswerTimeout, payload)) {
+            aResult.ErrorText = u"The terminal accepted the " + aWhat + u" request but no answer came (" +
+                                fLink.Fault() + u")";
+            return false;
+        }
         return (this->*aParse)(payload, aResult);
     });
     aResult.Error = !success;
@@ -397,16 +495,17 @@ bool kP17Protocol::ServiceOperation(const Text& aMessage, bool (kP17Protocol::*a
 }
 
 bool kP17Protocol::DoDayClose(const kPaymentDayClose& aDayClose, _int_DAYCLOSE_result& aResult) {
-    return ServiceOperation(DayCloseMessage(EcrIdentifier(aDayClose.fTillCode)),
+    return ServiceOperation(DayCloseMessage(EcrIdentifier(aDayClose.fTillCode)), u"day close",
                             &kP17Protocol::ParseDayCloseResponse, aResult);
 }
 
 bool kP17Protocol::DoGetTotals(const kPaymentTotals& aTotals, _int_GETTOTALS_result& aResult) {
-    return ServiceOperation(TotalsMessage(EcrIdentifier(aTotals.fTillCode)),
+    return ServiceOperation(TotalsMessage(EcrIdentifier(aTotals.fTillCode)), u"totals",
                             &kP17Protocol::ParseTotalsResponse, aResult);
 }
 
 bool kP17Protocol::DoVerifyTran(const kPaymentReceipt&, _int_PAY_result& aResult) {
+    fOperationNote.clear();
     aResult.Error = true;
     aResult.ErrorText = u"unsupported";
     return false;
@@ -458,6 +557,8 @@ bool kP17Protocol::ParsePayResponse(const Text& aPayload, _int_PAY_result& aResu
         errorText = Copy(aPayload, 13, 24);
         stan = Copy(aPayload, 60, 6);
         operationNumber = u"0";
+    } else {
+        errorText = UnknownResult(resultCode);
     }
 
     const bool approved = resultCode == u"00";
@@ -503,7 +604,7 @@ bool kP17Protocol::ParseRefundResponse(const Text& aPayload, _int_PAY_result& aR
     aResult.ExchangeRate = Currency();
     aResult.PaymentAmountCurrency = Currency();
     aResult.Error = !approved;
-    aResult.ErrorText = resultCode == u"01" ? Text(u"ERRORE") : Text();
+    aResult.ErrorText = approved ? Text() : resultCode == u"01" ? Text(u"ERRORE") : UnknownResult(resultCode);
     return approved;
 }
 
@@ -519,7 +620,7 @@ bool kP17Protocol::ParseVoidResponse(const Text& aPayload, _int_PAY_result& aRes
     } else if (resultCode == u"01" || resultCode == u"91") {
         errorText = Copy(aPayload, 13, 24);
     } else {
-        errorText = u"Unknown Result: [" + resultCode + u"]";
+        errorText = UnknownResult(resultCode);
     }
     const Text bankFlag = Copy(aPayload, 48, 1);
     const Text acquirer = Copy(aPayload, 49, 11);
@@ -553,6 +654,8 @@ bool kP17Protocol::ParseDayCloseResponse(const Text& aPayload, _int_DAYCLOSE_res
         total = FromCents(StrToInt(Copy(aPayload, 13, 16)));
     } else if (resultCode == u"01") {
         errorText = Copy(aPayload, 13, 19);
+    } else {
+        errorText = UnknownResult(resultCode);
     }
     const bool closed = resultCode == u"00";
     aResult.DeviceId = Copy(aPayload, 1, 8);

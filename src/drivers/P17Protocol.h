@@ -70,6 +70,14 @@ public:
 
     kP17Link& Link() { return fLink; }
 
+    // What the last operation adds to its outcome, for the device log's result line: set when the receipt
+    // was cut short (or the ACK of the answer could not go out) after a validated answer; else empty.
+    const Text& OperationNote() const { return fOperationNote; }
+
+    // The error text of a payment, refund or void whose request the terminal acknowledged but whose answer
+    // never came (aReason: what happened instead). Begins with "Outcome unknown".
+    static Text OutcomeUnknownText(zrPaymentAction aAction, const Text& aReason);
+
 private:
     TDateTime CurrentTime() const;
     bool SetPrintLocation(ZrPrintLocation aLocation);
@@ -81,16 +89,23 @@ private:
     // when the cash register prints it. aAmountFromRequest: the result carries the request's amount and
     // currency (the refund and void answers have none of their own).
     using CardAnswerParser = bool (kP17Protocol::*)(const Text&, _int_PAY_result&);
-    bool CardOperation(const kPaymentReceipt& aReceipt, const Text& aMessage, CardAnswerParser aParse,
-                       bool aAmountFromRequest, _int_PAY_result& aResult);
+    bool CardOperation(const kPaymentReceipt& aReceipt, zrPaymentAction aAction, const Text& aMessage,
+                       CardAnswerParser aParse, bool aAmountFromRequest, _int_PAY_result& aResult);
+    // The error text of a request that the terminal did not acknowledge (aWhat: "payment", "day close" ...).
+    Text NotAcknowledged(const Text& aWhat) const;
+    // After a validated answer: collects the receipt text when aCollect; a fault on the way only leaves
+    // the operation note and a device-log line.
+    Text ReceiptAfterAnswer(bool aCollect);
+    void NoteAfterAnswer(const Text& aNote);
     // Day close or totals: aMessage, and the answer read by aParse.
     template <typename TResult>
-    bool ServiceOperation(const Text& aMessage, bool (kP17Protocol::*aParse)(const Text&, TResult&),
-                          TResult& aResult);
+    bool ServiceOperation(const Text& aMessage, const Text& aWhat,
+                          bool (kP17Protocol::*aParse)(const Text&, TResult&), TResult& aResult);
 
     kIOHandler& fChannel;
     const TextList& fCustomAcquirerList;
     Text fDeviceDesignation;
     NowFn fNow;
     kP17Link fLink;
+    Text fOperationNote;
 };

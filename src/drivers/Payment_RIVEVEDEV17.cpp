@@ -36,28 +36,33 @@ void kPayment_RIVEVEDEV17::LoadCustomAcquirers() {
     }
 }
 
+bool kPayment_RIVEVEDEV17::TakeNote(bool aSuccess) {
+    fOperationNote = fProtocol->OperationNote();
+    return aSuccess;
+}
+
 bool kPayment_RIVEVEDEV17::DoPay(const kPaymentReceipt& aPayment, _int_PAY_result& aResult) {
-    return fProtocol->DoPay(aPayment, aResult);
+    return TakeNote(fProtocol->DoPay(aPayment, aResult));
 }
 
 bool kPayment_RIVEVEDEV17::DoRefund(const kPaymentReceipt& aPayment, _int_PAY_result& aResult) {
-    return fProtocol->DoRefund(aPayment, aResult);
+    return TakeNote(fProtocol->DoRefund(aPayment, aResult));
 }
 
 bool kPayment_RIVEVEDEV17::DoVoid(const kPaymentReceipt& aPayment, _int_PAY_result& aResult) {
-    return fProtocol->DoVoid(aPayment, aResult);
+    return TakeNote(fProtocol->DoVoid(aPayment, aResult));
 }
 
 bool kPayment_RIVEVEDEV17::DoReprint(const kPaymentReceipt& aPayment, _int_REPRINT_result& aResult) {
-    return fProtocol->DoReprint(aPayment, aResult);
+    return TakeNote(fProtocol->DoReprint(aPayment, aResult));
 }
 
 bool kPayment_RIVEVEDEV17::DoDayClose(const kPaymentDayClose& aDayClose, _int_DAYCLOSE_result& aResult) {
-    return fProtocol->DoDayClose(aDayClose, aResult);
+    return TakeNote(fProtocol->DoDayClose(aDayClose, aResult));
 }
 
 bool kPayment_RIVEVEDEV17::DoGetTotals(const kPaymentTotals& aTotals, _int_GETTOTALS_result& aResult) {
-    return fProtocol->DoGetTotals(aTotals, aResult);
+    return TakeNote(fProtocol->DoGetTotals(aTotals, aResult));
 }
 
 bool kPayment_RIVEVEDEV17::DoReserved() {
@@ -65,7 +70,7 @@ bool kPayment_RIVEVEDEV17::DoReserved() {
 }
 
 bool kPayment_RIVEVEDEV17::DoVerifyTran(const kPaymentReceipt& aPayment, _int_PAY_result& aResult) {
-    return fProtocol->DoVerifyTran(aPayment, aResult);
+    return TakeNote(fProtocol->DoVerifyTran(aPayment, aResult));
 }
 
 std::unique_ptr<kPaymentDevice> CreatePayment_RIVEVEDEV17(const kPaymentHandler& aHandler) {

@@ -31,6 +31,9 @@ public:
     static Text DeviceDesignation(const kConnection* aConnection, const Text& aChannelClass);
 
 private:
+    // Copies the protocol's note of the operation that just ended into fOperationNote.
+    bool TakeNote(bool aSuccess);
+
     TextList fCustomAcquirerList;
     std::unique_ptr<kP17Protocol> fProtocol;
 };

@@ -52,6 +52,13 @@ bool IsBase36Digit(char16_t c) {
 
 Text CalcRefundReference(std::int64_t aStan, std::int64_t aPanLast4, std::int64_t aAcquirer, Currency aAmount,
                          const Text& aAuthCode, TDateTime aDateTime) {
+    // A void takes back only printable ASCII here; a reference it would refuse is no reference.
+    for (const char16_t c : aAuthCode.substr(0, 6)) {
+        if (c < 0x20 || c > 0x7E) {
+            throw ZrError(u"AuthCode cannot be packed: it holds the character " + IntToText(c) +
+                          u", outside 32 to 126");
+        }
+    }
     const DateTimeParts d = DecodeDateTime(aDateTime);
     const std::int64_t date = static_cast<std::int64_t>(d.Day) * 100000000 +
                               static_cast<std::int64_t>(d.Month) * 1000000 +

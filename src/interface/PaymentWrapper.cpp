@@ -181,7 +181,7 @@ void WriteCommandOutputs(const Text& aDocument, bool aError, const Text& aErrorT
     BSTR output = TextToBstr(aDocument);
     BSTR error = nullptr;
     try {
-        error = TextToBstr(aErrorText);
+        error = TextToBstr(XmlCharactersOnly(aErrorText));
     } catch (...) {
         SysFreeString(output);
         throw;

@@ -3,7 +3,8 @@
 #include "base/Formatting.h"
 
 void tZR_ResultDocument::AddText(TextView aName, const Text& aValue) {
-    AddElement(aName, EscapeXml(aValue));
+    // Terminals send control characters in receipts and fields; a strict parser would refuse them.
+    AddElement(aName, EscapeXml(XmlCharactersOnly(aValue)));
 }
 
 void tZR_ResultDocument::AddAmount(TextView aName, Currency aValue) {

@@ -10,7 +10,8 @@
 
 class tZR_ResultDocument {
 public:
-    // Escaped with EscapeXml; line breaks and other control characters pass unchanged.
+    // Escaped with EscapeXml; tab, CR and LF pass unchanged, every other character that XML 1.0 cannot
+    // carry becomes a space (XmlCharactersOnly).
     void AddText(TextView aName, const Text& aValue);
     // Shortest decimal form with "." ("12.5", "0", "-2.5").
     void AddAmount(TextView aName, Currency aValue);

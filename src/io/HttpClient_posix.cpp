@@ -1,18 +1,18 @@
 // The HTTP client's transport on POSIX: one libcurl easy handle per channel, kept between posts so the
-// connection can be reused.
-#include <curl/curl.h>
-
+// connection can be reused. libcurl is loaded with the first post (tZR_CurlApi).
 #include <limits>
 #include <mutex>
 
+#include "base/ZrError.h"
+#include "io/CurlApi.h"
 #include "io/HttpClient.h"
 
 namespace {
 // curl_global_init is not thread-safe and must run once per process, before any handle exists.
-CURLcode GlobalInit() {
+CURLcode GlobalInit(const tZR_CurlApi& aCurl) {
     static std::once_flag once;
     static CURLcode result = CURLE_OK;
-    std::call_once(once, [] { result = curl_global_init(CURL_GLOBAL_DEFAULT); });
+    std::call_once(once, [&aCurl] { result = aCurl.GlobalInit(CURL_GLOBAL_DEFAULT); });
     return result;
 }
 
@@ -48,16 +48,20 @@ std::size_t OnHeader(char* aData, std::size_t aSize, std::size_t aCount, void* a
 }
 
 struct HeaderList {
-    curl_slist* List = nullptr;
-    ~HeaderList() { curl_slist_free_all(List); }
+    explicit HeaderList(const tZR_CurlApi& aCurl) : Curl(aCurl) {}
+    ~HeaderList() { Curl.SlistFreeAll(List); }
+    HeaderList(const HeaderList&) = delete;
+    HeaderList& operator=(const HeaderList&) = delete;
     bool Add(const std::string& aLine) {
-        curl_slist* next = curl_slist_append(List, aLine.c_str());
+        curl_slist* next = Curl.SlistAppend(List, aLine.c_str());
         if (next == nullptr) {
             return false;
         }
         List = next;
         return true;
     }
+    const tZR_CurlApi& Curl;
+    curl_slist* List = nullptr;
 };
 
 long Milliseconds(std::int64_t aValue) {
@@ -70,21 +74,29 @@ public:
 
     tZR_HttpAnswer Post(const tZR_HttpRequest& aRequest) override {
         tZR_HttpAnswer answer;
-        if (const CURLcode init = GlobalInit(); init != CURLE_OK) {
-            answer.Failure = Utf8ToText(curl_easy_strerror(init));
+        const tZR_CurlApi* api = nullptr;
+        try {
+            api = &tZR_CurlApi::Get();
+        } catch (const ZrError& e) {
+            answer.Failure = e.Message(); // names the library that is missing
+            return answer;
+        }
+        const tZR_CurlApi& curl = *api;
+        if (const CURLcode init = GlobalInit(curl); init != CURLE_OK) {
+            answer.Failure = Utf8ToText(curl.EasyStrError(init));
             return answer;
         }
         if (fCurl == nullptr) {
-            fCurl = curl_easy_init();
+            fCurl = curl.EasyInit();
             if (fCurl == nullptr) {
                 answer.Failure = u"libcurl could not create a transfer handle";
                 return answer;
             }
         } else {
-            curl_easy_reset(fCurl); // keeps the open connection, drops the options
+            curl.EasyReset(fCurl); // keeps the open connection, drops the options
         }
 
-        HeaderList headers;
+        HeaderList headers(curl);
         bool headersOk = true;
         bool customContentType = false;
         for (const auto& h : aRequest.Headers) {
@@ -112,50 +124,50 @@ public:
         static const std::string kEmpty;
         const std::string& body = aRequest.Body != nullptr ? *aRequest.Body : kEmpty;
 
-        curl_easy_setopt(fCurl, CURLOPT_NOSIGNAL, 1L); // never touch the host's signal handlers
-        curl_easy_setopt(fCurl, CURLOPT_ERRORBUFFER, errorText);
-        curl_easy_setopt(fCurl, CURLOPT_URL, url.c_str());
-        curl_easy_setopt(fCurl, CURLOPT_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(fCurl, CURLOPT_PROXY, ""); // no proxy, whatever the environment says
-        curl_easy_setopt(fCurl, CURLOPT_FOLLOWLOCATION, 0L);
-        curl_easy_setopt(fCurl, CURLOPT_POST, 1L);
-        curl_easy_setopt(fCurl, CURLOPT_POSTFIELDS, body.data());
-        curl_easy_setopt(fCurl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
-        curl_easy_setopt(fCurl, CURLOPT_HTTPHEADER, headers.List);
-        curl_easy_setopt(fCurl, CURLOPT_CONNECTTIMEOUT_MS, Milliseconds(aRequest.ConnectTimeout));
+        curl.EasySetOpt(fCurl, CURLOPT_NOSIGNAL, 1L); // never touch the host's signal handlers
+        curl.EasySetOpt(fCurl, CURLOPT_ERRORBUFFER, errorText);
+        curl.EasySetOpt(fCurl, CURLOPT_URL, url.c_str());
+        curl.EasySetOpt(fCurl, CURLOPT_PROTOCOLS_STR, "http,https");
+        curl.EasySetOpt(fCurl, CURLOPT_PROXY, ""); // no proxy, whatever the environment says
+        curl.EasySetOpt(fCurl, CURLOPT_FOLLOWLOCATION, 0L);
+        curl.EasySetOpt(fCurl, CURLOPT_POST, 1L);
+        curl.EasySetOpt(fCurl, CURLOPT_POSTFIELDS, body.data());
+        curl.EasySetOpt(fCurl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+        curl.EasySetOpt(fCurl, CURLOPT_HTTPHEADER, headers.List);
+        curl.EasySetOpt(fCurl, CURLOPT_CONNECTTIMEOUT_MS, Milliseconds(aRequest.ConnectTimeout));
         // The whole exchange is bounded: a server that accepts and never answers cannot hold the till.
-        curl_easy_setopt(fCurl, CURLOPT_TIMEOUT_MS,
-                         Milliseconds(std::int64_t{aRequest.ConnectTimeout} + aRequest.ReadTimeout));
-        curl_easy_setopt(fCurl, CURLOPT_WRITEFUNCTION, OnBody);
-        curl_easy_setopt(fCurl, CURLOPT_WRITEDATA, &exchange);
-        curl_easy_setopt(fCurl, CURLOPT_HEADERFUNCTION, OnHeader);
-        curl_easy_setopt(fCurl, CURLOPT_HEADERDATA, &exchange);
+        curl.EasySetOpt(fCurl, CURLOPT_TIMEOUT_MS,
+                        Milliseconds(std::int64_t{aRequest.ConnectTimeout} + aRequest.ReadTimeout));
+        curl.EasySetOpt(fCurl, CURLOPT_WRITEFUNCTION, OnBody);
+        curl.EasySetOpt(fCurl, CURLOPT_WRITEDATA, &exchange);
+        curl.EasySetOpt(fCurl, CURLOPT_HEADERFUNCTION, OnHeader);
+        curl.EasySetOpt(fCurl, CURLOPT_HEADERDATA, &exchange);
         if (aRequest.Auth != tZR_HttpAuth::None) {
-            curl_easy_setopt(fCurl, CURLOPT_HTTPAUTH,
-                             aRequest.Auth == tZR_HttpAuth::Basic ? CURLAUTH_BASIC : CURLAUTH_DIGEST);
-            curl_easy_setopt(fCurl, CURLOPT_USERNAME, user.c_str());
-            curl_easy_setopt(fCurl, CURLOPT_PASSWORD, password.c_str());
+            curl.EasySetOpt(fCurl, CURLOPT_HTTPAUTH,
+                            aRequest.Auth == tZR_HttpAuth::Basic ? CURLAUTH_BASIC : CURLAUTH_DIGEST);
+            curl.EasySetOpt(fCurl, CURLOPT_USERNAME, user.c_str());
+            curl.EasySetOpt(fCurl, CURLOPT_PASSWORD, password.c_str());
         }
 
-        const CURLcode result = curl_easy_perform(fCurl);
+        const CURLcode result = curl.EasyPerform(fCurl);
         long status = 0;
-        curl_easy_getinfo(fCurl, CURLINFO_RESPONSE_CODE, &status);
+        curl.EasyGetInfo(fCurl, CURLINFO_RESPONSE_CODE, &status);
         answer.Code = status > 0 ? static_cast<std::int32_t>(status) : -1;
         if (exchange.TooLarge) {
             answer.Failure =
                 u"The answer is larger than " + UIntToText(tZR_HttpClient::kMaxResponseBytes) + u" bytes";
         } else if (result != CURLE_OK) {
-            answer.Failure = Utf8ToText(errorText[0] != '\0' ? errorText : curl_easy_strerror(result));
+            answer.Failure = Utf8ToText(errorText[0] != '\0' ? errorText : curl.EasyStrError(result));
         }
         // The handle keeps pointers to this call's buffers; clear them before they go away.
-        curl_easy_setopt(fCurl, CURLOPT_ERRORBUFFER, nullptr);
-        curl_easy_setopt(fCurl, CURLOPT_HTTPHEADER, nullptr);
+        curl.EasySetOpt(fCurl, CURLOPT_ERRORBUFFER, nullptr);
+        curl.EasySetOpt(fCurl, CURLOPT_HTTPHEADER, nullptr);
         return answer;
     }
 
     void Close() override {
-        if (fCurl != nullptr) {
-            curl_easy_cleanup(fCurl);
+        if (fCurl != nullptr) { // a handle exists only once libcurl was loaded
+            tZR_CurlApi::Get().EasyCleanup(fCurl);
             fCurl = nullptr;
         }
     }

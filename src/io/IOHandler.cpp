@@ -1,9 +1,14 @@
 #include "io/IOHandler.h"
 
+#include <chrono>
+#include <thread>
+
 namespace {
-const Text kStartLine = u"*************************** START ***************************";
-const Text kStopLine = u"*************************** STOP ****************************";
-const Text kHeaderLine = u"*************************************************************";
+// Plain arrays, not Text objects: a channel still open when the host exits or unloads the library is
+// destroyed after the exit handlers have run, and writes its STOP line then.
+constexpr char16_t kStartLine[] = u"*************************** START ***************************";
+constexpr char16_t kStopLine[] = u"*************************** STOP ****************************";
+constexpr char16_t kHeaderLine[] = u"*************************************************************";
 
 Text Hex2(unsigned aCode) {
     static const char16_t kDigits[] = u"0123456789abcdef";
@@ -60,6 +65,19 @@ void kIOHandler::WriteLog(tZR_MessageType aEntryType, const Text& aTitle, const 
 void kIOHandler::Debug(tZR_MessageType aEntryType, const Text& aMessage) {
     if (fLogger) {
         fLogger->Write(aEntryType, aMessage);
+    }
+}
+
+bool kIOHandler::WaitForInput(std::int32_t aMilliseconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(aMilliseconds);
+    for (;;) {
+        if (InputBufferContainsData()) {
+            return true;
+        }
+        if (!GetConnected() || std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 }
 

@@ -38,6 +38,9 @@ public:
     virtual void SetParameter(const Text& aName, const Text& aValue) = 0;
     // The class name written in the connect header block, e.g. u"kIOHandler_TCP".
     virtual Text ClassName() const = 0;
+    // Waits at most aMilliseconds until input is waiting or the connection has ended; true when input is
+    // waiting. This form looks every millisecond; a channel whose transport can block on it does so.
+    virtual bool WaitForInput(std::int32_t aMilliseconds);
 
     bool Connected() { return GetConnected(); }
 

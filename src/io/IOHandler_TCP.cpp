@@ -256,6 +256,15 @@ bool kIOHandler_TCP::InputBufferContainsData() {
     return fTCPClient->BufferedCount() > 0;
 }
 
+bool kIOHandler_TCP::WaitForInput(std::int32_t aMilliseconds) {
+    try {
+        return fTCPClient->WaitForData(aMilliseconds);
+    } catch (const std::exception& e) {
+        WriteLog(tZR_MessageType::let_error, u"WaitForInput Unexpected error", ExceptionMessage(e));
+        return false;
+    }
+}
+
 void kIOHandler_TCP::SetParameter(const Text&, const Text&) {}
 
 bool kIOHandler_TCP::WriteBytes(const Bytes& aBytes) {

@@ -31,6 +31,8 @@ public:
     bool InputBufferContainsData() override;
     void SetParameter(const Text& aName, const Text& aValue) override;
     Text ClassName() const override { return u"kIOHandler_TCP"; }
+    // Blocks on the socket: returns as soon as a byte arrives or the peer closes. Never raises.
+    bool WaitForInput(std::int32_t aMilliseconds) override;
 
     // Byte forms; their log lines show bytes of 80 hex and above as U+FFFD. Failures reach the caller
     // (ReadAllBytes alone returns what it collected).

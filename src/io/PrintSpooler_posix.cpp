@@ -1,12 +1,13 @@
 // The print spooler on POSIX: CUPS. RAW jobs carry the bytes unchanged; a bitmap page is rendered here
 // for the printer's default media and resolution and sent as one PNM image of the printable area.
-#include <cups/cups.h>
+// libcups is loaded when the spooler is first used (tZR_CupsApi).
 #include <iconv.h>
 
 #include <algorithm>
 #include <memory>
 
 #include "base/ZrError.h"
+#include "io/CupsApi.h"
 #include "io/PrintSpooler.h"
 
 namespace {
@@ -14,16 +15,22 @@ constexpr int kHundredthsOfMmPerInch = 2540;
 constexpr std::int32_t kDefaultDpi = 300; // a printer that reports no resolution gets the bitmap's own
 constexpr std::uint64_t kMaxPagePixels = 400u * 1000u * 1000u;
 
+// Raises, naming the library, when CUPS is not installed.
+const tZR_CupsApi& Cups() {
+    return tZR_CupsApi::Get();
+}
+
 Text LastCupsError() {
-    const char* text = cupsLastErrorString();
-    return text != nullptr && *text != '\0' ? Utf8ToText(text) : u"CUPS error " + IntToText(cupsLastError());
+    const char* text = Cups().LastErrorString();
+    return text != nullptr && *text != '\0' ? Utf8ToText(text)
+                                            : u"CUPS error " + IntToText(Cups().LastError());
 }
 
 struct Dest {
     cups_dest_t* Value = nullptr;
     ~Dest() {
         if (Value != nullptr) {
-            cupsFreeDests(1, Value);
+            Cups().FreeDests(1, Value);
         }
     }
 };
@@ -32,7 +39,7 @@ struct DestInfo {
     cups_dinfo_t* Value = nullptr;
     ~DestInfo() {
         if (Value != nullptr) {
-            cupsFreeDestInfo(Value);
+            Cups().FreeDestInfo(Value);
         }
     }
 };
@@ -45,16 +52,17 @@ std::int32_t Pixels(int aHundredthsOfMm, std::int32_t aDpi) {
 tZR_PageMetrics ReadMetrics(const Text& aPrinter, cups_dest_t* aDest, cups_dinfo_t* aInfo) {
     cups_size_t size{};
     if (aInfo == nullptr ||
-        !cupsGetDestMediaDefault(CUPS_HTTP_DEFAULT, aDest, aInfo, CUPS_MEDIA_FLAGS_DEFAULT, &size)) {
+        !Cups().GetDestMediaDefault(CUPS_HTTP_DEFAULT, aDest, aInfo, CUPS_MEDIA_FLAGS_DEFAULT, &size)) {
         throw ZrError(u"kIOHandler_Spool.WriteNormal: Printer " + aPrinter + u" reports no page size");
     }
     std::int32_t dpiX = kDefaultDpi;
     std::int32_t dpiY = kDefaultDpi;
-    ipp_attribute_t* resolution = cupsFindDestDefault(CUPS_HTTP_DEFAULT, aDest, aInfo, "printer-resolution");
-    if (resolution != nullptr && ippGetValueTag(resolution) == IPP_TAG_RESOLUTION) {
+    ipp_attribute_t* resolution =
+        Cups().FindDestDefault(CUPS_HTTP_DEFAULT, aDest, aInfo, "printer-resolution");
+    if (resolution != nullptr && Cups().IppGetValueTag(resolution) == IPP_TAG_RESOLUTION) {
         int y = 0;
         ipp_res_t units = IPP_RES_PER_INCH;
-        const int x = ippGetResolution(resolution, 0, &y, &units);
+        const int x = Cups().IppGetResolution(resolution, 0, &y, &units);
         if (x > 0 && y > 0) {
             dpiX = units == IPP_RES_PER_CM ? static_cast<std::int32_t>(x * 2.54 + 0.5) : x;
             dpiY = units == IPP_RES_PER_CM ? static_cast<std::int32_t>(y * 2.54 + 0.5) : y;
@@ -99,25 +107,25 @@ class Job {
 public:
     Job(const std::string& aPrinter, const std::string& aTitle, int aOptionCount, cups_option_t* aOptions)
         : fPrinter(aPrinter) {
-        fId = cupsCreateJob(CUPS_HTTP_DEFAULT, fPrinter.c_str(), aTitle.c_str(), aOptionCount, aOptions);
+        fId = Cups().CreateJob(CUPS_HTTP_DEFAULT, fPrinter.c_str(), aTitle.c_str(), aOptionCount, aOptions);
     }
     ~Job() {
         if (fId > 0 && !fFinished) {
-            cupsCancelJob2(CUPS_HTTP_DEFAULT, fPrinter.c_str(), fId, 0);
+            Cups().CancelJob2(CUPS_HTTP_DEFAULT, fPrinter.c_str(), fId, 0);
         }
     }
     bool Created() const { return fId > 0; }
     bool Start(const std::string& aTitle, const char* aFormat) {
-        return cupsStartDocument(CUPS_HTTP_DEFAULT, fPrinter.c_str(), fId, aTitle.c_str(), aFormat, 1) ==
+        return Cups().StartDocument(CUPS_HTTP_DEFAULT, fPrinter.c_str(), fId, aTitle.c_str(), aFormat, 1) ==
                HTTP_STATUS_CONTINUE;
     }
     bool Send(const std::string& aBytes) {
-        return aBytes.empty() ||
-               cupsWriteRequestData(CUPS_HTTP_DEFAULT, aBytes.data(), aBytes.size()) == HTTP_STATUS_CONTINUE;
+        return aBytes.empty() || Cups().WriteRequestData(CUPS_HTTP_DEFAULT, aBytes.data(), aBytes.size()) ==
+                                     HTTP_STATUS_CONTINUE;
     }
     bool Finish() {
         fFinished = true; // after this call the job is the scheduler's, whatever the answer
-        return cupsFinishDocument(CUPS_HTTP_DEFAULT, fPrinter.c_str()) == IPP_STATUS_OK;
+        return Cups().FinishDocument(CUPS_HTTP_DEFAULT, fPrinter.c_str()) == IPP_STATUS_OK;
     }
 
 private:
@@ -129,7 +137,7 @@ private:
 
 std::vector<Text> tZR_PrintSpooler::PrinterNames() {
     cups_dest_t* dests = nullptr;
-    const int count = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
+    const int count = Cups().GetDests2(CUPS_HTTP_DEFAULT, &dests);
     std::vector<Text> names;
     for (int i = 0; i < count; ++i) {
         const Text name = Utf8ToText(dests[i].name);
@@ -137,7 +145,7 @@ std::vector<Text> tZR_PrintSpooler::PrinterNames() {
             names.push_back(name);
         }
     }
-    cupsFreeDests(count, dests);
+    Cups().FreeDests(count, dests);
     return names;
 }
 
@@ -147,7 +155,7 @@ bool tZR_PrintSpooler::WriteRaw(const Text& aPrinter, const Text& aDocumentName,
     Job job(TextToUtf8(aPrinter), title, 0, nullptr);
     const bool ok = job.Created() && job.Start(title, CUPS_FORMAT_RAW) && job.Send(aBytes) && job.Finish();
     if (!ok) {
-        aFailure.Code = static_cast<std::int32_t>(cupsLastError());
+        aFailure.Code = static_cast<std::int32_t>(Cups().LastError());
         aFailure.Message = LastCupsError();
     }
     return ok;
@@ -157,12 +165,12 @@ void tZR_PrintSpooler::PrintBitmap(const Text& aPrinter, const Text& aTitle, con
     CheckBitmap(aBitmap);
     const std::string printer = TextToUtf8(aPrinter);
     Dest dest;
-    dest.Value = cupsGetNamedDest(CUPS_HTTP_DEFAULT, printer.c_str(), nullptr);
+    dest.Value = Cups().GetNamedDest(CUPS_HTTP_DEFAULT, printer.c_str(), nullptr);
     if (dest.Value == nullptr) {
         throw ZrError(u"kIOHandler_Spool.WriteNormal: Printer " + aPrinter + u" not found");
     }
     DestInfo info;
-    info.Value = cupsCopyDestInfo(CUPS_HTTP_DEFAULT, dest.Value);
+    info.Value = Cups().CopyDestInfo(CUPS_HTTP_DEFAULT, dest.Value);
     const tZR_PageMetrics page = ReadMetrics(aPrinter, dest.Value, info.Value);
     const tZR_PagePlacement place = PlaceBitmap(page, aBitmap.Width, aBitmap.Height);
     if (static_cast<std::uint64_t>(page.Width) * static_cast<std::uint64_t>(page.Height) > kMaxPagePixels) {
@@ -173,10 +181,10 @@ void tZR_PrintSpooler::PrintBitmap(const Text& aPrinter, const Text& aTitle, con
     // The image covers the printable area at the printer's resolution, so it prints at its natural size.
     cups_option_t* options = nullptr;
     int optionCount = 0;
-    optionCount = cupsAddIntegerOption("ppi", page.DpiX, optionCount, &options);
+    optionCount = Cups().AddIntegerOption("ppi", page.DpiX, optionCount, &options);
     const std::string title = TextToUtf8(aTitle);
     Job job(printer, title, optionCount, options);
-    cupsFreeOptions(optionCount, options);
+    Cups().FreeOptions(optionCount, options);
     const auto fail = [&]() {
         throw ZrError(u"kIOHandler_Spool.WriteNormal: Printer " + aPrinter + u": " + LastCupsError());
     };

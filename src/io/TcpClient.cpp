@@ -57,6 +57,22 @@ bool TcpClient::Connected() {
     return !fPeerClosed || BufferedCount() > 0;
 }
 
+bool TcpClient::WaitForData(std::int32_t aTimeoutMs) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(aTimeoutMs, 0));
+    // Connected moves what the socket holds into the buffer and notices a close; a readable socket
+    // that gives nothing (a spurious wake-up) is waited on again for the time that is left.
+    while (Connected()) {
+        if (BufferedCount() > 0) {
+            return true;
+        }
+        const std::int32_t left = MillisecondsLeft(deadline);
+        if (left == 0 || !fSocket->WaitReadable(left)) {
+            return false;
+        }
+    }
+    return false;
+}
+
 void TcpClient::Disconnect() {
     fSocket->Close();
     fPeerClosed = false;

@@ -58,6 +58,8 @@ public:
     // false when nothing is open or the poll met a reset or another socket failure (which closes it).
     bool Connected();
     void Disconnect();
+    // Waits at most aTimeoutMs until bytes are buffered (true) or the connection has ended (false).
+    bool WaitForData(std::int32_t aTimeoutMs);
 
     // The next byte, waiting at most ReadTimeout for it.
     std::uint8_t ReadByte() {

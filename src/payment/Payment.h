@@ -154,6 +154,11 @@ protected:
 
 private:
     std::mutex fOperationLock;
+
+public:
+    // What the last operation adds to its outcome for the device log (for example "receipt cut short:
+    // ..." after a validated answer); cleared when each public operation starts, set by the driver.
+    std::u16string fOperationNote;
 };
 
 // A factory standing for a driver class in the registry.

@@ -57,6 +57,7 @@ Text kPaymentDevice::GetDriverVersion() {
 
 void kPaymentDevice::Pub_Pay(const kPaymentHandler& aHandler, _int_PAY_result& aResult) {
     const std::lock_guard<std::mutex> lock(fOperationLock);
+    fOperationNote.clear();
     const kPaymentReceipt& payment = Section(aHandler.fPaymentReceipt, u"Payment");
     fIOHandler->Debug(tZR_MessageType::let_info, kPayBanner);
     aResult.LogFileName = fIOHandler->GetLogFileName();
@@ -79,6 +80,7 @@ void kPaymentDevice::Pub_Pay(const kPaymentHandler& aHandler, _int_PAY_result& a
 
 void kPaymentDevice::Pub_Reprint(const kPaymentHandler& aHandler, _int_REPRINT_result& aResult) {
     const std::lock_guard<std::mutex> lock(fOperationLock);
+    fOperationNote.clear();
     const kPaymentReceipt& payment = Section(aHandler.fPaymentReceipt, u"Reprint");
     fIOHandler->Debug(tZR_MessageType::let_info, kReprintBanner);
     DoReprint(payment, aResult);
@@ -87,6 +89,7 @@ void kPaymentDevice::Pub_Reprint(const kPaymentHandler& aHandler, _int_REPRINT_r
 
 void kPaymentDevice::Pub_DayClose(const kPaymentHandler& aHandler, _int_DAYCLOSE_result& aResult) {
     const std::lock_guard<std::mutex> lock(fOperationLock);
+    fOperationNote.clear();
     const kPaymentDayClose& dayClose = Section(aHandler.fDayClose, u"DayClose");
     fIOHandler->Debug(tZR_MessageType::let_info, kDayCloseBanner);
     aResult.LogFileName = fIOHandler->GetLogFileName();
@@ -97,6 +100,7 @@ void kPaymentDevice::Pub_DayClose(const kPaymentHandler& aHandler, _int_DAYCLOSE
 
 void kPaymentDevice::Pub_GetTotals(const kPaymentHandler& aHandler, _int_GETTOTALS_result& aResult) {
     const std::lock_guard<std::mutex> lock(fOperationLock);
+    fOperationNote.clear();
     const kPaymentTotals& totals = Section(aHandler.fTotals, u"GetTotals");
     fIOHandler->Debug(tZR_MessageType::let_info, kGetTotalsBanner);
     aResult.LogFileName = fIOHandler->GetLogFileName();
@@ -107,6 +111,7 @@ void kPaymentDevice::Pub_GetTotals(const kPaymentHandler& aHandler, _int_GETTOTA
 
 void kPaymentDevice::Pub_VerifyTran(const kPaymentHandler& aHandler, _int_PAY_result& aResult) {
     const std::lock_guard<std::mutex> lock(fOperationLock);
+    fOperationNote.clear();
     const kPaymentReceipt& payment = Section(aHandler.fPaymentReceipt, u"VerifyTran");
     fIOHandler->Debug(tZR_MessageType::let_info, kVerifyTranBanner);
     aResult.LogFileName = fIOHandler->GetLogFileName();

@@ -85,6 +85,11 @@ public:
     Text Unread() const { return Input.substr(fRead); }
     Text DecodeError(std::int32_t) override { return Text(); }
     bool InputBufferContainsData() override { return fRead < Input.size(); }
+    // Never waits: what the terminal sends is all scripted already.
+    bool WaitForInput(std::int32_t aMilliseconds) override {
+        Calls.push_back("WaitForInput " + std::to_string(aMilliseconds));
+        return InputBufferContainsData();
+    }
     void SetParameter(const Text&, const Text&) override {}
     Text ClassName() const override { return fClassName; }
 

@@ -131,13 +131,21 @@ TEST(P17OverTcp, StatusFramesConversionAndEot) {
 TEST(P17OverTcp, LinkFaults) {
     const struct {
         p17emu::Fault Fault;
-        Text Raised; // empty: the operation fails without an error
+        Text Raised;    // empty: the operation fails without raising, with ErrorText
+        Text ErrorText; // for an acknowledged request, the reason inside the outcome-unknown text
         const char* Why;
     } cases[] = {
-        {p17emu::Fault::BadAck, u"Invalid Packet Received", "ACK with a wrong check character"},
-        {p17emu::Fault::WrongLrc, u"Invalid Packet Received", "answer with a wrong check character"},
-        {p17emu::Fault::CloseMidFrame, u"Invalid Packet Received", "connection closed mid-frame"},
-        {p17emu::Fault::DataForAck, u"", "a data frame in place of the ACK"},
+        {p17emu::Fault::BadAck, u"Invalid Packet Received", u"", "ACK with a wrong check character"},
+        {p17emu::Fault::WrongLrc, u"",
+         kP17Protocol::OutcomeUnknownText(zrPaymentAction::pa_Pay,
+                                          u"the terminal sent a frame with a wrong check character"),
+         "answer with a wrong check character"},
+        {p17emu::Fault::CloseMidFrame, u"",
+         kP17Protocol::OutcomeUnknownText(zrPaymentAction::pa_Pay, u"the terminal sent a frame cut short"),
+         "connection closed mid-frame"},
+        {p17emu::Fault::DataForAck, u"",
+         u"The terminal did not acknowledge the payment request (a data frame came in place of the ACK)",
+         "a data frame in place of the ACK"},
     };
     for (const auto& c : cases) {
         p17emu::Config config;
@@ -147,7 +155,7 @@ TEST(P17OverTcp, LinkFaults) {
         if (c.Raised.empty()) {
             EXPECT_FALSE(rig.P17->DoPay(Payment(), r)) << c.Why;
             EXPECT_TRUE(r.Error) << c.Why;
-            EXPECT_TRUE(r.ErrorText.empty()) << c.Why;
+            EXPECT_EQ(r.ErrorText, c.ErrorText) << c.Why;
         } else {
             EXPECT_EQ(ErrorOf([&]() { rig.P17->DoPay(Payment(), r); }), c.Raised) << c.Why;
         }
@@ -196,6 +204,9 @@ TEST(P17OverTcp, SlowTerminalHangsUpInsteadOfAnswering) {
     TcpRig rig(c);
     kPaymentTotals totals;
     _int_GETTOTALS_result t;
-    // The answer wait ends after its ten pauses; the empty answer is no number.
-    EXPECT_EQ(ErrorOf([&]() { rig.P17->DoGetTotals(totals, t); }), u"'' is not a valid integer value");
+    // The answer wait ends after its ten pauses, and the text says so.
+    EXPECT_FALSE(rig.P17->DoGetTotals(totals, t));
+    EXPECT_EQ(
+        t.ErrorText,
+        u"The terminal accepted the totals request but no answer came (the connection was closed or reset)");
 }

@@ -18,6 +18,9 @@ public:
     // Ends the stream (TCP: closes the connection). A pseudo-terminal stays open.
     virtual void Close() = 0;
     virtual bool CanClose() const = 0;
+    // Ends the stream abruptly (TCP: a reset, so the driver's next write fails). A pseudo-terminal just
+    // goes quiet.
+    virtual void Reset() { Close(); }
 };
 
 class TcpListener {

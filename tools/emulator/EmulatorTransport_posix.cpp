@@ -76,6 +76,14 @@ public:
         }
     }
     bool CanClose() const override { return true; }
+    void Reset() override {
+        if (fFd >= 0) {
+            const linger abort{1, 0};
+            ::setsockopt(fFd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+            ::close(fFd);
+            fFd = -1;
+        }
+    }
 
 private:
     int fFd;
@@ -130,6 +138,7 @@ public:
     bool Write(const std::string& aBytes) override { return WriteAll(fMaster, aBytes, false); }
     void Close() override {}
     bool CanClose() const override { return false; }
+    void Reset() override {}
     const std::string& SlavePath() const override { return fPath; }
 
 private:

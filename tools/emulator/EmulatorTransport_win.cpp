@@ -67,6 +67,14 @@ public:
         }
     }
     bool CanClose() const override { return true; }
+    void Reset() override {
+        if (fSocket != INVALID_SOCKET) {
+            const linger abort{1, 0};
+            ::setsockopt(fSocket, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort), sizeof abort);
+            ::closesocket(fSocket);
+            fSocket = INVALID_SOCKET;
+        }
+    }
 
 private:
     WinsockUser fWinsock;

@@ -29,7 +29,11 @@ const struct {
                    {Fault::Silence, "silence"},
                    {Fault::Close, "close"},
                    {Fault::CloseMidFrame, "close-mid-frame"},
-                   {Fault::EndlessReceipt, "endless-receipt"}};
+                   {Fault::EndlessReceipt, "endless-receipt"},
+                   {Fault::ResetAfterAnswer, "reset-after-answer"},
+                   {Fault::ReceiptWrongLrc, "receipt-wrong-lrc"},
+                   {Fault::ReceiptCut, "receipt-cut"},
+                   {Fault::ResetAfterReceipt, "reset-after-receipt"}};
 
 // Left-aligned, cut or filled with blanks to aWidth.
 std::string Fit(const std::string& s, std::size_t aWidth) {
@@ -520,10 +524,20 @@ private:
         aReceipt.back() = kESC;
     }
 
-    void SendReceipt(const std::string& aText, const Config& c) {
+    void ResetLink() {
+        fEmu.Note("resetting the connection");
+        fLink.Reset();
+        fClosed = fLink.CanClose();
+    }
+
+    void SendReceipt(const std::string& aText, const Config& c, Fault aFault) {
         const std::string head = Fit(c.TerminalId, 8) + "0S";
         const std::size_t chunk = c.ReceiptChunk == 0 ? 200 : c.ReceiptChunk;
-        if (c.FaultKind == Fault::EndlessReceipt) {
+        if (aFault == Fault::ReceiptWrongLrc || aFault == Fault::ReceiptCut) {
+            SendDamagedReceipt(aText, c, aFault, head, chunk);
+            return;
+        }
+        if (aFault == Fault::EndlessReceipt) {
             fEmu.Note("fault endless-receipt: receipt frames without ESC");
             for (int i = 0; i < kEndlessReceiptFrames && !fEmu.fStop && !fClosed; ++i) {
                 Send(DataFrame(head + std::string(24, 'X')), "receipt text (no end)");
@@ -536,11 +550,51 @@ private:
         }
         for (std::size_t pos = 0; pos < aText.size() && !fClosed; pos += chunk) {
             Send(DataFrame(head + aText.substr(pos, chunk)), "receipt text");
+            if (aFault == Fault::ResetAfterReceipt && pos + chunk >= aText.size()) {
+                fEmu.Note("fault reset-after-receipt");
+                ResetLink();
+                Hold();
+                return;
+            }
             if (!WaitAck(c.AckWaitMs)) {
                 fEmu.Note("receipt frame not acknowledged");
                 return;
             }
         }
+    }
+
+    // The receipt with one frame damaged, or cut after FaultAt bytes; then the line stays quiet (TCP: the
+    // connection is closed when it was cut).
+    void SendDamagedReceipt(const std::string& aText, const Config& c, Fault aFault, const std::string& aHead,
+                            std::size_t aChunk) {
+        std::size_t sent = 0;
+        std::size_t number = 0;
+        for (std::size_t pos = 0; pos < aText.size() && !fClosed; pos += aChunk) {
+            std::string frame = DataFrame(aHead + aText.substr(pos, aChunk));
+            ++number;
+            if (aFault == Fault::ReceiptWrongLrc && number == c.FaultAt) {
+                frame.back() = static_cast<char>(frame.back() ^ 0x55);
+                Send(frame, "receipt frame with a wrong LRC (fault receipt-wrong-lrc)");
+                break;
+            }
+            if (aFault == Fault::ReceiptCut && sent + frame.size() > c.FaultAt) {
+                Send(frame.substr(0, c.FaultAt - sent), "part of a receipt frame (fault receipt-cut)");
+                CloseLink();
+                break;
+            }
+            Send(frame, "receipt text");
+            sent += frame.size();
+            if (!WaitAck(c.AckWaitMs)) {
+                fEmu.Note("receipt frame not acknowledged");
+                return;
+            }
+            if (aFault == Fault::ReceiptCut && sent == c.FaultAt) {
+                fEmu.Note("fault receipt-cut between two receipt frames");
+                CloseLink();
+                break;
+            }
+        }
+        Hold();
     }
 
     void Handle(const std::string& t) {
@@ -618,6 +672,12 @@ private:
         if (commit) {
             commit();
         }
+        if (fault == Fault::ResetAfterAnswer) {
+            fEmu.Note("fault reset-after-answer");
+            ResetLink();
+            Hold();
+            return;
+        }
         if (!WaitAck(c.AckWaitMs)) {
             fEmu.Note("answer not acknowledged");
             return;
@@ -630,7 +690,7 @@ private:
         const bool wantsReceipt =
             code == 'R' ? t[10] == '1' : (code == 'X' || code == 'A' || code == 'Q') && printOnEcr;
         if (c.Receipt && wantsReceipt) {
-            SendReceipt(c.ReceiptRaw.empty() ? receipt : c.ReceiptRaw, c);
+            SendReceipt(c.ReceiptRaw.empty() ? receipt : c.ReceiptRaw, c, fault);
         }
     }
 

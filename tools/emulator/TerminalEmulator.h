@@ -20,15 +20,19 @@ class PseudoTerminal;
 
 enum class Fault : std::uint8_t {
     None,
-    NoAck,         // the request is not acknowledged and not answered
-    BadAck,        // the acknowledgement carries a wrong check character (06 03 7B)
-    DataForAck,    // the answer frame comes in place of the acknowledgement
-    WrongLrc,      // the answer frame carries a wrong check character
-    Eot,           // the answer frame ends with EOT instead of ETX (check character right)
-    Silence,       // acknowledged, never answered; the connection stays open
-    Close,         // acknowledged, then the connection is closed without an answer
-    CloseMidFrame, // half of the answer frame, then the connection is closed
-    EndlessReceipt // receipt frames that never end with ESC
+    NoAck,            // the request is not acknowledged and not answered
+    BadAck,           // the acknowledgement carries a wrong check character (06 03 7B)
+    DataForAck,       // the answer frame comes in place of the acknowledgement
+    WrongLrc,         // the answer frame carries a wrong check character
+    Eot,              // the answer frame ends with EOT instead of ETX (check character right)
+    Silence,          // acknowledged, never answered; the connection stays open
+    Close,            // acknowledged, then the connection is closed without an answer
+    CloseMidFrame,    // half of the answer frame, then the connection is closed
+    EndlessReceipt,   // receipt frames that never end with ESC
+    ResetAfterAnswer, // the answer, then at once a reset of the connection (a pseudo-terminal goes quiet)
+    ReceiptWrongLrc,  // receipt frame number FaultAt carries a wrong check character
+    ReceiptCut,       // the line is cut after FaultAt bytes of receipt frames (inside or between frames)
+    ResetAfterReceipt // the whole receipt, then at once a reset: the driver's last ACKs cannot arrive
 };
 const char* FaultName(Fault aFault);
 bool ParseFault(const std::string& aName, Fault& aFault);
@@ -71,6 +75,7 @@ struct Config {
     // Faults.
     Fault FaultKind = Fault::None;
     std::string FaultOn = "XAQRCT"; // request codes the fault applies to
+    std::size_t FaultAt = 1;        // receipt-wrong-lrc: the frame (1 = first); receipt-cut: the bytes sent
     int AckWaitMs = 5000;           // how long the terminal waits for the driver's ACK
 };
 

@@ -1,0 +1,104 @@
+// A host in C#: opens a device, pays 12.34 EUR, voids that payment by its refund reference and closes
+// the device. The same source serves .NET on Windows (with the 32-bit DLL: stdcall) and Mono on Linux.
+//
+//   mcs PayAndVoid.cs && mono PayAndVoid.exe [ADDRESS:PORT]      default 127.0.0.1:5017
+//
+// The library is found as ZRPA_RIVEVEDEV17_10.dll on Windows and libZRPA_RIVEVEDEV17_10.so on Linux
+// (beside the program or on LD_LIBRARY_PATH).
+using System;
+using System.Runtime.InteropServices;
+using System.Text.RegularExpressions;
+
+static class Zrpa
+{
+    const string Library = "ZRPA_RIVEVEDEV17_10";
+    // Winapi: __stdcall on 32-bit Windows, the platform's C convention elsewhere. The marshaller passes
+    // the request as a BSTR it frees itself, and turns each output BSTR into a string and frees it with
+    // the system's SysFreeString, as the library expects (null stays null).
+    const CallingConvention Call = CallingConvention.Winapi;
+
+    [DllImport(Library, CallingConvention = Call)]
+    public static extern short PAY([MarshalAs(UnmanagedType.BStr)] string xml,
+                                   [MarshalAs(UnmanagedType.BStr)] out string output,
+                                   [MarshalAs(UnmanagedType.BStr)] out string errorMessage);
+    [DllImport(Library, CallingConvention = Call)]
+    public static extern short REPRINT([MarshalAs(UnmanagedType.BStr)] string xml,
+                                       [MarshalAs(UnmanagedType.BStr)] out string output,
+                                       [MarshalAs(UnmanagedType.BStr)] out string errorMessage);
+    [DllImport(Library, CallingConvention = Call)]
+    public static extern short OPEN([MarshalAs(UnmanagedType.BStr)] string xml,
+                                    [MarshalAs(UnmanagedType.BStr)] out string output,
+                                    [MarshalAs(UnmanagedType.BStr)] out string errorMessage);
+    [DllImport(Library, CallingConvention = Call)]
+    public static extern short CLOSE([MarshalAs(UnmanagedType.BStr)] string xml,
+                                     [MarshalAs(UnmanagedType.BStr)] out string output,
+                                     [MarshalAs(UnmanagedType.BStr)] out string errorMessage);
+    [DllImport(Library, CallingConvention = Call)]
+    public static extern short GETSTATUS([MarshalAs(UnmanagedType.BStr)] string xml,
+                                         [MarshalAs(UnmanagedType.BStr)] out string output,
+                                         [MarshalAs(UnmanagedType.BStr)] out string errorMessage);
+    [DllImport(Library, CallingConvention = Call)]
+    public static extern short DAYCLOSE([MarshalAs(UnmanagedType.BStr)] string xml,
+                                        [MarshalAs(UnmanagedType.BStr)] out string output,
+                                        [MarshalAs(UnmanagedType.BStr)] out string errorMessage);
+    [DllImport(Library, CallingConvention = Call)]
+    public static extern short GETTOTALS([MarshalAs(UnmanagedType.BStr)] string xml,
+                                         [MarshalAs(UnmanagedType.BStr)] out string output,
+                                         [MarshalAs(UnmanagedType.BStr)] out string errorMessage);
+    [DllImport(Library, CallingConvention = Call)]
+    public static extern short VERIFYTRAN([MarshalAs(UnmanagedType.BStr)] string xml,
+                                          [MarshalAs(UnmanagedType.BStr)] out string output,
+                                          [MarshalAs(UnmanagedType.BStr)] out string errorMessage);
+    [DllImport(Library, CallingConvention = Call)]
+    public static extern int VERSION([MarshalAs(UnmanagedType.BStr)] string driverName,
+                                     [MarshalAs(UnmanagedType.BStr)] out string version,
+                                     [MarshalAs(UnmanagedType.BStr)] out string errorMessage);
+}
+
+static class PayAndVoid
+{
+    delegate short Command(string xml, out string output, out string errorMessage);
+
+    static bool failed;
+
+    // The text of element name in a result document (a flat list of elements without a root).
+    static string Element(string document, string name)
+    {
+        Match m = Regex.Match(document ?? "", "<" + name + ">(.*?)</" + name + ">", RegexOptions.Singleline);
+        return m.Success ? m.Groups[1].Value : "";
+    }
+
+    static string Run(string title, Command command, string request)
+    {
+        string output, error;
+        short result = command(request, out output, out error);
+        Console.WriteLine("=== {0}: result {1}{2}\n{3}\n", title, result, result != 0 ? ", error: " + error : "", output);
+        failed |= result != 0;
+        return output;
+    }
+
+    static int Main(string[] args)
+    {
+        string[] terminal = (args.Length > 0 ? args[0] : "127.0.0.1:5017").Split(':');
+        string envelope = "<Driver>ZRPA_RIVEVEDEV17_10</Driver><LogId>example-cs</LogId><Connection><Type>TCP</Type>" +
+                          "<Address>" + terminal[0] + "</Address><Port>" + terminal[1] + "</Port>" +
+                          "<ConnectTimeout>3000</ConnectTimeout></Connection>";
+
+        string version, versionError;
+        Console.WriteLine("{0}\n", Zrpa.VERSION("ZRPA_RIVEVEDEV17_10", out version, out versionError) == 0 ? version : versionError);
+
+        string handle = Element(Run("OPEN", Zrpa.OPEN, "<Request>" + envelope + "</Request>"), "Handle");
+        envelope = "<Handle>" + handle + "</Handle>" + envelope;
+        string payment = Run("PAY 12.34 EUR", Zrpa.PAY,
+            "<Request>" + envelope + "<Payment><Action>PAY</Action><Amount>12.34</Amount><Currency>EUR</Currency>" +
+            "<TillCode>1</TillCode><PrintLocation>ECR</PrintLocation></Payment></Request>");
+        Run("VOID by refund reference", Zrpa.PAY,
+            "<Request>" + envelope + "<Payment><Action>VOID</Action><Currency>EUR</Currency><TillCode>1</TillCode>" +
+            "<PrintLocation>ECR</PrintLocation><RefundReference><PaymentId>" + Element(payment, "RefundReference") +
+            "</PaymentId></RefundReference></Payment></Request>");
+        Run("CLOSE", Zrpa.CLOSE, "<Request>" + envelope + "</Request>");
+
+        Console.WriteLine(failed ? "FAILED" : "all commands succeeded");
+        return failed ? 1 : 0;
+    }
+}

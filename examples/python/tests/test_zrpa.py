@@ -1,0 +1,93 @@
+import datetime
+from decimal import Decimal
+
+import pytest
+
+from zrpa import OutcomeUnknownError, Payment, Terminal, Totals, ZrpaError
+from zrpa.errors import error_for
+from zrpa.results import parse_document
+
+
+def test_a_day_at_the_till_on_an_open_device(emulator):
+    address = emulator("--void-check")
+    with Terminal(tcp=address) as terminal:
+        assert terminal.handle
+        payment = terminal.pay(Decimal("12.34"), reference="R-0001")
+        assert isinstance(payment, Payment)
+        assert payment.amount == Decimal("12.34") and payment.currency == "EUR"
+        assert isinstance(payment.date_time, datetime.datetime)
+        assert len(payment.refund_reference) == 34
+        assert "12,34" in payment.receipt_text and "\r\n" in payment.receipt_text
+
+        voided = terminal.void(payment.refund_reference)
+        assert "ANNULL" in voided.receipt_text
+        refund = terminal.refund("5.00")
+        assert refund.amount == Decimal("5")
+        assert terminal.reprint().receipt_text.endswith("\r\n")
+
+        totals = terminal.totals()
+        assert isinstance(totals, Totals) and totals.total_amount == Decimal("-5")
+        closed = terminal.dayclose()
+        assert closed.total_amount == Decimal("-5")
+        assert terminal.version().startswith("Version ")
+    assert terminal.handle is None
+
+
+def test_a_command_without_open_uses_a_device_of_its_own(emulator):
+    payment = Terminal(tcp=emulator(), print_location="EFT").pay(1)
+    assert payment.amount == Decimal("1") and payment.receipt_text == ""
+
+
+@pytest.mark.parametrize("options, amount, expected", [
+    (("--decline",), "10", "OPERAZIONE RIFIUTATA"),
+    ((), "1000000", "Amount 1000000 invalid. Allowed values are: 0 to 999999.99."),
+])
+def test_failures_raise_with_the_error_text_and_the_document(emulator, options, amount, expected):
+    with pytest.raises(ZrpaError) as failure:
+        Terminal(tcp=emulator(*options)).pay(amount)
+    assert not isinstance(failure.value, OutcomeUnknownError)
+    assert failure.value.text.rstrip() == expected  # a decline text is the terminal's 24 characters
+    assert failure.value.fields["Error"] == "True"
+
+
+def test_texts_cross_as_utf16_both_ways(emulator):
+    # U+20AC cannot be sent to the terminal: the refusal quotes the reference as the library received it.
+    with pytest.raises(ZrpaError) as failure:
+        Terminal(tcp=emulator()).pay(1, reference="Caffè €")
+    assert failure.value.text.startswith("Reference [Caffè €] invalid: the character U+20AC at position 7")
+
+
+def test_an_unreachable_terminal_is_an_ordinary_error():
+    with pytest.raises(ZrpaError) as failure:
+        Terminal(tcp="127.0.0.1:1", connect_timeout_ms=500).pay(1)
+    assert failure.value.text == "Unable to connect to device 127.0.0.1:1"
+
+
+@pytest.mark.parametrize("text, kind", [
+    ("Outcome unknown: no answer from the terminal", OutcomeUnknownError),
+    ("Outcome unknown", OutcomeUnknownError),
+    ("outcome unknown", ZrpaError),
+    ("Errore", ZrpaError),
+    ("", ZrpaError),
+])
+def test_outcome_unknown_is_told_apart_by_its_text(text, kind):
+    error = error_for("PAY", text, {})
+    assert type(error) is kind and error.text == text
+
+
+@pytest.mark.parametrize("bad", [
+    dict(tcp="127.0.0.1"), dict(tcp="host:port"), dict(), dict(tcp="127.0.0.1:1", serial="COM1"),
+])
+def test_a_connection_is_given_exactly_once_and_well_formed(bad):
+    with pytest.raises(ValueError):
+        Terminal(**bad)
+
+
+def test_amounts_are_never_floats():
+    with pytest.raises(TypeError):
+        Terminal(tcp="127.0.0.1:1").pay(12.34)
+
+
+def test_documents_are_read_without_a_root_element():
+    fields = parse_document("<A>x &amp; &lt;y&gt; &apos;z&apos;</A>\r\n<B>line 1\r\nline 2</B>\r\n<C></C>")
+    assert fields == {"A": "x & <y> 'z'", "B": "line 1\r\nline 2", "C": ""}

@@ -1,0 +1,16 @@
+"""zrpa: the payment-terminal driver library from Python (ctypes).
+
+    from decimal import Decimal
+    from zrpa import Terminal
+
+    with Terminal(tcp="127.0.0.1:5017") as terminal:   # OPEN ... CLOSE
+        payment = terminal.pay(Decimal("12.34"))
+        terminal.void(payment.refund_reference)
+
+The library is found through ZRPA_LIBRARY, or by its file name on the system's search path.
+"""
+from .errors import OutcomeUnknownError, ZrpaError
+from .results import Payment, Receipt, Totals
+from .terminal import Terminal
+
+__all__ = ["Terminal", "Payment", "Receipt", "Totals", "ZrpaError", "OutcomeUnknownError"]

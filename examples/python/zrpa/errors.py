@@ -1,0 +1,24 @@
+"""Failed commands as exceptions."""
+
+OUTCOME_UNKNOWN_PREFIX = "Outcome unknown"
+
+
+class ZrpaError(Exception):
+    """A command failed. text: the library's error text; fields: the whole result document."""
+
+    def __init__(self, command, text, fields):
+        super().__init__(f"{command} failed: {text}" if text else f"{command} failed without an error text")
+        self.command = command
+        self.text = text
+        self.fields = fields
+
+
+class OutcomeUnknownError(ZrpaError):
+    """The request reached the terminal but its answer did not come back: the payment may have been
+    approved. Do not charge again before checking (the device log, or the terminal's totals)."""
+
+
+def error_for(command, text, fields):
+    """The exception for a failed command: OutcomeUnknownError when the error text says so."""
+    kind = OutcomeUnknownError if text.startswith(OUTCOME_UNKNOWN_PREFIX) else ZrpaError
+    return kind(command, text, fields)

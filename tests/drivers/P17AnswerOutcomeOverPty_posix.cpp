@@ -1,0 +1,66 @@
+// The outcomes of P17AnswerOutcomeTest over a serial line (a pseudo-terminal served by the emulator).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "CardOutcomeChecks.h"
+#include "io/IOHandler_Serial.h"
+
+namespace {
+// COM48 reaches the emulator's pseudo-terminal through ZRPA_SERIAL_COM48.
+class PtyCardRig : public CardRig {
+public:
+    explicit PtyCardRig(const p17emu::Config& aConfig) : fTerminal(aConfig) {
+        EXPECT_TRUE(fTerminal.StartPty()) << fTerminal.Error();
+        ::setenv("ZRPA_SERIAL_COM48", fTerminal.SlavePath().c_str(), 1);
+        fConnection.ConnectionType = zrConnectionType::Serial;
+        fConnection.SerialPort = u"COM48";
+        fConnection.Speed = 115200;
+        fConnection.DataBits = 8;
+        fConnection.Parity = zrParity::None;
+        fConnection.StopBits = 1;
+        fChannel = std::make_unique<kIOHandler_Serial>(&fConnection, Text(), Text());
+        fP17 = std::make_unique<kP17Protocol>(*fChannel, fCustom, u"COM48");
+    }
+    ~PtyCardRig() override { ::unsetenv("ZRPA_SERIAL_COM48"); }
+    kP17Protocol& P17() override { return *fP17; }
+    p17emu::TerminalEmulator& Terminal() override { return fTerminal; }
+
+private:
+    p17emu::TerminalEmulator fTerminal;
+    kConnection fConnection;
+    std::unique_ptr<kIOHandler_Serial> fChannel;
+    TextList fCustom;
+    std::unique_ptr<kP17Protocol> fP17;
+};
+
+std::unique_ptr<CardRig> PtyRig(const p17emu::Config& aConfig) {
+    return std::make_unique<PtyCardRig>(aConfig);
+}
+} // namespace
+
+TEST(P17AnswerOutcomeOverPty, FaultsAfterTheAnswerKeepTheApproval) {
+    using p17emu::Fault;
+    // A serial line has no hang-up: a cut line or a "reset" terminal just goes quiet.
+    ExpectApprovalsKept(PtyRig,
+                        {
+                            {Fault::ReceiptWrongLrc, 1, true, false, "first receipt frame damaged"},
+                            {Fault::ReceiptWrongLrc, 2, true, true, "second receipt frame damaged"},
+                            {Fault::ReceiptCut, 30, true, false, "cut inside the first frame"},
+                            {Fault::ReceiptCut, 100, true, true, "cut inside the second frame"},
+                            {Fault::ResetAfterAnswer, 0, false, false, "quiet right after the answer"},
+                            {Fault::ResetAfterReceipt, 0, false, true, "quiet after the last frame"},
+                        });
+}
+
+TEST(P17AnswerOutcomeOverPty, SlowReceiptCutBetweenFramesKeepsTheApproval) {
+    // Six empty reads of 1000 ms end the collection.
+    ExpectApprovalsKept(PtyRig, {{p17emu::Fault::ReceiptCut, 61, true, true, "cut between two frames"}});
+}
+
+TEST(P17AnswerOutcomeOverPty, AnAcknowledgedRequestWithoutAnswerIsAnUnknownOutcome) {
+    ExpectOutcomeUnknown(PtyRig,
+                         {{p17emu::Fault::WrongLrc, u"the terminal sent a frame with a wrong check character",
+                           "damaged answer"}},
+                         {zrPaymentAction::pa_Pay, zrPaymentAction::pa_Refund, zrPaymentAction::pa_Void});
+}
