@@ -63,3 +63,8 @@ if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
   echo "generating locale de_DE.UTF-8"
   localedef -i de_DE -f UTF-8 de_DE.UTF-8
 fi
+# clang with libFuzzer and the sanitizer runtimes: the fuzz programs (preset linux-fuzz, scripts/fuzz.sh).
+for p in clang libclang-rt-14-dev; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$p" >/dev/null
+done
