@@ -276,6 +276,14 @@ bool kP17Protocol::Exchange(Text& aErrorText, const std::function<bool()>& aBody
         fChannel.ClearBuffers();
         success = aBody();
     } catch (...) {
+        // The device log tells what ended the exchange, as the host's error text does.
+        try {
+            throw;
+        } catch (const std::exception& e) {
+            fChannel.Debug(tZR_MessageType::let_error, u"The exchange ended: " + ExceptionMessage(e));
+        } catch (...) {
+            fChannel.Debug(tZR_MessageType::let_error, u"The exchange ended by an unknown error");
+        }
         try {
             fChannel.Disconnect();
         } catch (...) {
@@ -315,7 +323,16 @@ Text kP17Protocol::OutcomeUnknownText(zrPaymentAction aAction, const Text& aReas
 }
 
 Text kP17Protocol::NotAcknowledged(const Text& aWhat) const {
-    return u"The terminal did not acknowledge the " + aWhat + u" request (" + fLink.Fault() + u")";
+    const Text text = u"The terminal did not acknowledge the " + aWhat + u" request (" + fLink.Fault() + u")";
+    fChannel.Debug(tZR_MessageType::let_error, text);
+    return text;
+}
+
+Text kP17Protocol::NoAnswer(const Text& aWhat) const {
+    const Text text =
+        u"The terminal accepted the " + aWhat + u" request but no answer came (" + fLink.Fault() + u")";
+    fChannel.Debug(tZR_MessageType::let_error, text);
+    return text;
 }
 
 void kP17Protocol::NoteAfterAnswer(const Text& aNote) {
@@ -465,7 +482,11 @@ bool kP17Protocol::DoReprint(const kPaymentReceipt& aReceipt, _int_REPRINT_resul
             return false;
         }
         Text payload;
-        fLink.ReadResponse(kServiceAnswerTimeout, payload);
+        // Without an answer nothing was reprinted: that is no success.
+        if (!fLink.ReadResponse(kServiceAnswerTimeout, payload)) {
+            aResult.ErrorText = NoAnswer(u"reprint");
+            return false;
+        }
         aResult.ReceiptText = ReceiptAfterAnswer(aReceipt.fPrintLocation == ZrPrintLocation::pl_ECR);
         return true;
     });
@@ -484,8 +505,7 @@ bool kP17Protocol::ServiceOperation(const Text& aMessage, const Text& aWhat,
         }
         Text payload;
         if (!fLink.ReadResponse(kServiceAnswerTimeout, payload)) {
-            aResult.ErrorText = u"The terminal accepted the " + aWhat + u" request but no answer came (" +
-                                fLink.Fault() + u")";
+            aResult.ErrorText = NoAnswer(aWhat);
             return false;
         }
         return (this->*aParse)(payload, aResult);
