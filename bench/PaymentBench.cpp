@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "drivers/P17Protocol.h"
@@ -86,4 +87,45 @@ void BM_PaymentWithReceiptRealPause(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_PaymentWithReceiptRealPause)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+
+// A command without a handle builds its channel (and log writer) for the call and frees it at the end;
+// the timed round covers both. Argument 1: a writable log folder; 0: a folder nobody can write, not even
+// root (its parent is a file). The second must cost what the first costs: a failing file is not retried
+// line by line and the close of its writer does not wait for it. Wall time.
+void BM_PaymentChannelPerCall(benchmark::State& state) {
+    const bool writable = state.range(0) != 0;
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "zr_payment_bench_per_call";
+    std::filesystem::create_directories(dir);
+    { std::ofstream(dir / "plain-file") << "x"; }
+    const std::filesystem::path logs = writable ? dir / "LogFiles" : dir / "plain-file" / "LogFiles";
+    p17emu::TerminalEmulator emulator;
+    emulator.StartTcp();
+    kConnection connection;
+    connection.ConnectionType = zrConnectionType::TCP;
+    connection.Address = u"127.0.0.1";
+    connection.Port = emulator.Port();
+    kPaymentReceipt receipt;
+    receipt.fTillCode = u"5";
+    receipt.fAmount = Currency::FromRaw(123400);
+    receipt.fPrintLocation = ZrPrintLocation::pl_ECR;
+    const TextList custom;
+    const kP17Link::PauseFn skipPauses = [](std::int32_t) {};
+    for (auto _ : state) {
+        kIOHandler_TCP channel(&connection, logs.u16string(), u"PerCall");
+        kP17Protocol p17(channel, custom, u"127.0.0.1", kP17Protocol::NowFn(), skipPauses);
+        _int_PAY_result r;
+        if (!p17.DoPay(receipt, r)) {
+            state.SkipWithError("payment failed");
+            break;
+        }
+    }
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+}
+BENCHMARK(BM_PaymentChannelPerCall)
+    ->Arg(1)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10)
+    ->UseRealTime();
 } // namespace

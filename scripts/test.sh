@@ -38,16 +38,11 @@ for preset in win32 win64; do
   tests/support/PtyWineComPair.sh "build/$preset/bin/zr_tests.exe"
 done
 
-# The host program's day at the till, through the exports of each Windows build: every result must be
-# one a till expects (result 0, no error).
-host_tool=zrpa-host
+# The day at the till through the exports of each Windows build: zrpa demo fails when any result is
+# not what a till expects.
 for preset in win32 win64; do
-  step "day at the till: $preset $host_tool under Wine"
-  if ! out=$(wine "build/$preset/bin/$host_tool.exe" demo 2>&1) || grep -q '<Error>True</Error>' <<<"$out" ||
-     grep -qE '^=== .*: result [^0]' <<<"$out"; then
-    echo "$out"; echo "the $preset day at the till did not succeed"; exit 1
-  fi
-  grep '^===' <<<"$out" || true
+  step "day at the till: $preset zrpa demo under Wine"
+  wine "build/$preset/bin/zrpa.exe" demo
 done
 
 step "check the 32-bit product DLL"

@@ -1,6 +1,6 @@
 #pragma once
 // A host's view of the driver: the library loaded at run time and its exports looked up by name,
-// exactly as a cash-register program does it. Used by zrpa-host and by the end-to-end tests.
+// exactly as a cash-register program does it. Used by zrpa and by the end-to-end tests.
 #include <cstdint>
 #include <string>
 

@@ -2,20 +2,17 @@
 
 #include "LoadedLibrary.h"
 
-std::string LoadedLibrary::DefaultPath() { return std::string(); }
+std::string LoadedLibrary::DefaultPath() {
+    wchar_t buf[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(nullptr, buf, MAX_PATH);
+    std::u16string path(buf, buf + n);
+    path.erase(path.find_last_of(u"\\/") + 1);
+    return Utf16ToUtf8(path + u"ZRPA_RIVEVEDEV17_10.dll");
+}
 
 LoadedLibrary::LoadedLibrary(const std::string& aPath) {
-    std::wstring path;
-    if (aPath.empty()) {
-        wchar_t buf[MAX_PATH];
-        const DWORD n = GetModuleFileNameW(nullptr, buf, MAX_PATH);
-        path.assign(buf, n);
-        path.erase(path.find_last_of(L"\\/") + 1);
-        path += L"ZRPA_RIVEVEDEV17_10.dll";
-    } else {
-        const std::u16string wide = Utf8ToUtf16(aPath);
-        path.assign(wide.begin(), wide.end());
-    }
+    const std::u16string wide = Utf8ToUtf16(aPath.empty() ? DefaultPath() : aPath);
+    const std::wstring path(wide.begin(), wide.end());
     fHandle = LoadLibraryW(path.c_str());
     if (fHandle == nullptr) {
         fLoadError = "LoadLibraryW failed with error " + std::to_string(GetLastError());

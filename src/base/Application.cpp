@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "base/Formatting.h"
+#include "base/LogFolder.h"
 #include "base/LogWriter.h"
 #include "base/ZrError.h"
 #include "platform/Locale.h"
@@ -262,8 +263,13 @@ tZR_Application::tZR_Application(const tZR_HostProcess& aHost) {
     fSetup = std::make_unique<tZR_Setup>();
     fIconData = std::make_unique<PlatformNotifyIcon>();
     fTerminateOnExceptionIfBatch = true;
-    fLogger =
-        std::make_unique<tZR_LogWriter>(fApplicationName, JoinPath(fApplicationPath, u"LogFiles"), 0, false);
+    const tZR_LogFolder logFolder = ChooseLogFolder(fApplicationPath, EnvironmentVariable(u"ZRPA_LOG_DIR"),
+                                                    UserStateFolder(), fApplicationName + u".log");
+    fLogFolder = logFolder.Folder;
+    fLogger = std::make_unique<tZR_LogWriter>(fApplicationName, fLogFolder, 0, false);
+    if (!logFolder.Note.empty()) {
+        fLogger->Write(tZR_MessageType::let_info, logFolder.Note);
+    }
     fIsBatch = !GetCommandLineSwitch(u"/BATCH", true, aHost.Parameters).empty();
     fIsDebug = !GetCommandLineSwitch(u"/DEBUG", true, aHost.Parameters).empty();
     fIsTest = !GetCommandLineSwitch(u"/TEST", true, aHost.Parameters).empty();
@@ -314,7 +320,7 @@ Text tZR_Application::GetLogFileName() const {
 void tZR_Application::ChangeLogDirectory(const Text& aNewDir) {
     const bool relative = aNewDir.empty() || !(aNewDir[0] == u'\\' || aNewDir[0] == u'/' ||
                                                (aNewDir.size() >= 2 && aNewDir[1] == u':'));
-    fLogger->SetDirectory(relative ? JoinPath(JoinPath(fApplicationPath, u"LogFiles"), aNewDir) : aNewDir);
+    fLogger->SetDirectory(relative ? JoinPath(fLogFolder, aNewDir) : aNewDir);
 }
 
 void tZR_Application::ChangeLogFilename(const Text& aNewFileName) {

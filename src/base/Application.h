@@ -170,7 +170,10 @@ public:
 
     Text GetLogDirectory() const;
     Text GetLogFileName() const;
-    // A relative aNewDir (empty, or neither starting with a separator nor a drive) goes below LogFiles.
+    // The LogFiles folder chosen at construction (ChooseLogFolder): the device logs go to its Payment
+    // folder.
+    const Text& LogFolder() const { return fLogFolder; }
+    // A relative aNewDir (empty, or neither starting with a separator nor a drive) goes below LogFolder.
     void ChangeLogDirectory(const Text& aNewDir);
     void ChangeLogFilename(const Text& aNewFileName);
 
@@ -240,6 +243,7 @@ private:
 
     Text fApplicationPath;
     Text fApplicationName;
+    Text fLogFolder;
     std::unique_ptr<tZR_Setup> fSetup;
     std::unique_ptr<tZR_Wait> fWait;
     std::unique_ptr<PlatformNotifyIcon> fIconData;

@@ -304,7 +304,7 @@ Text FormatNumberFixed(const Text& aValue, std::int32_t aLength, std::int32_t aD
     Decimal d;
     double unused = 0;
     if (!ParseDecimal(aValue, HostDecimalSeparator(), d) || !ToDouble(d, unused)) {
-        throw ZrError(u"'" + aValue + u"' is not a valid floating point value");
+        throw ZrError(u"'" + CutValue(aValue) + u"' is not a valid floating point value");
     }
     return RenderFixed(d, aLength, aDecimals, aSigned, aDecimalSeparator);
 }
@@ -371,7 +371,7 @@ TDateTime ISOToDate(const Text& aText) {
     TDateTime result = 0;
     if (!ReadDigits(aText, 1, 4, p.Year) || !ReadDigits(aText, 6, 2, p.Month) ||
         !ReadDigits(aText, 9, 2, p.Day) || !TryEncodeDateTime(p, result)) {
-        throw ZrError(u"Date Format invalid: [" + aText + u"]");
+        throw ZrError(u"Date Format invalid: [" + CutValue(aText) + u"]");
     }
     return result;
 }
@@ -382,13 +382,13 @@ TDateTime ISOToDateTime(const Text& aText) {
     if (!ReadDigits(aText, 1, 4, p.Year) || !ReadDigits(aText, 6, 2, p.Month) ||
         !ReadDigits(aText, 9, 2, p.Day) || !ReadDigits(aText, 12, 2, p.Hour) ||
         !ReadDigits(aText, 15, 2, p.Minute) || !ReadDigits(aText, 18, 2, p.Second)) {
-        throw ZrError(u"DateTime Format invalid: [" + aText + u"]");
+        throw ZrError(u"DateTime Format invalid: [" + CutValue(aText) + u"]");
     }
     if (!ReadDigits(aText, 21, 3, p.Millisecond)) {
         p.Millisecond = 0;
     }
     if (!TryEncodeDateTime(p, result)) {
-        throw ZrError(u"DateTime Format invalid: [" + aText + u"]");
+        throw ZrError(u"DateTime Format invalid: [" + CutValue(aText) + u"]");
     }
     return result;
 }

@@ -123,6 +123,10 @@ void tZR_LogState::Execute() {
             fHeld.store(false);
             continue;
         }
+        // Closing: what is left is written below in blocks, so the close budget is rarely needed.
+        if (fQueue.IsShutdown()) {
+            break;
+        }
         // Nothing may leave the thread: an exception here would end the host process.
         try {
             Text line;
@@ -145,8 +149,7 @@ void tZR_LogState::Execute() {
             break;
         }
     }
-    // A line pushed between a timed-out pop and the shutdown is still queued: it was accepted, so it is
-    // written (unless the unload budget is spent).
+    // Every line accepted before the close is written (unless the close budget is spent).
     WriteQueuedOnCaller(false, 0);
     // Read before the signal: once it is given the state may be all that is left of the writer.
     const bool endInPlace = fEndInPlace.load();
@@ -159,14 +162,30 @@ void tZR_LogState::Execute() {
 void tZR_LogState::WriteQueuedOnCaller(bool aBounded, std::uint32_t aBudgetMs) {
     const std::uint32_t start = TickCount();
     Text line;
-    while (!fAbandon.load() && !(aBounded && TickCount() - start >= aBudgetMs) && fQueue.TryPop(line)) {
-        if (!line.empty()) {
+    while (!fAbandon.load() && !(aBounded && TickCount() - start >= aBudgetMs)) {
+        std::string block;
+        std::uint64_t lines = 0;
+        std::uint64_t taken = 0;
+        while (taken < kCloseBlockLines && fQueue.TryPop(line)) {
+            ++taken;
+            if (!line.empty()) {
+                block += TextToUtf8(line);
+                block += "\r\n";
+                ++lines;
+            }
+        }
+        if (taken == 0) {
+            break;
+        }
+        if (lines > 0) {
             try {
-                WriteLine(line, aBounded ? 1 : kWriteAttempts);
+                const Text fileName = FileName();
+                RotateIfDue(fileName);
+                WriteBlock(fileName, block, lines, aBounded ? 1 : kWriteAttempts);
             } catch (...) {
             }
         }
-        fHandled.fetch_add(1);
+        fHandled.fetch_add(taken);
     }
 }
 
@@ -188,31 +207,65 @@ void tZR_LogState::ReportDrops() {
     }
 }
 
-void tZR_LogState::WriteLine(const Text& aLine, int aAttempts) {
-    const Text fileName = FileName();
+void tZR_LogState::RotateIfDue(const Text& aFileName) {
     if (CheckLogfileSize()) {
-        const std::int64_t size = FileSize(fileName);
+        const std::int64_t size = FileSize(aFileName);
         if (size > static_cast<std::int64_t>(fMaxLogfileSize.load()) * 1024) {
             // A failed move (the file is locked) leaves the lines going to the oversize file.
-            MoveFileNoReplace(fileName, RotationName(fileName));
+            MoveFileNoReplace(aFileName, RotationName(aFileName));
         }
     }
+}
+
+void tZR_LogState::WriteLine(const Text& aLine, int aAttempts) {
+    const Text fileName = FileName();
+    RotateIfDue(fileName);
     std::string bytes = TextToUtf8(aLine);
     bytes += "\r\n";
+    WriteBlock(fileName, bytes, 1, aAttempts);
+}
+
+void tZR_LogState::WriteBlock(const Text& aFileName, const std::string& aBytes, std::uint64_t aLines,
+                              int aAttempts) {
+    const bool wasFailing = fFailing.load();
+    const std::uint64_t lost = fLostTotal.load();
+    std::string report;
+    if (wasFailing) {
+        if (TickCount() - fLastFileTry < fFileRetryIntervalMs.load()) {
+            fLostTotal.fetch_add(aLines);
+            return;
+        }
+        aAttempts = 1;
+        if (lost > fLostLastReported) {
+            report = TextToUtf8(LogTimestamp() + u" - WARN - Log file could not be written: lost " +
+                                UIntToText(lost - fLostLastReported) + u" lines (total=" + UIntToText(lost) +
+                                u").") +
+                     "\r\n";
+        }
+    }
     for (int attempt = 1; attempt <= aAttempts; ++attempt) {
         if (fAbandon.load()) {
             return;
         }
-        if (AppendToFile(fileName, bytes)) {
-            fCounter.fetch_add(1);
+        if (AppendToFile(aFileName, report.empty() ? aBytes : report + aBytes)) {
+            fCounter.fetch_add(aLines + (report.empty() ? 0 : 1));
+            if (wasFailing) {
+                fLostLastReported = lost;
+            }
+            fFailing.store(false);
             return;
         }
         fFailedAttempts.fetch_add(1);
+        // Seen by a close, which then does not wait for the retries.
+        fFailing.store(true);
         if (attempt < aAttempts) {
             PauseBeforeRetry();
         }
     }
-    // Eleven failures: the line is given up without a trace.
+    // Given up: counted, told in the file once it can be written again.
+    fLostTotal.fetch_add(aLines);
+    fLastFileTry = TickCount();
+    fFailing.store(true);
 }
 
 void tZR_LogState::PauseBeforeRetry() {
@@ -249,28 +302,35 @@ bool tZR_LogThread::Start() {
     return true;
 }
 
-void tZR_LogThread::WaitFor(bool aBounded, int aBoundMs) {
+void tZR_LogThread::WaitFor(bool aUnloading, int aBoundMs) {
     if (!fThread.Active()) {
         return;
     }
-    if (!aBounded) {
-        fThread.Join();
-        return;
-    }
-    const std::uint32_t start = TickCount();
     const auto abandonAt = static_cast<std::uint32_t>(aBoundMs * 4 / 5);
     const auto budget = static_cast<std::uint32_t>(aBoundMs);
+    std::uint32_t start = TickCount();
     while (!fState->fLoopEnded.load() && TickCount() - start < budget) {
-        if (TickCount() - start >= abandonAt) {
+        // Test hook: outside an unload a close waits for a held thread, so a test can watch a closing
+        // writer; the budget starts when the thread is let go.
+        if (!aUnloading && fState->fHeld.load()) {
+            start = TickCount();
+            SleepMs(1);
+            continue;
+        }
+        // A failing file gets no more of the budget: its lines would be lost anyway.
+        if (TickCount() - start >= abandonAt || fState->fFailing.load()) {
             fState->fAbandon.store(true);
         }
         SleepMs(1);
     }
-    if (fState->fLoopEnded.load()) {
-        fThread.ReleaseEnded();
-    } else {
+    const bool ended = fState->fLoopEnded.load();
+    if (!ended) {
         // Still writing after the whole budget: it drops what is left.
         fState->fAbandon.store(true);
-        fThread.ReleaseRunning();
+    }
+    if (aUnloading) {
+        ended ? fThread.ReleaseEnded() : fThread.ReleaseRunning();
+    } else {
+        ended ? fThread.Join() : fThread.Detach();
     }
 }

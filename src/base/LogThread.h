@@ -22,6 +22,11 @@ public:
     static constexpr int kWriteAttempts = 11;
     static constexpr int kRetryPauseMs = 50;
     static constexpr std::uint32_t kDropReportIntervalMs = 5000;
+    // Once a line has failed every attempt, the file is tried again at most this often; the lines in
+    // between are lost (counted) at once, so a folder that cannot be written costs no time per line.
+    static constexpr std::uint32_t kFileRetryIntervalMs = 2000;
+    // Lines per file append when what is left in the queue is written at the close.
+    static constexpr std::size_t kCloseBlockLines = 500;
 
     tZR_LogState();
 
@@ -32,9 +37,9 @@ public:
 
     // The thread body: pops lines and writes them until the queue is shut down and empty.
     void Execute();
-    // Writes what is queued on the calling thread, without waiting for more: a writer whose thread never
-    // started, and the thread's own last step. aBounded: one attempt per line, no new line after
-    // aBudgetMs. Stops when the unload budget is spent (fAbandon).
+    // Writes what is queued on the calling thread, in blocks of lines, without waiting for more: a writer
+    // whose thread never started, and the thread's own last step. aBounded: one attempt per block, no
+    // new block after aBudgetMs. Stops when the close budget is spent (fAbandon).
     void WriteQueuedOnCaller(bool aBounded, std::uint32_t aBudgetMs);
 
     tZR_BoundedQueue<Text> fQueue{kQueueCapacity, std::chrono::milliseconds(kPopTimeoutMs)};
@@ -43,9 +48,12 @@ public:
     std::atomic<std::int64_t> fDroppedTotal{0};
     std::atomic<std::uint64_t> fHandled{0};        // lines taken from the queue and finished with
     std::atomic<std::uint64_t> fFailedAttempts{0}; // failed file writes, every attempt counted
+    std::atomic<std::uint64_t> fLostTotal{0};      // lines given up because the file could not be written
+    std::atomic<bool> fFailing{false};             // the last write attempt failed
+    std::atomic<std::uint32_t> fFileRetryIntervalMs{kFileRetryIntervalMs};
     std::atomic<std::uint32_t> fDropReportIntervalMs{kDropReportIntervalMs};
     std::atomic<bool> fTerminated{false}; // told to terminate
-    std::atomic<bool> fAbandon{false};    // the unload budget is spent: write nothing more and end
+    std::atomic<bool> fAbandon{false};    // the close budget is spent: write nothing more and end
     std::atomic<bool> fEndInPlace{false}; // set before the stop of a bounded shutdown: end with the
                                           // platform's in-place thread end, not by returning
     std::atomic<bool> fLoopEnded{false};  // the body's last action: nothing of the library runs after it
@@ -54,6 +62,10 @@ public:
 
 private:
     void WriteLine(const Text& aLine, int aAttempts = kWriteAttempts);
+    // Appends aLines lines (aBytes, each ending in CR LF) with up to aAttempts attempts. While the file
+    // is failing it makes one attempt per retry interval, led by a line that says how many were lost.
+    void WriteBlock(const Text& aFileName, const std::string& aBytes, std::uint64_t aLines, int aAttempts);
+    void RotateIfDue(const Text& aFileName);
     void ReportDrops();
     void PauseBeforeRetry();
 
@@ -61,6 +73,8 @@ private:
     Text fFileName;
     std::int64_t fDroppedLastReported = 0; // thread only
     std::uint32_t fLastDropReportTick = 0; // thread only
+    std::uint64_t fLostLastReported = 0;   // thread only
+    std::uint32_t fLastFileTry = 0;        // thread only: tick of the last attempt while failing
 };
 
 // tZR_LogThread: owns the platform thread that runs tZR_LogState::Execute.
@@ -76,9 +90,11 @@ public:
     // False when the system could not make the thread.
     bool Start();
     void Terminate() { fState->fTerminated.store(true); }
-    // Waits for the body to end and releases the thread. Bounded: at most aBoundMs, never joining a thread
-    // that has not signalled its end; past most of the budget the thread is told to abandon what is left.
-    void WaitFor(bool aBounded, int aBoundMs);
+    // Waits at most aBoundMs for the body to end, never joining a thread that has not signalled its end.
+    // Past most of the budget, or at once while the file is failing, the thread is told to abandon what
+    // is left. aUnloading: the thread ends in place and one still running is stopped; otherwise it is
+    // joined, or let go to end by itself when a system call holds it past the budget.
+    void WaitFor(bool aUnloading, int aBoundMs);
 
 private:
     static void Run(void* aState);

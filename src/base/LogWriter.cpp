@@ -12,7 +12,8 @@
 #include "platform/Process.h"
 
 namespace {
-constexpr int kUnloadWaitMs = 500;
+// Closing a writer never takes longer, whatever is queued and however the disk behaves.
+constexpr int kCloseWaitMs = 500;
 
 std::atomic<bool> gLibraryUnloading{false};
 std::atomic<bool> gThreadStartDeferred{false};
@@ -26,7 +27,7 @@ bool IsInvalidPathCharacter(char16_t c) {
 void CheckPathCharacters(const Text& aPart) {
     for (char16_t c : aPart) {
         if (IsInvalidPathCharacter(c)) {
-            throw ZrError(u"Invalid characters in path: " + aPart);
+            throw ZrError(u"Invalid characters in path: " + CutValue(aPart));
         }
     }
 }
@@ -121,23 +122,23 @@ tZR_LogWriter::tZR_LogWriter(const Text& aFileName, const Text& aDirectory, std:
 tZR_LogWriter::~tZR_LogWriter() {
     Impl& impl = *fImpl;
     impl.fClosing.exchange(1);
-    const bool bounded = impl.fIsDLLFinalization || gLibraryUnloading.load();
+    const bool unloading = impl.fIsDLLFinalization || gLibraryUnloading.load();
     {
         // After this no Write starts the thread any more (it sees fClosing under the same lock).
         std::lock_guard<tZR_Lock> lock(impl.fStartLock);
     }
     if (!impl.fThread) {
-        impl.fState->WriteQueuedOnCaller(bounded, kUnloadWaitMs);
+        impl.fState->WriteQueuedOnCaller(true, kCloseWaitMs);
         return;
     }
-    impl.fState->fEndInPlace.store(bounded);
-    if (bounded) {
+    impl.fState->fEndInPlace.store(unloading);
+    if (unloading) {
         impl.fState->fQueue.ShutdownWithin(std::chrono::milliseconds(50));
     } else {
         impl.fState->fQueue.Shutdown();
     }
     impl.fThread->Terminate();
-    impl.fThread->WaitFor(bounded, kUnloadWaitMs);
+    impl.fThread->WaitFor(unloading, kCloseWaitMs);
     impl.fThread.reset();
 }
 
@@ -162,7 +163,7 @@ void tZR_LogWriter::Write(tZR_MessageType aEntryType, const Text& aMessage) {
         line += impl.fGuid;
     }
     line += aEntryType == tZR_MessageType::let_error ? u" - ERROR - " : u" - ";
-    line += message;
+    line += ControlCharactersShown(message);
     if (impl.fState->fQueue.Push(std::move(line)) != tZR_QueueResult::qr_Success) {
         impl.fState->fDroppedTotal.fetch_add(1);
     }
@@ -243,6 +244,9 @@ std::uint64_t tZR_LogWriter::LinesWritten() const {
 std::uint64_t tZR_LogWriter::FailedWriteAttempts() const {
     return fImpl->fState->fFailedAttempts.load();
 }
+std::uint64_t tZR_LogWriter::LinesLost() const {
+    return fImpl->fState->fLostTotal.load();
+}
 
 namespace {
 template <typename Condition> bool WaitUntil(std::int32_t aTimeoutMs, Condition aCondition) {
@@ -283,4 +287,8 @@ bool tZR_LogWriter::WaitThreadHeldForTest(std::int32_t aTimeoutMs) const {
 
 void tZR_LogWriter::SetDropReportIntervalForTest(std::uint32_t aMilliseconds) {
     fImpl->fState->fDropReportIntervalMs.store(aMilliseconds);
+}
+
+void tZR_LogWriter::SetFileRetryIntervalForTest(std::uint32_t aMilliseconds) {
+    fImpl->fState->fFileRetryIntervalMs.store(aMilliseconds);
 }

@@ -23,14 +23,16 @@ public:
     // Creates aDirectory (and its parents); the writer thread starts with the first line. Raises ZrError
     // when the directory or the name holds characters that are invalid in a path.
     tZR_LogWriter(const Text& aFileName, const Text& aDirectory, std::int32_t aMaxMessageLength, bool aDaily);
-    // Stops accepting lines, writes what was queued, stops the thread. Bounded to 500 ms in unload mode
-    // (IsDLLFinalization, or the process-wide SetLibraryUnloading switch): lines still queued then are lost.
+    // Stops accepting lines, writes what was queued, stops the thread; never longer than 500 ms, and at
+    // once while the file is failing: lines still queued then are lost. In unload mode (IsDLLFinalization,
+    // or the process-wide SetLibraryUnloading switch) the thread ends in place.
     virtual ~tZR_LogWriter();
     tZR_LogWriter(const tZR_LogWriter&) = delete;
     tZR_LogWriter& operator=(const tZR_LogWriter&) = delete;
 
-    // Formats and queues one line; returns at once. Ignored once destruction has begun. Raises ZrError
-    // "Log filename is empty" when there is no file name.
+    // Formats and queues one line; returns at once. Control characters of aMessage are shown by name or
+    // code (ControlCharactersShown), so a line is always one line. Ignored once destruction has begun.
+    // Raises ZrError "Log filename is empty" when there is no file name.
     void Write(tZR_MessageType aEntryType, const Text& aMessage);
 
     // Size of the current file in bytes, -1 when it cannot be read.
@@ -65,8 +67,12 @@ public:
     static void SetThreadStartDeferred(bool aValue);
 
     // Lines written to the file so far, and failed write attempts (each of the up to 11 attempts counts).
+    // A line that fails every attempt puts the file in failing mode: from then on one attempt per retry
+    // interval (2 s), the lines in between lost at once; the first line written again says how many.
     std::uint64_t LinesWritten() const;
     std::uint64_t FailedWriteAttempts() const;
+    // Lines given up because the file could not be written.
+    std::uint64_t LinesLost() const;
     // Waits until every line queued so far is written or given up; false when aTimeoutMs passed first.
     bool WaitUntilWritten(std::int32_t aTimeoutMs) const;
 
@@ -78,6 +84,7 @@ public:
     void HoldThreadForTest(bool aHold);
     bool WaitThreadHeldForTest(std::int32_t aTimeoutMs) const;
     void SetDropReportIntervalForTest(std::uint32_t aMilliseconds);
+    void SetFileRetryIntervalForTest(std::uint32_t aMilliseconds);
 
 private:
     struct Impl;

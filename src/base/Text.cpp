@@ -216,3 +216,53 @@ Text XmlEscaped(TextView aText, bool aKeepCr) {
     }
     return out;
 }
+
+Text CutValue(TextView aValue) {
+    constexpr std::size_t kShown = 64;
+    if (aValue.size() <= kShown) {
+        return Text(aValue);
+    }
+    return Text(aValue.substr(0, kShown)) + u"\u2026(" + UIntToText(aValue.size()) + u" characters)";
+}
+
+Text ControlCharactersShown(TextView aText) {
+    static const char16_t kHex[] = u"0123456789ABCDEF";
+    Text out;
+    out.reserve(aText.size());
+    for (const char16_t c : aText) {
+        if (c >= 0x20 && c != 0x7F) {
+            out.push_back(c);
+            continue;
+        }
+        switch (c) {
+        case 0x01:
+            out += u"<SOH>";
+            break;
+        case 0x02:
+            out += u"<STX>";
+            break;
+        case 0x03:
+            out += u"<ETX>";
+            break;
+        case 0x04:
+            out += u"<EOT>";
+            break;
+        case 0x06:
+            out += u"<ACK>";
+            break;
+        case 0x15:
+            out += u"<NAK>";
+            break;
+        case 0x1B:
+            out += u"<ESC>";
+            break;
+        default:
+            out += u'<';
+            out += kHex[c >> 4];
+            out += kHex[c & 0xF];
+            out += u'>';
+            break;
+        }
+    }
+    return out;
+}

@@ -34,6 +34,15 @@ Text XmlEscaped(TextView aText, bool aKeepCr = false);
 // tab, LF and CR, U+FFFE, U+FFFF and surrogates that are not part of a pair.
 Text XmlCharactersOnly(TextView aText);
 
+// A value as an error text or a log line quotes it: whole up to 64 characters, otherwise its first 64,
+// "…" and its length, e.g. "ABC…(1048576 characters)". A huge request value never comes back whole.
+Text CutValue(TextView aValue);
+
+// A log line's text with no control character left raw: STX, ETX, EOT, ACK, NAK, SOH and ESC by name
+// ("<STX>"), every other C0 character and DEL as two upper-case hex digits ("<0A>"). A raw CR or LF
+// would split the line; a check byte of any value must stay readable.
+Text ControlCharactersShown(TextView aText);
+
 // Lists of "name=value" lines (request parameters and similar).
 using TextList = std::vector<Text>;
 // Index of the first line whose name equals aName exactly, or -1.

@@ -151,7 +151,7 @@ bool kP17Protocol::ReferenceField(const Text& aReference, Text& aField, Text& aE
     for (std::size_t i = 0; i < aReference.size(); ++i) {
         const char16_t c = aReference[i];
         if (c < 0x20 || c == 0x7F || c > 0xFF) {
-            aError = u"Reference [" + Printable(aReference, aReference.size()) +
+            aError = u"Reference [" + CutValue(Printable(aReference, aReference.size())) +
                      u"] invalid: the character " + CodePoint(c) + u" at position " +
                      IntToText(static_cast<std::int64_t>(i + 1)) +
                      u" cannot be sent to the terminal. Allowed are the characters U+0020 to U+00FF except "
@@ -160,7 +160,7 @@ bool kP17Protocol::ReferenceField(const Text& aReference, Text& aField, Text& aE
         }
     }
     if (aReference.size() > kReferenceLength) {
-        aError = u"Reference [" + aReference + u"] invalid: " +
+        aError = u"Reference [" + CutValue(aReference) + u"] invalid: " +
                  IntToText(static_cast<std::int64_t>(aReference.size())) +
                  u" characters. Allowed are at most 128 characters.";
         return false;

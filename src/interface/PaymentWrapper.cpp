@@ -4,9 +4,11 @@
 #include <limits>
 #include <mutex>
 
+#include "base/Application.h"
 #include "base/ZrError.h"
 #include "interface/PaymentRegistry.h"
 #include "interface/ResultDocument.h"
+#include "io/IOHandler.h"
 
 namespace {
 using DocType = zrPaymentHandlerDocumentType;
@@ -57,18 +59,47 @@ private:
     std::shared_ptr<kPaymentDevice> fDevice;
 };
 
+// An error of a command that never reached a device operation (which logs its own result) leaves a
+// trace: in the log of the open device the request names by its handle, otherwise in the application log.
+void LogCommandError(kPaymentWrapper& aWrapper, const char16_t* aCommand, const Text& aErrorText) {
+    const Text line = Text(aCommand) + u" failed: " + aErrorText;
+    try {
+        std::shared_ptr<kPaymentDevice> device;
+        if (aWrapper.Handler().fDeviceHandle >= 1) {
+            try {
+                device = aWrapper.GetDevice(false);
+            } catch (const ZrError&) {
+                // No such device: the application log takes the line.
+            }
+        }
+        if (device) {
+            device->IOHandler().Debug(tZR_MessageType::let_error, line);
+        } else if (gApplication != nullptr) {
+            gApplication->Log(tZR_MessageType::let_error, line);
+        }
+    } catch (...) {
+        // The host still gets the error; only the trace is missing.
+    }
+}
+
 // Process of the five device commands: parse, find or open the device, run its operation on a fresh
 // record and keep the record whole. After a raised error the record is dropped.
 template <typename TResult>
 void RunDeviceCommand(kPaymentWrapper& aWrapper, TResult& aResult, const Text& aXml, DocType aDocumentType,
-                      void (kPaymentDevice::*aOperation)(const kPaymentHandler&, TResult&)) {
+                      void (kPaymentDevice::*aOperation)(const kPaymentHandler&, TResult&),
+                      const char16_t* aCommand) {
+    bool reached = false;
     RunGuarded(aResult, [&] {
         aWrapper.Handler().Deserialize(aXml, {aDocumentType});
         const tDeviceUse use(aWrapper);
+        reached = true;
         TResult result;
         (use.Device().*aOperation)(aWrapper.Handler(), result);
         aResult = std::move(result);
     });
+    if (aResult.Error && !reached) {
+        LogCommandError(aWrapper, aCommand, aResult.ErrorText);
+    }
 }
 
 void AddTail(tZR_ResultDocument& aDocument, bool aError, const Text& aErrorText, const Text& aLogFileName) {
@@ -220,7 +251,7 @@ std::shared_ptr<kPaymentDevice> kPaymentWrapper::GetDevice(bool aAllowCreate, bo
     }
     const auto driver = gPaymentDrivers->find(fHandler->fDriver);
     if (driver == gPaymentDrivers->end() || driver->second == nullptr) {
-        throw ZrError(u"Payment Driver [" + fHandler->fDriver + u"] not registered.");
+        throw ZrError(u"Payment Driver [" + CutValue(fHandler->fDriver) + u"] not registered.");
     }
     // Handles are never reused, so the counter must not wrap into the numbers already issued.
     if (gLastDeviceHandle == std::numeric_limits<std::int32_t>::max()) {
@@ -228,7 +259,7 @@ std::shared_ptr<kPaymentDevice> kPaymentWrapper::GetDevice(bool aAllowCreate, bo
     }
     std::shared_ptr<kPaymentDevice> device = driver->second(*fHandler);
     if (!device) {
-        throw ZrError(u"Payment Driver [" + fHandler->fDriver + u"] created no device.");
+        throw ZrError(u"Payment Driver [" + CutValue(fHandler->fDriver) + u"] created no device.");
     }
     ++gLastDeviceHandle;
     device->SetHandle(gLastDeviceHandle);
@@ -250,14 +281,14 @@ void kPaymentWrapper_PAY::ClearResult() {
 
 void kPaymentWrapper_PAY::Process(const Text& aXml) {
     ClearResult();
-    RunDeviceCommand(*this, fResult, aXml, DocType::dt_Pay, &kPaymentDevice::Pub_Pay);
+    RunDeviceCommand(*this, fResult, aXml, DocType::dt_Pay, &kPaymentDevice::Pub_Pay, u"PAY");
 }
 
 // --- REPRINT -------------------------------------------------------------------------------------------
 
 void kPaymentWrapper_REPRINT::Process(const Text& aXml) {
     ClearResult();
-    RunDeviceCommand(*this, fResult, aXml, DocType::dt_PayReprint, &kPaymentDevice::Pub_Reprint);
+    RunDeviceCommand(*this, fResult, aXml, DocType::dt_PayReprint, &kPaymentDevice::Pub_Reprint, u"REPRINT");
 }
 
 // --- OPEN ----------------------------------------------------------------------------------------------
@@ -270,6 +301,9 @@ void kPaymentWrapper_OPEN::Process(const Text& aXml) {
         fResult.Handle = device->Handle();
         fResult.Error = false;
     });
+    if (fResult.Error) {
+        LogCommandError(*this, u"OPEN", fResult.ErrorText);
+    }
 }
 
 // --- CLOSE ---------------------------------------------------------------------------------------------
@@ -290,6 +324,9 @@ void kPaymentWrapper_CLOSE::Process(const Text& aXml) {
         device.reset();
         fResult.Error = false;
     });
+    if (fResult.Error) {
+        LogCommandError(*this, u"CLOSE", fResult.ErrorText);
+    }
 }
 
 // --- GETSTATUS -----------------------------------------------------------------------------------------
@@ -304,21 +341,23 @@ void kPaymentWrapper_GETSTATUS::Process(const Text&) {
 
 void kPaymentWrapper_DAYCLOSE::Process(const Text& aXml) {
     ClearResult();
-    RunDeviceCommand(*this, fResult, aXml, DocType::dt_DayClose, &kPaymentDevice::Pub_DayClose);
+    RunDeviceCommand(*this, fResult, aXml, DocType::dt_DayClose, &kPaymentDevice::Pub_DayClose, u"DAYCLOSE");
 }
 
 // --- GETTOTALS -----------------------------------------------------------------------------------------
 
 void kPaymentWrapper_GETTOTALS::Process(const Text& aXml) {
     ClearResult();
-    RunDeviceCommand(*this, fResult, aXml, DocType::dt_GetTotals, &kPaymentDevice::Pub_GetTotals);
+    RunDeviceCommand(*this, fResult, aXml, DocType::dt_GetTotals, &kPaymentDevice::Pub_GetTotals,
+                     u"GETTOTALS");
 }
 
 // --- VERIFYTRAN ----------------------------------------------------------------------------------------
 
 void kPaymentWrapper_VERIFYTRAN::Process(const Text& aXml) {
     ClearResult();
-    RunDeviceCommand(*this, fResult, aXml, DocType::dt_VerifyTran, &kPaymentDevice::Pub_VerifyTran);
+    RunDeviceCommand(*this, fResult, aXml, DocType::dt_VerifyTran, &kPaymentDevice::Pub_VerifyTran,
+                     u"VERIFYTRAN");
 }
 
 // --- VERSION -------------------------------------------------------------------------------------------
@@ -334,7 +373,7 @@ std::int32_t DriverVersion(const Text& aDriverName, Text& aVersion, Text& aError
             found = gPaymentDrivers->count(aDriverName) != 0;
         }
         if (!found) {
-            aErrorMessage = u"Driver [" + aDriverName + u"] not found";
+            aErrorMessage = u"Driver [" + CutValue(aDriverName) + u"] not found";
             return -1;
         }
         aVersion = kPaymentDevice::GetDriverVersion();

@@ -32,7 +32,8 @@ public:
     // device, "Cannot open COM<n> (error #<e>)." for any other failure; the port stays closed when the
     // line cannot be programmed.
     void Open();
-    // Purges both directions and closes; the port is marked closed in every case.
+    // Waits (bounded) for the output to drain, purges the input (and the output only when it did not
+    // drain) and closes; the port is marked closed in every case.
     void Close();
     // Reads at most nbytes. Returns when nbytes came, when more than 100 ms pass between two bytes, or
     // after timeout ms (0: the time-out last programmed; none yet: only what is waiting). Returns the

@@ -191,14 +191,18 @@ void TComPort::Close() {
     if (fIsOpen) {
         // Let what was written leave the line first (the driver's last ACK is written just before the
         // close), but never wait for a line that does not drain, e.g. one held by flow control.
-        for (int i = 0; i < 200; ++i) {
+        bool drained = false;
+        for (int i = 0; i < 200 && !drained; ++i) {
             int pending = 0;
-            if (::ioctl(Fd(fComHandle), TIOCOUTQ, &pending) != 0 || pending <= 0) {
-                break;
+            drained = ::ioctl(Fd(fComHandle), TIOCOUTQ, &pending) != 0 || pending <= 0;
+            if (!drained) {
+                ::usleep(5000);
             }
-            ::usleep(5000);
         }
-        ::tcflush(Fd(fComHandle), TCIOFLUSH);
+        // Output is purged only when it did not drain: a pseudo-terminal (socat, ser2net, virtual COM
+        // drivers) reports an empty queue at once, and purging its output would discard the last ACKs
+        // before the other side has read them.
+        ::tcflush(Fd(fComHandle), drained ? TCIFLUSH : TCIOFLUSH);
     }
     ReleaseHandle();
 }

@@ -56,15 +56,19 @@ void TComPort::Close() {
     if (fIsOpen) {
         // Let what was written leave the line first (the driver's last ACK is written just before the
         // close), but never wait for a line that does not drain, e.g. one held by flow control.
-        for (int i = 0; i < 200; ++i) {
+        bool drained = false;
+        for (int i = 0; i < 200 && !drained; ++i) {
             COMSTAT stat{};
             DWORD errors = 0;
-            if (!::ClearCommError(H(fComHandle), &errors, &stat) || stat.cbOutQue == 0) {
-                break;
+            drained = !::ClearCommError(H(fComHandle), &errors, &stat) || stat.cbOutQue == 0;
+            if (!drained) {
+                ::Sleep(5);
             }
-            ::Sleep(5);
         }
-        ::PurgeComm(H(fComHandle), PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+        // Output is purged only when it did not drain: a virtual COM port reports an empty queue at once,
+        // and purging its output would discard the last ACKs before the other side has read them.
+        ::PurgeComm(H(fComHandle), drained ? PURGE_RXABORT | PURGE_RXCLEAR
+                                           : PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
     }
     ReleaseHandle();
 }

@@ -54,7 +54,7 @@ template <typename Table, typename Value> Text Name(const Table& aTable, Value a
 zrConnectionType kConnection::ConvertConnectionType(const Text& aText) {
     zrConnectionType value{};
     if (!Find(kTypeNames, aText, value)) {
-        throw ZrError(u"Connection Type " + aText + u" is not valid");
+        throw ZrError(u"Connection Type " + CutValue(aText) + u" is not valid");
     }
     return value;
 }
@@ -66,7 +66,7 @@ Text kConnection::ConnectionTypeToString(zrConnectionType aValue) {
 zrParity kConnection::ConvertParity(const Text& aText) {
     zrParity value{};
     if (!Find(kParityNames, aText, value)) {
-        throw ZrError(u"Connection Parity " + aText + u" is not valid");
+        throw ZrError(u"Connection Parity " + CutValue(aText) + u" is not valid");
     }
     return value;
 }

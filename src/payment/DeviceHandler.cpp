@@ -259,7 +259,7 @@ Text kDeviceHandler::Serialize() const {
         const auto eq = line.find(u'=');
         const Text name = line.substr(0, eq);
         if (!IsValidElementName(name)) {
-            throw ZrError(u"Parameter name '" + name + u"' is not a valid element name");
+            throw ZrError(u"Parameter name '" + CutValue(name) + u"' is not a valid element name");
         }
         AddElement(out, u"    ", name, eq == Text::npos ? Text() : line.substr(eq + 1));
     }

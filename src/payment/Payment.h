@@ -156,8 +156,8 @@ private:
     std::mutex fOperationLock;
 
 public:
-    // What the last operation adds to its outcome for the device log (for example "receipt cut short:
-    // ..." after a validated answer); cleared when each public operation starts, set by the driver.
+    // What the driver adds to the result line of the running operation (e.g. a receipt cut short);
+    // cleared at the start of each public operation.
     std::u16string fOperationNote;
 };
 

@@ -1,11 +1,14 @@
 // kPaymentDevice: the part of every driver class that the library supplies. The public operations
 // write the banner, preset the record and call the driver; they run one at a time per device, so two
 // calls on one handle never interleave on its channel.
+#include <chrono>
+#include <exception>
 #include <mutex>
 
 #include "base/Application.h"
 #include "base/ZrError.h"
 #include "io/IOHandler.h"
+#include "payment/OperationLog.h"
 #include "payment/Payment.h"
 #include "platform/Process.h"
 
@@ -16,8 +19,12 @@ const Text kVerifyTranBanner = Text(60, u'-') + u" VerifyTran";
 const Text kDayCloseBanner = Text(55, u'-') + u" DayClose";
 const Text kGetTotalsBanner = Text(55, u'-') + u" GetTotals";
 
+// The Payment folder inside the log folder the application context chose at load.
 Text PaymentLogDirectory() {
     const char16_t sep = PathSeparator();
+    if (gApplication != nullptr) {
+        return gApplication->LogFolder() + sep + u"Payment";
+    }
     return ExecutableDirectory() + sep + u"LogFiles" + sep + u"Payment";
 }
 
@@ -35,6 +42,31 @@ template <typename TResult> void TakeChannelError(const kIOHandler& aChannel, TR
     if (aChannel.ErrorFound()) {
         aResult.ErrorText = aChannel.ErrorMessage();
     }
+}
+// Runs one operation (banner, request line, the driver) and ends it with the result line: what the host
+// is told, also when an error is raised on the way (the host then gets only the error text).
+template <typename TResult, typename TBody>
+void RunLogged(kIOHandler& aChannel, const Text& aNote, TResult& aResult, TBody&& aBody) {
+    const auto started = std::chrono::steady_clock::now();
+    const auto elapsed = [&] {
+        return static_cast<std::int64_t>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started)
+                .count());
+    };
+    TResult told;
+    told.Error = true;
+    try {
+        aBody();
+    } catch (const std::exception& e) {
+        told.ErrorText = ExceptionMessage(e);
+        aChannel.Debug(tZR_MessageType::let_info, ResultLine(told, elapsed(), aNote));
+        throw;
+    } catch (...) {
+        told.ErrorText = u"Unexpected error";
+        aChannel.Debug(tZR_MessageType::let_info, ResultLine(told, elapsed(), aNote));
+        throw;
+    }
+    aChannel.Debug(tZR_MessageType::let_info, ResultLine(aResult, elapsed(), aNote));
 }
 } // namespace
 
@@ -58,66 +90,83 @@ Text kPaymentDevice::GetDriverVersion() {
 void kPaymentDevice::Pub_Pay(const kPaymentHandler& aHandler, _int_PAY_result& aResult) {
     const std::lock_guard<std::mutex> lock(fOperationLock);
     fOperationNote.clear();
-    const kPaymentReceipt& payment = Section(aHandler.fPaymentReceipt, u"Payment");
-    fIOHandler->Debug(tZR_MessageType::let_info, kPayBanner);
-    aResult.LogFileName = fIOHandler->GetLogFileName();
-    aResult.PaymentDateTime = Now();
-    aResult.TransactionType = zrPaymentTransactionType::ptt_Other;
-    aResult.PaymentNetwork = zrPaymentNetwork::Other;
-    switch (payment.fAction) {
-    case zrPaymentAction::pa_Refund:
-        DoRefund(payment, aResult);
-        break;
-    case zrPaymentAction::pa_Void:
-        DoVoid(payment, aResult);
-        break;
-    default:
-        DoPay(payment, aResult);
-        break;
-    }
-    TakeChannelError(*fIOHandler, aResult);
+    RunLogged(*fIOHandler, fOperationNote, aResult, [&] {
+        fIOHandler->Debug(tZR_MessageType::let_info, kPayBanner);
+        const kPaymentReceipt& payment = Section(aHandler.fPaymentReceipt, u"Payment");
+        fIOHandler->Debug(tZR_MessageType::let_info, PaymentRequestLine(payment));
+        aResult.LogFileName = fIOHandler->GetLogFileName();
+        aResult.PaymentDateTime = Now();
+        aResult.TransactionType = zrPaymentTransactionType::ptt_Other;
+        aResult.PaymentNetwork = zrPaymentNetwork::Other;
+        switch (payment.fAction) {
+        case zrPaymentAction::pa_Refund:
+            DoRefund(payment, aResult);
+            break;
+        case zrPaymentAction::pa_Void:
+            DoVoid(payment, aResult);
+            break;
+        default:
+            DoPay(payment, aResult);
+            break;
+        }
+        TakeChannelError(*fIOHandler, aResult);
+    });
 }
 
 void kPaymentDevice::Pub_Reprint(const kPaymentHandler& aHandler, _int_REPRINT_result& aResult) {
     const std::lock_guard<std::mutex> lock(fOperationLock);
     fOperationNote.clear();
-    const kPaymentReceipt& payment = Section(aHandler.fPaymentReceipt, u"Reprint");
-    fIOHandler->Debug(tZR_MessageType::let_info, kReprintBanner);
-    DoReprint(payment, aResult);
-    TakeChannelError(*fIOHandler, aResult);
+    RunLogged(*fIOHandler, fOperationNote, aResult, [&] {
+        fIOHandler->Debug(tZR_MessageType::let_info, kReprintBanner);
+        const kPaymentReceipt& payment = Section(aHandler.fPaymentReceipt, u"Reprint");
+        fIOHandler->Debug(tZR_MessageType::let_info, ReprintRequestLine(payment, u"REPRINT"));
+        DoReprint(payment, aResult);
+        TakeChannelError(*fIOHandler, aResult);
+    });
 }
 
 void kPaymentDevice::Pub_DayClose(const kPaymentHandler& aHandler, _int_DAYCLOSE_result& aResult) {
     const std::lock_guard<std::mutex> lock(fOperationLock);
     fOperationNote.clear();
-    const kPaymentDayClose& dayClose = Section(aHandler.fDayClose, u"DayClose");
-    fIOHandler->Debug(tZR_MessageType::let_info, kDayCloseBanner);
-    aResult.LogFileName = fIOHandler->GetLogFileName();
-    aResult.ClosureDateTime = Now();
-    DoDayClose(dayClose, aResult);
-    TakeChannelError(*fIOHandler, aResult);
+    RunLogged(*fIOHandler, fOperationNote, aResult, [&] {
+        fIOHandler->Debug(tZR_MessageType::let_info, kDayCloseBanner);
+        const kPaymentDayClose& dayClose = Section(aHandler.fDayClose, u"DayClose");
+        fIOHandler->Debug(tZR_MessageType::let_info,
+                          ClosingRequestLine(u"DAY CLOSE", dayClose.fPrintLocation, dayClose.fTillCode));
+        aResult.LogFileName = fIOHandler->GetLogFileName();
+        aResult.ClosureDateTime = Now();
+        DoDayClose(dayClose, aResult);
+        TakeChannelError(*fIOHandler, aResult);
+    });
 }
 
 void kPaymentDevice::Pub_GetTotals(const kPaymentHandler& aHandler, _int_GETTOTALS_result& aResult) {
     const std::lock_guard<std::mutex> lock(fOperationLock);
     fOperationNote.clear();
-    const kPaymentTotals& totals = Section(aHandler.fTotals, u"GetTotals");
-    fIOHandler->Debug(tZR_MessageType::let_info, kGetTotalsBanner);
-    aResult.LogFileName = fIOHandler->GetLogFileName();
-    aResult.DateTime = Now();
-    DoGetTotals(totals, aResult);
-    TakeChannelError(*fIOHandler, aResult);
+    RunLogged(*fIOHandler, fOperationNote, aResult, [&] {
+        fIOHandler->Debug(tZR_MessageType::let_info, kGetTotalsBanner);
+        const kPaymentTotals& totals = Section(aHandler.fTotals, u"GetTotals");
+        fIOHandler->Debug(tZR_MessageType::let_info,
+                          ClosingRequestLine(u"TOTALS", totals.fPrintLocation, totals.fTillCode));
+        aResult.LogFileName = fIOHandler->GetLogFileName();
+        aResult.DateTime = Now();
+        DoGetTotals(totals, aResult);
+        TakeChannelError(*fIOHandler, aResult);
+    });
 }
 
 void kPaymentDevice::Pub_VerifyTran(const kPaymentHandler& aHandler, _int_PAY_result& aResult) {
     const std::lock_guard<std::mutex> lock(fOperationLock);
     fOperationNote.clear();
-    const kPaymentReceipt& payment = Section(aHandler.fPaymentReceipt, u"VerifyTran");
-    fIOHandler->Debug(tZR_MessageType::let_info, kVerifyTranBanner);
-    aResult.LogFileName = fIOHandler->GetLogFileName();
-    aResult.PaymentDateTime = Now();
-    aResult.TransactionType = zrPaymentTransactionType::ptt_Other;
-    aResult.PaymentNetwork = zrPaymentNetwork::Other;
-    DoVerifyTran(payment, aResult);
-    TakeChannelError(*fIOHandler, aResult);
+    RunLogged(*fIOHandler, fOperationNote, aResult, [&] {
+        fIOHandler->Debug(tZR_MessageType::let_info, kVerifyTranBanner);
+        const kPaymentReceipt& payment = Section(aHandler.fPaymentReceipt, u"VerifyTran");
+        fIOHandler->Debug(tZR_MessageType::let_info, ReprintRequestLine(payment, u"VERIFY"));
+        aResult.LogFileName = fIOHandler->GetLogFileName();
+        aResult.PaymentDateTime = Now();
+        aResult.TransactionType = zrPaymentTransactionType::ptt_Other;
+        aResult.PaymentNetwork = zrPaymentNetwork::Other;
+        DoVerifyTran(payment, aResult);
+        TakeChannelError(*fIOHandler, aResult);
+    });
 }

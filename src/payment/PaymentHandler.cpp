@@ -18,7 +18,7 @@ ZrPrintLocation ReadPrintLocation(const XmlElement& aSection, ZrPrintLocation aC
     if (text == u"EFT") {
         return ZrPrintLocation::pl_EFT;
     }
-    throw ZrError(u"Payment Location " + text + u" invalid. Allowed values are: ECR,EFT.");
+    throw ZrError(u"Payment Location " + CutValue(text) + u" invalid. Allowed values are: ECR,EFT.");
 }
 
 ZrPaymentChannel ReadPaymentChannel(const XmlElement& aSection) {
@@ -32,7 +32,7 @@ ZrPaymentChannel ReadPaymentChannel(const XmlElement& aSection) {
     if (text == u"NHS") {
         return ZrPaymentChannel::pc_NationalHealthService;
     }
-    throw ZrError(u"Payment Channel " + text + u" invalid. Allowed values are: STD,MVP,NHS.");
+    throw ZrError(u"Payment Channel " + CutValue(text) + u" invalid. Allowed values are: STD,MVP,NHS.");
 }
 
 zrPaymentAction ReadAction(const XmlElement& aSection) {
@@ -46,7 +46,7 @@ zrPaymentAction ReadAction(const XmlElement& aSection) {
     if (text == u"VOID") {
         return zrPaymentAction::pa_Void;
     }
-    throw ZrError(u"Action " + text + u" invalid. Allowed values are: PAY,REFUND,VOID.");
+    throw ZrError(u"Action " + CutValue(text) + u" invalid. Allowed values are: PAY,REFUND,VOID.");
 }
 
 zrPaymentPhase ReadPhase(const XmlElement& aSection) {
@@ -66,7 +66,7 @@ zrPaymentPhase ReadPhase(const XmlElement& aSection) {
     if (text == u"ROLLBACK") {
         return zrPaymentPhase::pp_Rollback;
     }
-    throw ZrError(u"Phase " + text + u" invalid. Allowed values are: BEGIN,DO,COMMIT,ROLLBACK.");
+    throw ZrError(u"Phase " + CutValue(text) + u" invalid. Allowed values are: BEGIN,DO,COMMIT,ROLLBACK.");
 }
 
 // Any case; an unknown text is a receipt.
@@ -91,6 +91,32 @@ void LoadClosingSection(Section& aSection, const XmlElement& aRoot, TextView aNa
     aSection.fTillCode = krptUtil::GetNodeValueAsString(*section, u"TillCode");
     aSection.fPrintLocation = ReadPrintLocation(*section, aSection.fPrintLocation);
     aSection.fReference = krptUtil::GetNodeValueAsString(*section, u"Reference");
+}
+
+// A payment or refund whose amount was left out must not reach the terminal as 0.00: the terminal
+// approves it and the till records a sale as paid. An explicit 0 is the host's own choice.
+void CheckAmountGiven(const XmlElement& aRoot, zrPaymentAction aAction) {
+    if (aAction != zrPaymentAction::pa_Pay && aAction != zrPaymentAction::pa_Refund) {
+        return;
+    }
+    // The section the request was read from, in the reader's order.
+    const XmlElement* section = nullptr;
+    for (const char16_t* name : {u"Payment", u"Reprint", u"VerifyTran"}) {
+        section = section != nullptr ? section : aRoot.Child(name);
+    }
+    if (section == nullptr) {
+        return;
+    }
+    const Text action = aAction == zrPaymentAction::pa_Pay ? u"PAY" : u"REFUND";
+    const XmlElement* amount = section->Child(u"Amount");
+    if (amount == nullptr) {
+        throw ZrError(u"Amount missing. A " + action + u" needs the Amount element in its " +
+                      section->Name() + u" section, e.g. <Amount>12.34</Amount>.");
+    }
+    if (amount->GetText().empty()) {
+        throw ZrError(u"Amount missing. The Amount element of the " + action +
+                      u" is empty; write the amount, e.g. <Amount>12.34</Amount>.");
+    }
 }
 
 } // namespace
@@ -162,6 +188,9 @@ void kPaymentHandler::Deserialize(const Text& aXml, zrPaymentHandlerDocumentType
     if (aDocumentTypes.Contains(T::dt_Pay) || aDocumentTypes.Contains(T::dt_PayReprint) ||
         aDocumentTypes.Contains(T::dt_VerifyTran)) {
         fPaymentReceipt->LoadFromDocument(root);
+        if (aDocumentTypes.Contains(T::dt_Pay)) {
+            CheckAmountGiven(root, fPaymentReceipt->fAction);
+        }
     } else if (aDocumentTypes.Contains(T::dt_DayClose)) {
         fDayClose->LoadFromDocument(root);
     } else if (aDocumentTypes.Contains(T::dt_GetTotals)) {

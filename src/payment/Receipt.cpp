@@ -79,7 +79,7 @@ bool krptUtil::TryStrToInt(TextView aText, std::int32_t& aOut) {
 std::int32_t krptUtil::StrToInt(TextView aText) {
     std::int32_t value = 0;
     if (!TryStrToInt(aText, value)) {
-        throw ZrError(u"'" + Text(aText) + u"' is not a valid integer value");
+        throw ZrError(u"'" + CutValue(aText) + u"' is not a valid integer value");
     }
     return value;
 }
@@ -104,7 +104,7 @@ bool krptUtil::GetNodeValueAsBoolean(const XmlElement& aParentNode, TextView aNo
         if (SameTextAscii(aText, u"false")) {
             return false;
         }
-        throw ZrError(u"'" + aText + u"' is not a valid boolean value");
+        throw ZrError(u"'" + CutValue(aText) + u"' is not a valid boolean value");
     });
 }
 
@@ -112,7 +112,7 @@ Currency krptUtil::GetNodeValueAsCurrency(const XmlElement& aParentNode, TextVie
     return ReadChild(aParentNode, aNodeName, u"currency", Currency(), [](const Text& aText) {
         Currency value;
         if (!aText.empty() && !Currency::TryParse(aText, value)) {
-            throw ZrError(u"'" + aText + u"' is not a valid floating point value");
+            throw ZrError(u"'" + CutValue(aText) + u"' is not a valid floating point value");
         }
         return value;
     });

@@ -10,3 +10,8 @@ Text ExecutableDirectory();
 char16_t PathSeparator();
 // The host's command-line parameters, the executable itself left out.
 TextList CommandLineParameters();
+// The value of the environment variable aName, empty when it is not set.
+Text EnvironmentVariable(const Text& aName);
+// The folder where this user's programs keep data of their own: %LOCALAPPDATA% on Windows; elsewhere
+// $XDG_STATE_HOME when it is an absolute path, else $HOME/.local/state. Empty when none is known.
+Text UserStateFolder();

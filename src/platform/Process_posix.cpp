@@ -1,3 +1,4 @@
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -43,4 +44,18 @@ TextList CommandLineParameters() {
         start = end + 1;
     }
     return out;
+}
+
+Text EnvironmentVariable(const Text& aName) {
+    const char* value = std::getenv(TextToUtf8(aName).c_str());
+    return value == nullptr ? Text() : Utf8ToText(value);
+}
+
+Text UserStateFolder() {
+    const Text state = EnvironmentVariable(u"XDG_STATE_HOME");
+    if (!state.empty() && state[0] == u'/') {
+        return state;
+    }
+    const Text home = EnvironmentVariable(u"HOME");
+    return home.empty() || home[0] != u'/' ? Text() : home + u"/.local/state";
 }

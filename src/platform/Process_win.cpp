@@ -36,3 +36,24 @@ TextList CommandLineParameters() {
     LocalFree(args);
     return out;
 }
+
+Text EnvironmentVariable(const Text& aName) {
+    const auto* name = reinterpret_cast<const wchar_t*>(aName.c_str());
+    std::wstring buffer(256, L'\0');
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        SetLastError(ERROR_SUCCESS);
+        const DWORD n = GetEnvironmentVariableW(name, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0) {
+            return Text();
+        }
+        if (n < buffer.size()) {
+            return Text(reinterpret_cast<const char16_t*>(buffer.data()), n);
+        }
+        buffer.resize(n);
+    }
+    return Text();
+}
+
+Text UserStateFolder() {
+    return EnvironmentVariable(u"LOCALAPPDATA");
+}

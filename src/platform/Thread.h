@@ -28,6 +28,8 @@ public:
     // Library unload, the body is still running after its whole budget. On Windows it is stopped: left
     // alone it would resume in the library's code after the unmap and fault the host. POSIX detaches it.
     void ReleaseRunning() noexcept;
+    // Not an unload: lets a thread that a system call holds end by itself later, without waiting.
+    void Detach() noexcept;
 
 private:
     void* fNative = nullptr; // the thread's handle on Windows, a std::thread elsewhere

@@ -57,6 +57,10 @@ void tZR_Thread::ReleaseRunning() noexcept {
     }
 }
 
+void tZR_Thread::Detach() noexcept {
+    ReleaseRunning();
+}
+
 void EndThreadInPlaceDuringUnload() noexcept {
     // POSIX unloads run the library's destructors without a lock that keeps threads from ending, and
     // ended threads are joined, so the thread simply returns.

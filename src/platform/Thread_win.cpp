@@ -130,6 +130,13 @@ void tZR_Thread::ReleaseRunning() noexcept {
     Stop(thread);
 }
 
+void tZR_Thread::Detach() noexcept {
+    if (fNative != nullptr) {
+        CloseHandle(fNative);
+        fNative = nullptr;
+    }
+}
+
 void EndThreadInPlaceDuringUnload() noexcept {
     ExitThread(0);
 }

@@ -115,6 +115,38 @@ TEST(P17OverTcp, VoidConsumesTheRefundReferenceOfThePayment) {
     EXPECT_EQ(rig.Terminal->JournalTotal(), 0);
 }
 
+// The totals take approved voids off, with or without --void-check; without it a void that names no
+// payment of this terminal takes its own amount off.
+TEST(P17OverTcp, TotalsSubtractVoids) {
+    for (const bool check : {false, true}) {
+        p17emu::Config c;
+        c.VoidCheck = check;
+        TcpRig rig(c);
+        _int_PAY_result paid;
+        ASSERT_TRUE(rig.P17->DoPay(Payment(), paid));
+        // The terminal books a payment once it has the driver's last ACK, after DoPay returned.
+        ASSERT_TRUE(rig.Terminal->WaitIdle(5000));
+        EXPECT_EQ(rig.Terminal->JournalTotal(), 1234) << check;
+        kPaymentReceipt v = Payment();
+        v.fRefundReference.PaymentNumber = paid.RefundReference;
+        _int_PAY_result voided;
+        ASSERT_TRUE(rig.P17->DoVoid(v, voided)) << TextToUtf8(voided.ErrorText);
+        _int_GETTOTALS_result totals;
+        ASSERT_TRUE(rig.P17->DoGetTotals(kPaymentTotals(), totals));
+        EXPECT_EQ(totals.TotalAmount.ToText(), u"0") << check;
+    }
+    TcpRig elsewhere;
+    _int_PAY_result paid;
+    ASSERT_TRUE(elsewhere.P17->DoPay(Payment(), paid));
+    TcpRig rig;
+    kPaymentReceipt v = Payment();
+    v.fRefundReference.PaymentNumber = paid.RefundReference;
+    _int_PAY_result voided;
+    ASSERT_TRUE(rig.P17->DoVoid(v, voided));
+    ASSERT_TRUE(rig.Terminal->WaitIdle(5000));
+    EXPECT_EQ(rig.Terminal->JournalTotal(), -1234);
+}
+
 TEST(P17OverTcp, StatusFramesConversionAndEot) {
     p17emu::Config c;
     c.StatusFrames = 3;

@@ -161,7 +161,8 @@ TEST(P17Messages, ReferenceMustTravelInsideTheFrame) {
         Text Reference;
         Text Error;
     } refused[] = {
-        {Text(129, u'r'), u"Reference [" + Text(129, u'r') +
+        // The value is quoted up to 64 characters: a huge reference never comes back whole.
+        {Text(129, u'r'), u"Reference [" + Text(64, u'r') + u"\u2026(129 characters)" +
                               u"] invalid: 129 characters. Allowed are at most 128 characters."},
         {u"R1\x03",
          u"Reference [R1?] invalid: the character U+0003 at position 3 cannot be sent to the terminal. "

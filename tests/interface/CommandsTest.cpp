@@ -322,7 +322,7 @@ TEST_F(Commands, VersionNamesTheRegisteredDriverExactly) {
         const auto o = CallVersion(name);
         EXPECT_EQ(o.Result, -1);
         EXPECT_TRUE(o.OutputWasNull);
-        EXPECT_EQ(o.ErrorMessage, u"Driver [" + name + u"] not found");
+        EXPECT_EQ(o.ErrorMessage, u"Driver [" + CutValue(name) + u"] not found");
     }
     BSTR version = nullptr;
     BSTR error = nullptr;

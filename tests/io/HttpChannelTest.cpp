@@ -185,7 +185,8 @@ TEST_F(HttpChannel, PostsUtf8BodyWithContentTypeAndKeepsTheAnswer) {
                                                   u"]:" + message}),
               lines.end());
     EXPECT_NE(
-        std::find(lines.begin(), lines.end(), ChannelLogLine{false, u"Read:ResponseCode:200\r\n" + response}),
+        std::find(lines.begin(), lines.end(),
+                  ChannelLogLine{false, ControlCharactersShown(u"Read:ResponseCode:200\r\n" + response)}),
         lines.end());
     EXPECT_TRUE(ErrorLines(lines).empty());
 }

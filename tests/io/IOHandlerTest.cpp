@@ -117,14 +117,11 @@ TEST_F(IOHandlerTest, WriteLogAppendsTheHexDumpOnlyWhenHexLogIsSet) {
     channel->WriteLog(tZR_MessageType::let_info, u"", u"\u20AC");
     channel->Debug(tZR_MessageType::let_error, u"plain \x01 line"); // never a title or a dump
     const auto body = Body(channel);
+    // Control characters by name, the dump with the raw codes.
     const std::vector<Text> expected = {
-        u"Write:\x02"
-        u"ABC\x03",
-        u"Write:\x02"
-        u"ABC\x03 [02 41 42 43 03]",
-        u"Read Timeout: []",
-        u":\u20AC [20ac]",
-        u"plain \x01 line",
+        u"Write:<STX>ABC<ETX>", u"Write:<STX>ABC<ETX> [02 41 42 43 03]",
+        u"Read Timeout: []",    u":\u20AC [20ac]",
+        u"plain <SOH> line",
     };
     EXPECT_EQ(LogMessages(body), expected);
     ASSERT_EQ(body.size(), 5u);
@@ -193,8 +190,8 @@ TEST_F(IOHandlerTest, TheWaitingForLineShowsTheTerminatorsAsCharactersAndHex) {
     channel->ReadUpTo({0xE9});
     channel->ReadUpTo({});
     const std::vector<Text> expected = {
-        u"Waiting for:\x03,\x04",
-        u"Waiting for:\x03,\x04 [03,04]",
+        u"Waiting for:<ETX>,<EOT>",
+        u"Waiting for:<ETX>,<EOT> [03,04]",
         u"Waiting for:\u00E9 [e9]",
         u"Waiting for: []",
     };

@@ -68,6 +68,14 @@ inline std::vector<LogLine> ReadLogLines(const Text& aFileName) {
     return lines;
 }
 
+// The messages as the log shows them (control characters by name or code).
+inline std::vector<Text> AsLogged(std::vector<Text> aMessages) {
+    for (Text& m : aMessages) {
+        m = ControlCharactersShown(m);
+    }
+    return aMessages;
+}
+
 // Messages only, in order.
 inline std::vector<Text> LogMessages(const std::vector<LogLine>& aLines) {
     std::vector<Text> out;
@@ -77,10 +85,12 @@ inline std::vector<Text> LogMessages(const std::vector<LogLine>& aLines) {
     return out;
 }
 
-// The first line whose message starts with aPrefix, or nullptr.
+// The first line whose message starts with aPrefix as the log shows it (control characters by name or
+// code), or nullptr.
 inline const LogLine* FindLine(const std::vector<LogLine>& aLines, TextView aPrefix) {
+    const Text shown = ControlCharactersShown(aPrefix);
     for (const auto& l : aLines) {
-        if (l.Message.compare(0, aPrefix.size(), aPrefix) == 0) {
+        if (l.Message.compare(0, shown.size(), shown) == 0) {
             return &l;
         }
     }

@@ -56,4 +56,37 @@ TEST(SerialComPairTest, TheChannelTalksToTheOtherEndOfALine) {
     EXPECT_NE(FindLine(lines, u"Read:\x02OK\x03"), nullptr);
     EXPECT_NE(FindLine(lines, u"Read Timeout:"), nullptr);
 }
+
+// A virtual port reports an empty output queue at once: the close must not purge the last bytes written
+// (the driver's final ACK) before the other end has read them.
+TEST(SerialComPairTest, TheLastBytesWrittenBeforeTheCloseReachTheOtherEnd) {
+    std::uint32_t channelPort = 0, terminalPort = 0;
+    if (!PortPair(channelPort, terminalPort)) {
+        GTEST_SKIP() << "ZR_TEST_COM_PAIR is not set";
+    }
+    TestLogFolder folder;
+    kConnection c;
+    c.ConnectionType = zrConnectionType::Serial;
+    c.SerialPort = u"COM" + UIntToText(channelPort);
+    c.Speed = 9600;
+    c.DataBits = 8;
+    c.StopBits = 1;
+    c.SetReadTimeOut(300);
+    TComPort terminal(terminalPort, 9600);
+    terminal.Open();
+    for (int round = 0; round < 20; ++round) {
+        kIOHandler_Serial channel(&c, folder.Dir(), u"ZRPA_TEST_COMPAIR_CLOSE");
+        ASSERT_TRUE(channel.Connect());
+        ASSERT_TRUE(channel.Write(u"\x06"));
+        channel.Disconnect();
+        char ack = 0;
+        std::uint32_t flags = 0;
+        std::int32_t got = 0;
+        for (int i = 0; i < 10 && got < 1; ++i) {
+            got = terminal.Read(&ack, 1, 200, flags);
+        }
+        ASSERT_EQ(got, 1) << "round " << round;
+        EXPECT_EQ(ack, '\x06');
+    }
+}
 } // namespace

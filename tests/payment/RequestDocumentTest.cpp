@@ -112,6 +112,29 @@ TEST(RequestDocumentTest, ValidationMessages) {
          u"Payment Location Printer invalid. Allowed values are: ECR,EFT."},
         {Request(u"<GetTotals><PrintLocation>ecr</PrintLocation></GetTotals>"), kTotals,
          u"Payment Location ecr invalid. Allowed values are: ECR,EFT."},
+        // A payment or refund whose amount is absent, empty or misspelt is refused, never sent as 0.00.
+        {Pay(u""), kPay,
+         u"Amount missing. A PAY needs the Amount element in its Payment section, e.g. "
+         u"<Amount>12.34</Amount>."},
+        {Pay(u"<amount>12.34</amount><Action>REFUND</Action>"), kPay,
+         u"Amount missing. A REFUND needs the Amount element in its Payment section, e.g. "
+         u"<Amount>12.34</Amount>."},
+        {Request(u"<Reprint><Ammount>5</Ammount></Reprint>"), kPay,
+         u"Amount missing. A PAY needs the Amount element in its Reprint section, e.g. "
+         u"<Amount>12.34</Amount>."},
+        {Pay(u"<Amount/>"), kPay,
+         u"Amount missing. The Amount element of the PAY is empty; write the amount, e.g. "
+         u"<Amount>12.34</Amount>."},
+        {Pay(u"<Amount></Amount><Action>REFUND</Action>"), kPay,
+         u"Amount missing. The Amount element of the REFUND is empty; write the amount, e.g. "
+         u"<Amount>12.34</Amount>."},
+        // A huge value is quoted by its first 64 characters and its length.
+        {Pay(u"<Action>" + Text(1 << 20, u'x') + u"</Action>"), kPay,
+         u"Action " + Text(64, u'x') +
+             u"\u2026(1048576 characters) invalid. Allowed values are: PAY,REFUND,VOID."},
+        {Pay(u"<Amount>" + Text(100, u'9') + u"x</Amount>"), kPay,
+         u"Error in processing node Amount as currency" + nl + u"'" + Text(64, u'9') +
+             u"\u2026(101 characters)' is not a valid floating point value"},
         // The envelope is read before any section, the first bad element stops the reading.
         {Request(u"<Handle>x</Handle>"), kPay,
          u"Error in processing node Handle as integer" + nl + u"'x' is not a valid integer value"},
@@ -307,8 +330,9 @@ TEST(RequestDocumentTest, SectionDefaultsAndChoice) {
         std::function<void(const kPaymentHandler&)> fCheck;
     };
     const Case cases[] = {
+        // An explicit 0 is the host's own choice and stays possible.
         {Pay(u"<ReceiptColCount>0</ReceiptColCount><PrintLocation/><DocumentType>credit</DocumentType>"
-             u"<PaymentChannel/><Action/><Phase>NONE</Phase>"),
+             u"<PaymentChannel/><Action/><Phase>NONE</Phase><Amount>0</Amount>"),
          kPay,
          [](const kPaymentHandler& h) {
              const kPaymentReceipt& p = *h.fPaymentReceipt;
@@ -322,7 +346,9 @@ TEST(RequestDocumentTest, SectionDefaultsAndChoice) {
              EXPECT_EQ(p.fAmount, Currency());
          }},
         // A refund reference without a date-time: the absent date-time is 0.
-        {Pay(u"<Action>REFUND</Action><RefundReference><PaymentId>9</PaymentId></RefundReference>"), kPay,
+        {Pay(u"<Action>REFUND</Action><RefundReference><PaymentId>9</PaymentId></RefundReference>"
+             u"<Amount>1</Amount>"),
+         kPay,
          [](const kPaymentHandler& h) {
              EXPECT_EQ(h.fPaymentReceipt->fAction, zrPaymentAction::pa_Refund);
              EXPECT_EQ(h.fPaymentReceipt->fRefundReference.PaymentNumber, u"9");

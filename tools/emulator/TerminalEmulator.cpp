@@ -470,10 +470,12 @@ private:
         case 'Q': {
             std::string rc = aValid ? c.VoidResult : "01";
             std::string error = aValid ? c.VoidErrorText : "RICHIESTA NON VALIDA";
-            if (rc == "00" && c.VoidCheck) {
+            if (rc == "00") {
+                // An approved void leaves the totals: it marks the journal payment its refund reference
+                // names, or, when it names none (only without --void-check), takes its own amount off.
                 std::lock_guard<std::mutex> g(fEmu.fLock);
-                TerminalEmulator::Payment* found = nullptr;
-                for (auto& p : fEmu.fJournal) {
+                const TerminalEmulator::Payment* found = nullptr;
+                for (const auto& p : fEmu.fJournal) {
                     if (!p.Voided && p.Stan == Field(t, 25, 6) && p.Last4 == Field(t, 32, 4) &&
                         p.Acquirer == Field(t, 36, 11) && p.Amount == Field(t, 47, 8) &&
                         p.Auth == Field(t, 55, 6) && p.Date == Field(t, 61, 10)) {
@@ -481,10 +483,10 @@ private:
                         break;
                     }
                 }
-                if (found == nullptr) {
+                if (found == nullptr && c.VoidCheck) {
                     rc = "01";
                     error = "OPERAZIONE NON TROVATA";
-                } else {
+                } else if (found != nullptr) {
                     aCommit = [this, stan = found->Stan]() {
                         std::lock_guard<std::mutex> g2(fEmu.fLock);
                         for (auto& p : fEmu.fJournal) {
@@ -493,6 +495,13 @@ private:
                                 break;
                             }
                         }
+                    };
+                } else {
+                    const std::string amount = Field(t, 47, 8);
+                    const std::int64_t cents = AllDigits(amount) ? std::stoll(amount) : 0;
+                    aCommit = [this, cents]() {
+                        std::lock_guard<std::mutex> g2(fEmu.fLock);
+                        fEmu.fVoids += cents;
                     };
                 }
             }
@@ -522,6 +531,7 @@ private:
                     std::lock_guard<std::mutex> g(fEmu.fLock);
                     fEmu.fJournal.clear();
                     fEmu.fRefunds = 0;
+                    fEmu.fVoids = 0;
                 };
             }
             break;
@@ -901,7 +911,7 @@ std::size_t TerminalEmulator::Connections() const {
 
 std::int64_t TerminalEmulator::JournalTotal() const {
     std::lock_guard<std::mutex> g(fLock);
-    std::int64_t total = -fRefunds;
+    std::int64_t total = -fRefunds - fVoids;
     for (const auto& p : fJournal) {
         if (!p.Voided) {
             total += std::stoll(p.Amount);

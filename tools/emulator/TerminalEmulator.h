@@ -146,6 +146,7 @@ private:
     std::vector<std::string> fProblems;
     std::vector<Payment> fJournal;
     std::int64_t fRefunds = 0;
+    std::int64_t fVoids = 0; // cents of approved voids that named no journal payment
     bool fPrintOnEcr = true;
     std::uint32_t fStanCounter = 0;
     std::size_t fAcks = 0;

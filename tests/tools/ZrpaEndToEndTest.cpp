@@ -1,0 +1,208 @@
+// zrpa as a technician runs it: the built program, the library through its exports, a terminal
+// emulated in this process. Every subcommand, each exit status, the output forms and the progress
+// display on a pipe (on a pseudo-terminal: ZrpaSignalsTest_posix.cpp).
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "ZrpaToolSupport.h"
+#include "interface/InterfaceTestSupport.h"
+#include "platform/TempFolder.h"
+#include "support/TerminalEmulatorFixture.h"
+
+namespace {
+std::vector<std::string> Args(std::initializer_list<std::string> aArgs, const EmulatedTerminal& aTerminal,
+                              const std::string& aLogId) {
+    std::vector<std::string> args(aArgs);
+    args.insert(args.end(), {"--tcp", "127.0.0.1:" + std::to_string(aTerminal.Port()), "--log-id", aLogId});
+    return args;
+}
+
+bool Has(const std::string& aText, const std::string& aPart) {
+    return aText.find(aPart) != std::string::npos;
+}
+} // namespace
+
+TEST(ZrpaEndToEnd, UsageHelpAndCommandLineErrors) {
+    const std::string recorded = RecordedLogPath("recorded.log");
+    const struct {
+        std::vector<std::string> Args;
+        int Status;
+        const char* Expected; // in standard output or error
+    } kCases[] = {
+        {{}, 2, "Usage: zrpa COMMAND"},
+        {{"--help"}, 0, "Usage: zrpa COMMAND"},
+        {{"help", "unknown"}, 0, "Outcome unknown (exit status 3)"},
+        {{"help", "pay"}, 0, "Usage: zrpa pay AMOUNT"},
+        {{"emulator", "--help"}, 0, "  zrpa emulator --tcp 5000 --fault close --fault-on X"},
+        {{"emulator", "--bogus"}, 2, "unknown option --bogus"},
+        {{"frobnicate"}, 2, "unknown command frobnicate"},
+        {{"pay"}, 2, "pay takes one argument"},
+        {{"pay", "12,34", "--tcp", "127.0.0.1:1"}, 2, "amount 12,34 invalid"},
+        {{"pay", "1.00", "--tcp", "127.0.0.1"}, 2, "--tcp 127.0.0.1 invalid"},
+        {{"pay", "1.00", "--serial", "ttyS0"}, 2, "--serial ttyS0 invalid"},
+        {{"pay", "1.00", "--tcp", "127.0.0.1:1", "--bogus"}, 2, "unknown option --bogus"},
+        {{"pay", "1.00", "--tcp", "127.0.0.1:1", "--xml", "--json"}, 2, "exclude each other"},
+        {{"pay", "1.00", "--tcp", "127.0.0.1:1", "--connect-timeout", "soon"}, 2, "time-out soon invalid"},
+        {{"refund", "1", "--tcp", "127.0.0.1:1", "--till"}, 2, "--till needs a value"},
+        {{"void", "SHORT", "--tcp", "127.0.0.1:1"}, 2, "refund reference SHORT invalid"},
+        {{"--tcp", "127.0.0.1:1", "pay"}, 2, "the command comes first"},
+        {{"log"}, 2, "at least one log file"},
+        {{"log", "no-such-file.log"}, 2, "cannot read no-such-file.log"},
+        {{"log", recorded, "--since", "yesterday"}, 2, "time yesterday invalid"},
+        {{"log", recorded, "--outcome", "maybe"}, 2, "outcome maybe invalid"},
+        {{"send", "PAY"}, 2, "send takes an export and a file"},
+        {{"send", "NOSUCHEXPORT", "-"}, 2, "export NOSUCHEXPORT unknown"},
+    };
+    for (const auto& c : kCases) {
+        const ChildOutcome r = RunZrpaProgram(c.Args);
+        std::string shown;
+        for (const auto& a : c.Args) {
+            shown += a + " ";
+        }
+        EXPECT_EQ(r.Status, c.Status) << shown << "\n" << r.Out << r.Err;
+        EXPECT_TRUE(Has(r.Out + r.Err, c.Expected)) << shown << "\n" << r.Out << r.Err;
+    }
+    for (const char* command : {"pay", "refund", "void", "reprint", "totals", "dayclose", "send", "status",
+                                "version", "log", "demo"}) {
+        const ChildOutcome r = RunZrpaProgram({command, "--help"});
+        EXPECT_EQ(r.Status, 0) << command;
+        EXPECT_TRUE(Has(r.Out, std::string("Usage: zrpa ") + command)) << r.Out;
+        EXPECT_TRUE(Has(r.Out, "Example")) << r.Out;
+    }
+}
+
+TEST(ZrpaEndToEnd, EveryOperationAgainstTheEmulator) {
+    p17emu::Config config;
+    config.VoidCheck = true; // the void must name the payment exactly
+    EmulatedTerminal terminal(config);
+    const std::string id = "zrpa-e2e-ops";
+    RemoveLogsOf(u"zrpa-e2e-ops"); // the day's log of an earlier run
+
+    const ChildOutcome pay =
+        RunZrpaProgram(Args({"pay", "12.34", "--reference", "R1", "--json"}, terminal, id));
+    ASSERT_EQ(pay.Status, 0) << pay.Out << pay.Err;
+    EXPECT_EQ(JsonMember(pay.Out, "outcome"), "approved");
+    EXPECT_EQ(JsonMember(pay.Out, "MaskedPAN"), "***************1234");
+    const std::string reference = JsonMember(pay.Out, "RefundReference");
+    ASSERT_EQ(reference.size(), 34u) << pay.Out;
+    const std::string logFile = JsonMember(pay.Out, "log_file");
+    EXPECT_EQ(JsonMember(pay.Out, "log_outcome"), "approved");
+
+    const struct {
+        std::vector<std::string> Args;
+        const char* Expected;
+    } kCases[] = {
+        {{"void", reference, "--amount", "12.34"}, "void: approved"},
+        {{"refund", "5.00", "--eft"}, "refund: approved"},
+        {{"reprint"}, "Receipt:"},
+        {{"reprint", "--eft"}, "reprint: done"},
+        {{"totals", "--till", "3"}, "totals: done"},
+        {{"dayclose"}, "Total:"},
+        {{"pay", "1.00"}, "    |   TRANSAZIONE ESEGUITA"},
+    };
+    for (const auto& c : kCases) {
+        std::vector<std::string> args = c.Args;
+        args.insert(args.end(), {"--tcp", "127.0.0.1:" + std::to_string(terminal.Port()), "--log-id", id});
+        const ChildOutcome out = RunZrpaProgram(args);
+        EXPECT_EQ(out.Status, 0) << args[0] << "\n" << out.Out << out.Err;
+        EXPECT_TRUE(Has(out.Out, c.Expected)) << args[0] << "\n" << out.Out;
+    }
+    // The raw result document.
+    const ChildOutcome xml = RunZrpaProgram(Args({"pay", "2.00", "--xml"}, terminal, id));
+    EXPECT_EQ(xml.Status, 0);
+    EXPECT_TRUE(xml.Out.starts_with("<DeviceId>10000001</DeviceId>")) << xml.Out;
+    EXPECT_TRUE(Has(xml.Out, "<Error>False</Error>")) << xml.Out;
+
+    // What the log of these operations says.
+    const ChildOutcome log = RunZrpaProgram({"log", logFile});
+    EXPECT_EQ(log.Status, 0) << log.Err;
+    EXPECT_TRUE(Has(log.Out, "9 operations: 9 approved, 0 declined, 0 failed, 0 outcome unknown")) << log.Out;
+    const ChildOutcome logJson = RunZrpaProgram({"log", logFile, "--json", "--outcome", "approved"});
+    EXPECT_TRUE(logJson.Out.starts_with("[")) << logJson.Out;
+    EXPECT_EQ(JsonMember(logJson.Out, "operation"), "PAY");
+}
+
+TEST(ZrpaEndToEnd, SendStatusAndVersion) {
+    EmulatedTerminal terminal;
+    TempFolder folder;
+    const std::string request =
+        "<ReceiptPrinterManager><Driver>ZRPA_RIVEVEDEV17_10</Driver><LogId>zrpa-e2e-send</LogId>"
+        "<Connection><Type>TCP</Type><Address>127.0.0.1</Address><Port>" +
+        std::to_string(terminal.Port()) +
+        "</Port></Connection><GetTotals><TillCode>1</TillCode></GetTotals>"
+        "</ReceiptPrinterManager>";
+    const auto file = folder.Path() / "totals.xml";
+    std::ofstream(file, std::ios::binary) << request;
+    const std::u8string name = file.u8string();
+
+    const ChildOutcome fromFile =
+        RunZrpaProgram({"send", "GETTOTALS", std::string(name.begin(), name.end()), "--json"});
+    EXPECT_EQ(fromFile.Status, 0) << fromFile.Out << fromFile.Err;
+    EXPECT_EQ(JsonMember(fromFile.Out, "Error"), "False") << fromFile.Out;
+    const ChildOutcome fromInput = RunZrpaProgram({"send", "GETTOTALS", "-", "--xml"}, request);
+    EXPECT_EQ(fromInput.Status, 0) << fromInput.Out << fromInput.Err;
+    EXPECT_TRUE(Has(fromInput.Out, "<TotalAmount>")) << fromInput.Out;
+    const ChildOutcome refused = RunZrpaProgram({"send", "PAY", "-"}, "<not a request");
+    EXPECT_NE(refused.Status, 0);
+
+    const ChildOutcome status = RunZrpaProgram({"status", "--json"});
+    EXPECT_EQ(status.Status, 0);
+    EXPECT_EQ(JsonMember(status.Out, "export"), "GETSTATUS");
+    const ChildOutcome version = RunZrpaProgram({"version"});
+    EXPECT_EQ(version.Status, 0);
+    EXPECT_TRUE(Has(version.Out, "Version 1.27")) << version.Out;
+}
+
+TEST(ZrpaEndToEnd, DeclinedAndFailedOperationsEndWithStatusOne) {
+    p17emu::Config declining;
+    declining.PayResult = "01";
+    declining.RefundResult = "01";
+    EmulatedTerminal terminal(declining);
+    const ChildOutcome pay = RunZrpaProgram(Args({"pay", "1.00"}, terminal, "zrpa-e2e-declined"));
+    EXPECT_EQ(pay.Status, 1);
+    EXPECT_TRUE(Has(pay.Out, "pay: declined")) << pay.Out;
+    EXPECT_TRUE(Has(pay.Out, "OPERAZIONE RIFIUTATA")) << pay.Out;
+    const ChildOutcome refund =
+        RunZrpaProgram(Args({"refund", "1.00", "--json"}, terminal, "zrpa-e2e-declined"));
+    EXPECT_EQ(refund.Status, 1);
+    EXPECT_EQ(JsonMember(refund.Out, "outcome"), "declined") << refund.Out;
+
+    const std::string closed = "127.0.0.1:" + std::to_string(ClosedLoopbackPort());
+    const ChildOutcome refused =
+        RunZrpaProgram({"pay", "1.00", "--tcp", closed, "--log-id", "zrpa-e2e-refused"});
+    EXPECT_EQ(refused.Status, 1);
+    EXPECT_TRUE(Has(refused.Out, "pay: failed")) << refused.Out;
+    EXPECT_TRUE(Has(refused.Out, "Unable to connect to device")) << refused.Out;
+}
+
+// The terminal acknowledges the payment and hangs up: the customer may have paid. Today the status
+// comes from the device log (the request acknowledged, no answer); once the driver's error text
+// itself begins with "Outcome unknown", that text gives the same status.
+TEST(ZrpaEndToEnd, SlowOutcomeUnknownWhenTheTerminalHangsUpAfterTakingThePayment) {
+    p17emu::Config config;
+    config.FaultKind = p17emu::Fault::Close;
+    config.FaultOn = "X";
+    EmulatedTerminal terminal(config);
+    const ChildOutcome r = RunZrpaProgram(Args({"pay", "1.00", "--json"}, terminal, "zrpa-e2e-unknown"));
+    EXPECT_EQ(r.Status, 3) << r.Out << r.Err;
+    EXPECT_EQ(JsonMember(r.Out, "outcome"), "outcome unknown") << r.Out;
+    const ChildOutcome text = RunZrpaProgram({"log", JsonMember(r.Out, "log_file"), "--outcome", "unknown"});
+    EXPECT_TRUE(Has(text.Out, "outcome: outcome unknown (the terminal took the request")) << text.Out;
+}
+
+TEST(ZrpaEndToEnd, ProgressOnAPipeIsPlainLines) {
+    EmulatedTerminal terminal;
+    // Printing on the cash register, the driver waits a second before collecting the receipt.
+    const ChildOutcome r = RunZrpaProgram(Args({"pay", "1.00", "--ecr"}, terminal, "zrpa-e2e-progress"));
+    EXPECT_EQ(r.Status, 0);
+    EXPECT_TRUE(r.Err.starts_with("waiting for the terminal: 0 s | ")) << r.Err;
+    EXPECT_EQ(r.Err.find('\r'), std::string::npos) << r.Err;
+    EXPECT_EQ(r.Out.find("waiting"), std::string::npos) << r.Out;
+}
+
+TEST(ZrpaEndToEnd, DemoChecksEveryResultOfTheDay) {
+    const ChildOutcome r = RunZrpaProgram({"demo"});
+    EXPECT_EQ(r.Status, 0) << r.Out << r.Err;
+    EXPECT_TRUE(Has(r.Out, "Every result is what a cash register expects.")) << r.Out;
+}

@@ -1,0 +1,9 @@
+#include <unistd.h>
+
+#include "Console.h"
+
+bool StandardErrorIsTerminal() {
+    return isatty(STDERR_FILENO) == 1;
+}
+
+void UseBinaryOutput() {}

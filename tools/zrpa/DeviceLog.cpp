@@ -1,0 +1,552 @@
+#include "DeviceLog.h"
+
+#include "drivers/P17Messages.h"
+
+namespace {
+constexpr char kSTX = 0x02, kETX = 0x03, kEOT = 0x04, kACK = 0x06, kSOH = 0x01;
+
+enum class FrameType : std::uint8_t { Data, Ack, Soh };
+struct Frame {
+    FrameType Type = FrameType::Data;
+    std::string Bytes; // the whole frame
+    std::string Text;  // between the first character and the terminator
+    bool LrcOk = true;
+};
+
+char Lrc(std::string_view aBytes) {
+    char lrc = 0x7F;
+    for (const char c : aBytes) {
+        lrc = static_cast<char>(lrc ^ c);
+    }
+    return lrc;
+}
+
+// Takes the next complete frame off the front of aBuffer; bytes before it go to aNoise. False when no
+// complete frame is there yet (what is left waits for more bytes).
+bool NextFrame(std::string& aBuffer, Frame& aFrame, std::string& aNoise) {
+    const std::size_t start = aBuffer.find_first_of(std::string_view("\x02\x06\x01", 3));
+    if (start == std::string::npos) {
+        aNoise += aBuffer;
+        aBuffer.clear();
+        return false;
+    }
+    aNoise += aBuffer.substr(0, start);
+    aBuffer.erase(0, start);
+    const std::size_t end = aBuffer.find_first_of(std::string_view("\x03\x04", 2), 1);
+    if (end == std::string::npos) {
+        return false;
+    }
+    const bool soh = aBuffer[0] == kSOH;
+    const std::size_t length = end + (soh ? 1 : 2);
+    if (aBuffer.size() < length) {
+        return false;
+    }
+    aFrame.Type = soh ? FrameType::Soh : aBuffer[0] == kACK ? FrameType::Ack : FrameType::Data;
+    aFrame.Bytes = aBuffer.substr(0, length);
+    aFrame.Text = aBuffer.substr(1, end - 1);
+    aFrame.LrcOk = soh || Lrc(std::string_view(aFrame.Bytes).substr(0, end + 1)) == aFrame.Bytes[end + 1];
+    if (aFrame.Type == FrameType::Ack) {
+        aFrame.LrcOk = aFrame.LrcOk && aFrame.Bytes == std::string("\x06\x03\x7A", 3);
+    }
+    aBuffer.erase(0, length);
+    return true;
+}
+
+std::string Trim(std::string_view aText) {
+    const std::size_t first = aText.find_first_not_of(' ');
+    if (first == std::string_view::npos) {
+        return std::string();
+    }
+    return std::string(aText.substr(first, aText.find_last_not_of(' ') - first + 1));
+}
+
+// Cents as "12.34"; anything that is not all digits as it is.
+std::string CentsText(std::string_view aDigits) {
+    if (aDigits.empty() || aDigits.find_first_not_of("0123456789") != std::string_view::npos) {
+        return std::string(aDigits);
+    }
+    std::string d(aDigits);
+    d.erase(0, std::min(d.find_first_not_of('0'), d.size()));
+    while (d.size() < 3) {
+        d.insert(0, 1, '0');
+    }
+    return d.substr(0, d.size() - 2) + "." + d.substr(d.size() - 2);
+}
+
+LogFields DecodeFields(const P17Layout& aLayout, std::string_view aText) {
+    LogFields out;
+    for (const auto& f : P17Decode(aLayout, aText)) {
+        if (f.Field->Kind == P17FieldKind::Literal ||
+            (!aLayout.FromTerminal && f.Field->Kind == P17FieldKind::Code)) {
+            continue;
+        }
+        std::string value = f.Field->Kind == P17FieldKind::Cents && f.Complete ? CentsText(f.Value)
+                            : f.Field->Kind == P17FieldKind::Text              ? Trim(f.Value)
+                                                                               : f.Value;
+        if (!f.Complete) {
+            value += " (cut short)";
+        }
+        out.emplace_back(std::string(f.Field->Name), ShowBytes(value));
+    }
+    return out;
+}
+
+std::string FieldOf(const LogFields& aFields, std::string_view aName) {
+    for (const auto& [name, value] : aFields) {
+        if (name == aName) {
+            return value;
+        }
+    }
+    return std::string();
+}
+
+void SetField(LogFields& aFields, const std::string& aName, const std::string& aValue) {
+    for (auto& [name, value] : aFields) {
+        if (name == aName) {
+            value = aValue;
+            return;
+        }
+    }
+    aFields.emplace_back(aName, aValue);
+}
+
+// "A | k=v | k=v": the first part and the pairs; a part without a known key continues the previous
+// value (an error text may hold " | " itself).
+LogFields SplitPipeLine(std::string_view aText, std::string& aFirst) {
+    LogFields fields;
+    std::size_t pos = 0;
+    bool first = true;
+    while (pos <= aText.size()) {
+        std::size_t bar = aText.find(" | ", pos);
+        if (bar == std::string_view::npos) {
+            bar = aText.size();
+        }
+        const std::string_view part = aText.substr(pos, bar - pos);
+        const std::size_t eq = part.find('=');
+        const bool keyed =
+            eq != std::string_view::npos && eq > 0 &&
+            part.substr(0, eq).find_first_not_of("abcdefghijklmnopqrstuvwxyz_") == std::string_view::npos;
+        if (first) {
+            aFirst = std::string(part);
+            first = false;
+        } else if (keyed || fields.empty()) {
+            fields.emplace_back(std::string(part.substr(0, keyed ? eq : 0)),
+                                std::string(keyed ? part.substr(eq + 1) : part));
+        } else {
+            fields.back().second += " | ";
+            fields.back().second += part;
+        }
+        pos = bar + 3;
+    }
+    return fields;
+}
+
+bool IsCardRequest(char aCode) {
+    return aCode == 'X' || aCode == 'A' || aCode == 'Q';
+}
+
+const char* OperationOfCode(char aCode) {
+    switch (aCode) {
+    case 'X':
+        return "PAY";
+    case 'A':
+        return "REFUND";
+    case 'Q':
+        return "VOID";
+    case 'R':
+        return "REPRINT";
+    case 'C':
+        return "DAY CLOSE";
+    case 'T':
+        return "TOTALS";
+    }
+    return "";
+}
+
+class Reader {
+public:
+    explicit Reader(const std::string& aFile) : fFile(aFile) {}
+
+    void Line(const DeviceLogLine& aLine) {
+        const std::string& t = aLine.Text;
+        if (t.find("*** START ***") != std::string::npos) {
+            Finish();
+            return;
+        }
+        if (const char* banner = BannerName(t)) {
+            Finish();
+            Begin(aLine, banner);
+            return;
+        }
+        if (fOp == nullptr) {
+            if (!t.starts_with("Write:") && !t.starts_with("Read") && !t.starts_with("Request:")) {
+                return;
+            }
+            // A log cut before the banner of its first operation.
+            Begin(aLine, "");
+        }
+        fOp->End = aLine.Stamp;
+        if (t.starts_with("Request: ")) {
+            std::string action;
+            fOp->Request = SplitPipeLine(std::string_view(t).substr(9), action);
+            fOp->Request.insert(fOp->Request.begin(), {"action", action});
+        } else if (t.starts_with("Result: ")) {
+            ResultLine(std::string_view(t).substr(8));
+        } else if (t.starts_with("kIOHandler_")) {
+            fOp->Connection = t.substr(11);
+        } else if (t.starts_with("Host=") || t.starts_with("Port=") || t.starts_with("SerialPort=") ||
+                   t.starts_with("Speed=")) {
+            fOp->Connection += " " + t;
+        } else if (t.starts_with("Connect Timeout:") || t.starts_with("Connect Error:")) {
+            fConnectFailed = true;
+            Event(aLine, "error", "could not connect: " + ShowBytes(WithoutHexDump(t)));
+        } else if (t.starts_with("Write:")) {
+            Written(aLine, MessageBytes(std::string_view(t).substr(6)));
+        } else if (t.starts_with("Read Timeout:")) {
+            Received(aLine, MessageBytes(std::string_view(t).substr(13)), true);
+        } else if (t.starts_with("Read:")) {
+            Received(aLine, MessageBytes(std::string_view(t).substr(5)), false);
+        } else if (t.starts_with("Set Read Timeout to ")) {
+            const long ms = std::strtol(t.c_str() + 20, nullptr, 10);
+            if (ms >= 30000 && !fWaitShown) {
+                fWaitShown = true; // the driver sets it again before each of its reads
+                Event(aLine, "wait", "waiting up to " + std::to_string(ms / 1000) + " s for the answer");
+            }
+        } else if (t.starts_with("Disconnect:")) {
+            Event(aLine, "disconnect", ShowBytes(WithoutHexDump(t).substr(11)));
+        } else if (aLine.Error) {
+            fLastError = ShowBytes(WithoutHexDump(t));
+            if (t.find("Unexpected error") != std::string::npos) {
+                ++fEmptyReads; // the read ended without data
+            }
+            Event(aLine, "error", fLastError);
+        }
+    }
+
+    std::vector<LogOperation> Done() {
+        Finish();
+        return std::move(fOps);
+    }
+
+private:
+    static const char* BannerName(const std::string& aText) {
+        if (!aText.starts_with("-----")) {
+            return nullptr;
+        }
+        const std::size_t dashes = aText.find_first_not_of('-');
+        if (dashes == std::string::npos) {
+            return nullptr;
+        }
+        const std::string_view rest = std::string_view(aText).substr(dashes);
+        static constexpr std::pair<std::string_view, const char*> kBanners[] = {{" Pay", "PAY"},
+                                                                                {" Reprint", "REPRINT"},
+                                                                                {" VerifyTran", "VERIFY"},
+                                                                                {" DayClose", "DAY CLOSE"},
+                                                                                {" GetTotals", "TOTALS"}};
+        for (const auto& [text, name] : kBanners) {
+            if (rest == text) {
+                return name;
+            }
+        }
+        return nullptr;
+    }
+
+    void Begin(const DeviceLogLine& aLine, const char* aName) {
+        fOps.emplace_back();
+        fOp = &fOps.back();
+        fOp->File = fFile;
+        fOp->Line = aLine.Number;
+        fOp->Start = fOp->End = aLine.Stamp;
+        fOp->Name = aName;
+        fOut.clear();
+        fIn.clear();
+        fRequest = 0;
+        fAwaitingAck = 0;
+        fPrintAcked = fRequestAcked = fAnswered = fBadAnswer = fConnectFailed = false;
+        fDataForAck = fBadAck = fWaitShown = false;
+        fEmptyReads = 0;
+        fLastError.clear();
+        fPrintFlag.clear();
+        fReceipt.clear();
+        fRequestFields.clear();
+        fResultFields.clear();
+    }
+
+    void Event(const DeviceLogLine& aLine, std::string aKind, std::string aText, LogFields aFields = {}) {
+        if (!fOp->Events.empty()) {
+            LogEvent& last = fOp->Events.back();
+            if (last.Kind == aKind && last.Text == aText && last.Fields == aFields) {
+                ++last.Count;
+                return;
+            }
+        }
+        fOp->Events.push_back({aLine.Stamp, std::move(aKind), std::move(aText), std::move(aFields)});
+    }
+
+    void Written(const DeviceLogLine& aLine, const std::string& aBytes) {
+        fOut += aBytes;
+        Frame f;
+        std::string noise;
+        while (NextFrame(fOut, f, noise)) {
+            if (f.Type == FrameType::Ack) {
+                Event(aLine, "ack sent", "ACK");
+                continue;
+            }
+            const char code = f.Text.size() >= 10 ? f.Text[9] : '\0';
+            const P17Layout* layout = P17RequestLayout(code);
+            if (layout == nullptr) {
+                Event(aLine, "sent", "unknown message " + ShowBytes(f.Text));
+                continue;
+            }
+            LogFields fields = DecodeFields(*layout, f.Text);
+            if (code == 'E') {
+                fPrintFlag = FieldOf(fields, "print_on_ecr");
+            } else {
+                fRequest = code;
+                fRequestFields = fields;
+                if (code == 'R') {
+                    fPrintFlag = FieldOf(fields, "print_on_ecr");
+                }
+            }
+            fAwaitingAck = code;
+            fWaitShown = false;
+            Event(aLine, "sent", std::string(layout->Name) + " (" + code + ")", std::move(fields));
+        }
+    }
+
+    void Received(const DeviceLogLine& aLine, const std::string& aBytes, bool aTimedOut) {
+        if (aBytes.empty()) {
+            if (aTimedOut) {
+                ++fEmptyReads;
+                Event(aLine, "time-out", "no data (read time-out)");
+            }
+            return;
+        }
+        fIn += aBytes;
+        Frame f;
+        std::string noise;
+        while (NextFrame(fIn, f, noise)) {
+            Incoming(aLine, f);
+        }
+        if (!noise.empty()) {
+            Event(aLine, "note", "bytes outside a frame: " + ShowBytes(noise));
+        }
+    }
+
+    void Incoming(const DeviceLogLine& aLine, const Frame& aFrame) {
+        if (aFrame.Type == FrameType::Soh) {
+            Event(aLine, "status", "status frame " + ShowBytes(aFrame.Text));
+            return;
+        }
+        if (aFrame.Type == FrameType::Ack) {
+            if (!aFrame.LrcOk) {
+                fBadAck = fAwaitingAck != 0;
+                Event(aLine, "error",
+                      "acknowledgement with a wrong check character: " + ShowBytes(aFrame.Bytes));
+            } else if (fAwaitingAck == 'E') {
+                fPrintAcked = true;
+            } else if (fAwaitingAck != 0) {
+                fRequestAcked = true;
+            }
+            fAwaitingAck = 0;
+            if (aFrame.LrcOk) {
+                Event(aLine, "ack received", "ACK");
+            }
+            return;
+        }
+        const std::string check = aFrame.LrcOk ? "" : " with a wrong check character (not accepted)";
+        if (fAwaitingAck != 0) {
+            fDataForAck = true;
+            fAwaitingAck = 0;
+            Event(aLine, "error", "a data frame came instead of the acknowledgement" + check,
+                  {{"text", ShowBytes(aFrame.Text)}});
+        } else if (fRequestAcked && !fAnswered) {
+            const P17Layout* layout = P17AnswerLayout(fRequest);
+            if (!aFrame.LrcOk) {
+                fBadAnswer = true;
+                Event(aLine, "error", "answer" + check, {{"text", ShowBytes(aFrame.Text)}});
+                return;
+            }
+            fAnswered = true;
+            LogFields fields = layout ? DecodeFields(*layout, aFrame.Text) : LogFields{};
+            fOp->Answer = fields;
+            Event(aLine, "received", layout ? std::string(layout->Name) : "answer", std::move(fields));
+        } else if (fAnswered) {
+            // Receipt text carries its own spaces: the field as it is, not trimmed.
+            const P17Field* field = P17FindField(P17ReceiptLayout(), "text");
+            const std::string text = P17FieldText(aFrame.Text, *field);
+            fReceipt += text;
+            Event(aLine, "received", "receipt text" + check, {{"text", ShowBytes(text)}});
+        } else {
+            Event(aLine, "received", "unexpected data frame" + check, {{"text", ShowBytes(aFrame.Text)}});
+        }
+    }
+
+    void ResultLine(std::string_view aText) {
+        std::string outcome;
+        const LogFields fields = SplitPipeLine(aText, outcome);
+        fOp->HasResultLine = true;
+        fOp->Outcome = outcome == "approved"   ? LogOutcome::Approved
+                       : outcome == "declined" ? LogOutcome::Declined
+                       : outcome == "failed"   ? LogOutcome::Failed
+                                               : LogOutcome::Unknown;
+        fOp->Reason = FieldOf(fields, "error");
+        const std::string note = FieldOf(fields, "note");
+        if (!note.empty()) {
+            fOp->Reason += (fOp->Reason.empty() ? "" : "; ") + note;
+        }
+        fResultFields = fields;
+    }
+
+    void Finish() {
+        if (fOp == nullptr) {
+            return;
+        }
+        LogOperation& op = *fOp;
+        fOp = nullptr;
+        for (const auto& line : P17ReceiptLines(fReceipt)) {
+            op.Receipt.push_back(ShowBytes(line));
+        }
+        const std::int64_t start = StampMilliseconds(op.Start), end = StampMilliseconds(op.End);
+        op.ElapsedMs = start >= 0 && end >= start ? end - start : 0;
+        if (const char* byCode = OperationOfCode(fRequest);
+            *byCode != '\0' && (op.Name.empty() || op.Name == "PAY")) {
+            op.Name = byCode;
+        }
+        const std::string action = FieldOf(op.Request, "action");
+        if (!action.empty()) {
+            op.Name = action;
+        }
+        if (op.Name.empty()) {
+            op.Name = "(unknown)";
+        }
+        if (FieldOf(op.Request, "action").empty()) {
+            RequestFromFrames(op);
+        }
+        if (op.HasResultLine) {
+            const std::string elapsed = FieldOf(fResultFields, "elapsed");
+            if (!elapsed.empty()) {
+                op.ElapsedMs = std::strtoll(elapsed.c_str(), nullptr, 10);
+            }
+            for (const char* key : {"stan", "auth", "card", "amount"}) {
+                if (FieldOf(op.Answer, key == std::string("auth") ? "auth_code" : key).empty() &&
+                    !FieldOf(fResultFields, key).empty()) {
+                    SetField(op.Answer, key == std::string("auth") ? "auth_code" : key,
+                             FieldOf(fResultFields, key));
+                }
+            }
+            fResultFields.clear();
+            return;
+        }
+        Judge(op);
+    }
+
+    void RequestFromFrames(LogOperation& aOp) const {
+        if (fRequest != 0) {
+            aOp.Request.emplace_back("action", aOp.Name);
+        }
+        const std::string amount = FieldOf(fRequestFields, "amount");
+        if (!amount.empty() && fRequest != 'R') {
+            aOp.Request.emplace_back("amount", amount);
+        }
+        if (!fPrintFlag.empty()) {
+            aOp.Request.emplace_back("print", fPrintFlag == "1" ? "ECR" : "EFT");
+        }
+        std::string till = FieldOf(fRequestFields, "ecr");
+        const std::size_t digit = till.find_first_not_of('0');
+        till = digit != std::string::npos ? till.substr(digit) : till.empty() ? till : std::string("0");
+        if (!till.empty()) {
+            aOp.Request.emplace_back("till", till);
+        }
+        const std::string reference = FieldOf(fRequestFields, "reference");
+        if (!reference.empty()) {
+            aOp.Request.emplace_back("reference", reference);
+        }
+    }
+
+    void Judge(LogOperation& aOp) const {
+        auto set = [&](LogOutcome aOutcome, std::string aReason) {
+            aOp.Outcome = aOutcome;
+            aOp.Reason = std::move(aReason);
+        };
+        const bool card = IsCardRequest(fRequest);
+        if (aOp.Name == "VERIFY") {
+            return set(LogOutcome::Failed, "verification is not supported by this driver");
+        }
+        if (fConnectFailed) {
+            return set(LogOutcome::Failed, "could not connect to the terminal");
+        }
+        if (fRequest == 0) {
+            if (!fPrintFlag.empty() && !fPrintAcked) {
+                return set(LogOutcome::Failed, "the terminal did not acknowledge the print location");
+            }
+            return set(LogOutcome::Failed, fLastError.empty() ? "nothing was sent to the terminal"
+                                                              : "refused before sending: " + fLastError);
+        }
+        if (!fRequestAcked) {
+            return set(LogOutcome::Failed, std::string("the terminal did not acknowledge the request") +
+                                               (fDataForAck ? " (it sent data instead)"
+                                                : fBadAck   ? " (wrong check character)"
+                                                            : ""));
+        }
+        if (fRequest == 'R') {
+            return set(LogOutcome::Approved, "");
+        }
+        if (fAnswered) {
+            const std::string result = FieldOf(aOp.Answer, "result");
+            if (result == "00") {
+                return set(LogOutcome::Approved, "result code 00");
+            }
+            std::string reason = "result code " + (result.empty() ? std::string("missing") : result);
+            const std::string error = FieldOf(aOp.Answer, "error_text");
+            if (!error.empty()) {
+                reason += ": " + error;
+            }
+            return set(card ? LogOutcome::Declined : LogOutcome::Failed, reason);
+        }
+        std::string why = fBadAnswer ? "the answer came with a wrong check character"
+                          : !fLastError.empty()
+                              ? std::to_string(fEmptyReads) + " reads without data, last: " + fLastError
+                          : fEmptyReads > 0 ? std::to_string(fEmptyReads) + " reads without data"
+                                            : "the log ends";
+        if (card) {
+            return set(LogOutcome::Unknown, "the terminal took the request and no answer came (" + why + ")");
+        }
+        set(LogOutcome::Failed, "no answer from the terminal (" + why + ")");
+    }
+
+    std::string fFile;
+    std::vector<LogOperation> fOps;
+    LogOperation* fOp = nullptr;
+    std::string fOut, fIn;
+    char fRequest = 0;
+    char fAwaitingAck = 0;
+    bool fPrintAcked = false, fRequestAcked = false, fAnswered = false, fBadAnswer = false;
+    bool fConnectFailed = false, fDataForAck = false, fBadAck = false, fWaitShown = false;
+    int fEmptyReads = 0;
+    std::string fLastError, fPrintFlag, fReceipt;
+    LogFields fRequestFields, fResultFields;
+};
+} // namespace
+
+const char* LogOutcomeName(LogOutcome aOutcome) {
+    switch (aOutcome) {
+    case LogOutcome::Approved:
+        return "approved";
+    case LogOutcome::Declined:
+        return "declined";
+    case LogOutcome::Failed:
+        return "failed";
+    case LogOutcome::Unknown:
+        return "outcome unknown";
+    }
+    return "failed";
+}
+
+std::vector<LogOperation> ReadDeviceLog(std::string_view aContent, const std::string& aFile) {
+    Reader reader(aFile);
+    for (const auto& line : SplitLogLines(aContent)) {
+        reader.Line(line);
+    }
+    return reader.Done();
+}

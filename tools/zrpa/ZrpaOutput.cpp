@@ -1,0 +1,104 @@
+#include "ZrpaOutput.h"
+
+#include "Json.h"
+
+namespace {
+void Line(std::string& aOut, const char* aLabel, const std::string& aValue) {
+    if (!aValue.empty()) {
+        std::string label = std::string(aLabel) + ":";
+        label.resize(std::max<std::size_t>(label.size(), 19), ' ');
+        aOut += "  " + label + aValue + "\n";
+    }
+}
+
+// "0" and "0.0000" amounts are not worth a line.
+std::string Amount(const std::string& aValue, const std::string& aCurrency) {
+    if (aValue.empty() || aValue.find_first_not_of("0.") == std::string::npos) {
+        return std::string();
+    }
+    return aCurrency.empty() ? aValue : aValue + " " + aCurrency;
+}
+} // namespace
+
+std::string OutcomeWord(int aExitStatus, bool aCardOperation, bool aDeclined) {
+    switch (aExitStatus) {
+    case 0:
+        return aCardOperation ? "approved" : "done";
+    case 2:
+        return "refused (request error)";
+    case 3:
+        return "outcome unknown";
+    }
+    return aDeclined ? "declined" : "failed";
+}
+
+std::string SummaryText(const ZrpaResult& aResult) {
+    const ResultFields f = ReadResultDocument(aResult.Document);
+    std::string out = aResult.Command + ": " + aResult.Outcome + "\n";
+    std::string error = ResultField(f, "ErrorText");
+    if (error.empty()) {
+        error = aResult.ErrorMessage;
+    }
+    if (aResult.ExitStatus != 0) {
+        Line(out, "Error", error.empty() ? "(no error text)" : error);
+        Line(out, "From the log", aResult.LogReason);
+    }
+    Line(out, "Amount", Amount(ResultField(f, "PaymentAmount"), ResultField(f, "PaymentCurrency")));
+    Line(out, "Total", Amount(ResultField(f, "TotalAmount"), ResultField(f, "Currency")));
+    const std::string pan = ResultField(f, "MaskedPAN");
+    if (!pan.empty()) {
+        std::string card = pan;
+        const std::string network = ResultField(f, "PaymentNetwork"),
+                          kind = ResultField(f, "TransactionType");
+        if (!network.empty() || !kind.empty()) {
+            card += " (" + network + (network.empty() || kind.empty() ? "" : ", ") + kind + ")";
+        }
+        Line(out, "Card", card);
+    }
+    Line(out, "STAN", ResultField(f, "TraceAuditId"));
+    Line(out, "Authorisation", ResultField(f, "AuthCode"));
+    Line(out, "Operation number", ResultField(f, "PaymentNumber"));
+    Line(out, "Refund reference", ResultField(f, "RefundReference"));
+    Line(out, "Terminal", ResultField(f, "DeviceId"));
+    Line(out, "Handle", ResultField(f, "Handle"));
+    const std::string receipt = ResultField(f, "ReceiptText");
+    if (!receipt.empty()) {
+        out += "  Receipt:\n";
+        std::size_t pos = 0;
+        while (pos < receipt.size()) {
+            std::size_t end = receipt.find('\n', pos);
+            end = end == std::string::npos ? receipt.size() : end;
+            std::string line = receipt.substr(pos, end - pos);
+            if (!line.empty() && line.back() == '\r') {
+                line.pop_back();
+            }
+            out += "    | " + line + "\n";
+            pos = end + 1;
+        }
+    }
+    Line(out, "Log file",
+         ResultField(f, "LogFileName").empty() ? aResult.LogFile : ResultField(f, "LogFileName"));
+    if (aResult.ExitStatus == 3) {
+        out += "\nThe terminal took the request and no answer came: the customer may have paid.\n"
+               "Look at the terminal before taking the payment again (zrpa help unknown).\n";
+    }
+    return out;
+}
+
+std::string ResultJson(const ZrpaResult& aResult) {
+    std::string out = "{\"command\":" + JsonString(aResult.Command) +
+                      ",\"export\":" + JsonString(aResult.Export) +
+                      ",\"result_code\":" + std::to_string(aResult.ResultCode) +
+                      ",\"outcome\":" + JsonString(aResult.Outcome) +
+                      ",\"exit_status\":" + std::to_string(aResult.ExitStatus) +
+                      ",\"error_message\":" + JsonString(aResult.ErrorMessage) +
+                      ",\"log_outcome\":" + JsonString(aResult.LogOutcome) +
+                      ",\"log_reason\":" + JsonString(aResult.LogReason) +
+                      ",\"log_file\":" + JsonString(aResult.LogFile) + ",\"fields\":{";
+    bool first = true;
+    for (const auto& [name, value] : ReadResultDocument(aResult.Document)) {
+        out += (first ? "" : ",") + JsonString(name) + ":" + JsonString(value);
+        first = false;
+    }
+    return out + "}}\n";
+}

@@ -1,0 +1,24 @@
+#pragma once
+// How zrpa shows a command's result: a readable summary, the raw document (--xml) or JSON (--json).
+#include <string>
+
+#include "ZrpaDocuments.h"
+
+struct ZrpaResult {
+    std::string Command;  // "pay", "send PAY", ...
+    std::string Export;   // PAY, REPRINT, ...
+    int ResultCode = 0;   // what the export returned
+    std::string Document; // the result document as returned
+    std::string ErrorMessage;
+    int ExitStatus = 0;
+    std::string Outcome;    // approved, done, declined, failed, outcome unknown, refused
+    std::string LogOutcome; // the operation's outcome as its device log tells it ("" when not read)
+    std::string LogReason;
+    std::string LogFile; // the device log read for LogOutcome
+};
+
+// The outcome word for an exit status; aDeclined: the terminal answered with a refusal.
+std::string OutcomeWord(int aExitStatus, bool aCardOperation, bool aDeclined);
+
+std::string SummaryText(const ZrpaResult& aResult);
+std::string ResultJson(const ZrpaResult& aResult);
