@@ -482,8 +482,9 @@ bool kP17Protocol::DoReprint(const kPaymentReceipt& aReceipt, _int_REPRINT_resul
             return false;
         }
         Text payload;
-        // Without an answer nothing was reprinted: that is no success.
-        if (!fLink.ReadResponse(kServiceAnswerTimeout, payload)) {
+        // On the terminal's own printer an acknowledged reprint is done, answered or not. For the cash
+        // register no answer means no receipt text: reporting success would hand the host nothing to print.
+        if (!fLink.ReadResponse(kServiceAnswerTimeout, payload) && printOnEcr) {
             aResult.ErrorText = NoAnswer(u"reprint");
             return false;
         }

@@ -181,6 +181,53 @@ template <typename TResult> void CheckResult(const char* aOperation, bool aOk, c
         FuzzFailure(std::string(aOperation) + " failed without an error text");
     }
 }
+void RunOperation(kP17Protocol& protocol, int aOperation, const kPaymentReceipt& receipt,
+                  ZrPrintLocation where) {
+    switch (aOperation) {
+    case 0: {
+        _int_PAY_result r;
+        CheckResult("DoPay", protocol.DoPay(receipt, r), r);
+        break;
+    }
+    case 1: {
+        _int_PAY_result r;
+        CheckResult("DoRefund", protocol.DoRefund(receipt, r), r);
+        break;
+    }
+    case 2: {
+        _int_PAY_result r;
+        CheckResult("DoVoid", protocol.DoVoid(receipt, r), r);
+        break;
+    }
+    case 3: {
+        _int_REPRINT_result r;
+        CheckResult("DoReprint", protocol.DoReprint(receipt, r), r);
+        break;
+    }
+    case 4: {
+        kPaymentDayClose d;
+        d.fTillCode = u"5";
+        d.fPrintLocation = where;
+        _int_DAYCLOSE_result r;
+        CheckResult("DoDayClose", protocol.DoDayClose(d, r), r);
+        break;
+    }
+    case 5: {
+        kPaymentTotals t;
+        t.fTillCode = u"5";
+        t.fPrintLocation = where;
+        _int_GETTOTALS_result r;
+        CheckResult("DoGetTotals", protocol.DoGetTotals(t, r), r);
+        break;
+    }
+    default: {
+        _int_PAY_result r;
+        CheckResult("DoVerifyTran", protocol.DoVerifyTran(receipt, r), r);
+        break;
+    }
+    }
+}
+
 } // namespace
 
 void FuzzFailure(const std::string& aWhat) {
@@ -237,48 +284,16 @@ void FuzzTerminal(const std::uint8_t* aData, std::size_t aSize) {
         channel, acquirers, u"127.0.0.1:4000", [] { return kNow; }, [](std::int32_t) {});
     const auto where = (aData[0] & 0x80) != 0 ? ZrPrintLocation::pl_EFT : ZrPrintLocation::pl_ECR;
     const kPaymentReceipt receipt = Receipt(where);
-    switch (aData[0] % 8) {
-    case 0: {
-        _int_PAY_result r;
-        CheckResult("DoPay", protocol.DoPay(receipt, r), r);
-        break;
-    }
-    case 1: {
-        _int_PAY_result r;
-        CheckResult("DoRefund", protocol.DoRefund(receipt, r), r);
-        break;
-    }
-    case 2: {
-        _int_PAY_result r;
-        CheckResult("DoVoid", protocol.DoVoid(receipt, r), r);
-        break;
-    }
-    case 3: {
-        _int_REPRINT_result r;
-        CheckResult("DoReprint", protocol.DoReprint(receipt, r), r);
-        break;
-    }
-    case 4: {
-        kPaymentDayClose d;
-        d.fTillCode = u"5";
-        d.fPrintLocation = where;
-        _int_DAYCLOSE_result r;
-        CheckResult("DoDayClose", protocol.DoDayClose(d, r), r);
-        break;
-    }
-    case 5: {
-        kPaymentTotals t;
-        t.fTillCode = u"5";
-        t.fPrintLocation = where;
-        _int_GETTOTALS_result r;
-        CheckResult("DoGetTotals", protocol.DoGetTotals(t, r), r);
-        break;
-    }
-    default: {
-        _int_PAY_result r;
-        CheckResult("DoVerifyTran", protocol.DoVerifyTran(receipt, r), r);
-        break;
-    }
+    // A raised ZrError is an outcome the command object turns into the error text; any other exception
+    // is a fault of the driver (an index out of range, ...).
+    try {
+        RunOperation(protocol, aData[0] % 8, receipt, where);
+    } catch (const ZrError& e) {
+        if (e.Message().empty()) {
+            FuzzFailure("an operation raised an error without a text");
+        }
+    } catch (const std::exception& e) {
+        FuzzFailure(std::string("an operation raised ") + e.what());
     }
     if (channel.GetConnected()) {
         FuzzFailure("the operation left the line to the terminal connected");
