@@ -694,7 +694,11 @@ private:
             return;
         case Fault::Babble:
             fEmu.Note("fault babble: bytes without end");
-            for (std::size_t sent = 0; sent < kBabbleBytes && !fEmu.fStop && !fClosed; sent += kBabbleChunk) {
+            // Until the line closes, the driver sends a new request, or the fault is switched off (on a
+            // serial line the driver's hanging up cannot be seen).
+            for (std::size_t sent = 0; sent < kBabbleBytes && !fEmu.fStop && !fClosed &&
+                                       fEmu.GetConfig().FaultKind == Fault::Babble;
+                 sent += kBabbleChunk) {
                 if (!fLink.Write(Noise(kBabbleChunk))) {
                     fClosed = true;
                 }
