@@ -29,13 +29,16 @@ step "concurrency and log tests under ThreadSanitizer (linux-tsan)"
 cmake --preset linux-tsan >/dev/null
 cmake --build --preset linux-tsan --target zr_tests
 TSAN_OPTIONS=halt_on_error=1 ctest --preset linux-tsan \
-  -R 'Concurrency|LibraryLifecycle|LoadAndStop|LogWriter|BoundedQueue|ExitWithDeviceOpen'
+  -R 'Concurrency|LibraryLifecycle|LoadAndStop|LogWriter|BoundedQueue'
 
 # One prefix serves the 32-bit and the 64-bit programs.
 export WINEPREFIX="$PWD/build/wineprefix" WINEDEBUG=-all
+# The fault matrix runs over TCP on the product (i686); the x86_64 build leaves it out to keep the run short.
 for preset in win32 win64; do
   step "tests: $preset under Wine"
-  tests/support/PtyWineComPair.sh "build/$preset/bin/zr_tests.exe"
+  filter=()
+  [ "$preset" = win64 ] && filter=(--gtest_filter='-FaultMatrix*')
+  tests/support/PtyWineComPair.sh "build/$preset/bin/zr_tests.exe" "${filter[@]}"
 done
 
 # The day at the till through the exports of each Windows build: zrpa demo fails when any result is
