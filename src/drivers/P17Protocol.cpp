@@ -90,6 +90,14 @@ Text UnknownResult(const Text& aResultCode) {
     return u"Unknown Result: [" + aResultCode + u"]";
 }
 
+// The terminal's description of a refusal; an answer cut before it still fails with a text.
+Text RefusalText(const Text& aPayload, std::size_t aLength, const Text& aResultCode) {
+    const Text description = Copy(aPayload, 13, aLength);
+    return description.empty()
+               ? u"The terminal refused without a description (result code " + aResultCode + u")"
+               : description;
+}
+
 // An amount as the host writes numbers (its decimal separator), for log lines a person reads.
 Text HostNumber(Currency aAmount) {
     Text text = aAmount.ToText();
@@ -575,7 +583,7 @@ bool kP17Protocol::ParsePayResponse(const Text& aPayload, _int_PAY_result& aResu
                               ExceptionMessage(e));
         }
     } else if (resultCode == u"01") {
-        errorText = Copy(aPayload, 13, 24);
+        errorText = RefusalText(aPayload, 24, resultCode);
         stan = Copy(aPayload, 60, 6);
         operationNumber = u"0";
     } else {
@@ -639,7 +647,7 @@ bool kP17Protocol::ParseVoidResponse(const Text& aPayload, _int_PAY_result& aRes
         authCode = Copy(aPayload, 35, 6);
         dateTime = DecodeTerminalDateTime(Copy(aPayload, 41, 7), dateTime);
     } else if (resultCode == u"01" || resultCode == u"91") {
-        errorText = Copy(aPayload, 13, 24);
+        errorText = RefusalText(aPayload, 24, resultCode);
     } else {
         errorText = UnknownResult(resultCode);
     }
@@ -674,7 +682,7 @@ bool kP17Protocol::ParseDayCloseResponse(const Text& aPayload, _int_DAYCLOSE_res
     if (resultCode == u"00") {
         total = FromCents(StrToInt(Copy(aPayload, 13, 16)));
     } else if (resultCode == u"01") {
-        errorText = Copy(aPayload, 13, 19);
+        errorText = RefusalText(aPayload, 19, resultCode);
     } else {
         errorText = UnknownResult(resultCode);
     }

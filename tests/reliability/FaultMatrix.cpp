@@ -236,11 +236,11 @@ std::vector<std::vector<std::string>> RunFaultMatrix(p17emu::TerminalEmulator& a
                 // gave up stops only once its own wait for the driver's ACK has run out: on a serial line
                 // (which never closes) nothing is usable before that.
                 aTerminal.WaitIdle(10000);
+                aTerminal.SetConfig(base);
                 if (config.FaultKind == Fault::EndlessReceipt || config.FaultKind == Fault::StatusOnly ||
                     config.FaultKind == Fault::Babble) {
                     std::this_thread::sleep_for(std::chrono::milliseconds(base.AckWaitMs + 200));
                 }
-                aTerminal.SetConfig(base);
                 next = AsTheHostSeesIt(op, protocol, *channel);
             }
             // The channel is gone, so every line it logged is on disk.
