@@ -5,7 +5,9 @@
 #include "platform/Files.h"
 
 namespace {
-const Text kLogFiles = u"LogFiles";
+// A constant, not a Text object: the library's load builds the application context from another unit's
+// initialisation, possibly before this unit's objects exist (an empty name put the logs beside the host).
+constexpr char16_t kLogFiles[] = u"LogFiles";
 
 // Empty when aFolder can hold the logs, otherwise what went wrong.
 Text Unusable(const Text& aFolder, const Text& aProbeName) {
