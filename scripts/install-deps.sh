@@ -9,6 +9,8 @@ packages=(cmake ninja-build g++ pkg-config ccache python3 libgtest-dev libgmock-
 # tests, and the archives. Installed after 32-bit Wine, whose shared libraries may have to be held at
 # the versions both architectures have.
 later_packages=(mono-mcs mono-runtime fp-compiler fp-units-base python3-pytest zip unzip llvm)
+# clang with libFuzzer and the sanitizer runtimes: the fuzz programs (preset linux-fuzz, scripts/fuzz.sh).
+later_packages+=(clang libclang-rt-14-dev)
 
 install_missing() {
   local missing=() p

@@ -85,6 +85,14 @@ Text UnknownResult(const Text& aResultCode) {
     return u"Unknown Result: [" + aResultCode + u"]";
 }
 
+// The terminal's description of a refusal; an answer cut before it still fails with a text.
+Text RefusalText(const Text& aPayload, std::size_t aLength, const Text& aResultCode) {
+    const Text description = Copy(aPayload, 13, aLength);
+    return description.empty()
+               ? u"The terminal refused without a description (result code " + aResultCode + u")"
+               : description;
+}
+
 // An amount as the host writes numbers (its decimal separator), for log lines a person reads.
 Text HostNumber(Currency aAmount) {
     Text text = aAmount.ToText();
@@ -273,6 +281,14 @@ bool kP17Protocol::Exchange(Text& aErrorText, const std::function<bool()>& aBody
         }
         success = aBody();
     } catch (...) {
+        // The device log tells what ended the exchange, as the host's error text does.
+        try {
+            throw;
+        } catch (const std::exception& e) {
+            fChannel.Debug(tZR_MessageType::let_error, u"The exchange ended: " + ExceptionMessage(e));
+        } catch (...) {
+            fChannel.Debug(tZR_MessageType::let_error, u"The exchange ended by an unknown error");
+        }
         try {
             fChannel.Disconnect();
         } catch (...) {
@@ -312,7 +328,16 @@ Text kP17Protocol::OutcomeUnknownText(zrPaymentAction aAction, const Text& aReas
 }
 
 Text kP17Protocol::NotAcknowledged(const Text& aWhat) const {
-    return u"The terminal did not acknowledge the " + aWhat + u" request (" + fLink.Fault() + u")";
+    const Text text = u"The terminal did not acknowledge the " + aWhat + u" request (" + fLink.Fault() + u")";
+    fChannel.Debug(tZR_MessageType::let_error, text);
+    return text;
+}
+
+Text kP17Protocol::NoAnswer(const Text& aWhat) const {
+    const Text text =
+        u"The terminal accepted the " + aWhat + u" request but no answer came (" + fLink.Fault() + u")";
+    fChannel.Debug(tZR_MessageType::let_error, text);
+    return text;
 }
 
 void kP17Protocol::NoteAfterAnswer(const Text& aNote) {
@@ -462,7 +487,12 @@ bool kP17Protocol::DoReprint(const kPaymentReceipt& aReceipt, _int_REPRINT_resul
             return false;
         }
         Text payload;
-        fLink.ReadResponse(kServiceAnswerTimeout, payload);
+        // On the terminal's own printer an acknowledged reprint is done, answered or not. For the cash
+        // register no answer means no receipt text: reporting success would hand the host nothing to print.
+        if (!fLink.ReadResponse(kServiceAnswerTimeout, payload) && printOnEcr) {
+            aResult.ErrorText = NoAnswer(u"reprint");
+            return false;
+        }
         aResult.ReceiptText = ReceiptAfterAnswer(aReceipt.fPrintLocation == ZrPrintLocation::pl_ECR);
         return true;
     });
@@ -481,8 +511,7 @@ bool kP17Protocol::ServiceOperation(const Text& aMessage, const Text& aWhat,
         }
         Text payload;
         if (!fLink.ReadResponse(kServiceAnswerTimeout, payload)) {
-            aResult.ErrorText = u"The terminal accepted the " + aWhat + u" request but no answer came (" +
-                                fLink.Fault() + u")";
+            aResult.ErrorText = NoAnswer(aWhat);
             return false;
         }
         return (this->*aParse)(payload, aResult);
@@ -551,7 +580,7 @@ bool kP17Protocol::ParsePayResponse(const Text& aPayload, _int_PAY_result& aResu
                               ExceptionMessage(e));
         }
     } else if (resultCode == u"01") {
-        errorText = Copy(aPayload, 13, 24);
+        errorText = RefusalText(aPayload, 24, resultCode);
         stan = Copy(aPayload, 60, 6);
         operationNumber = u"0";
     } else {
@@ -615,7 +644,7 @@ bool kP17Protocol::ParseVoidResponse(const Text& aPayload, _int_PAY_result& aRes
         authCode = Copy(aPayload, 35, 6);
         dateTime = DecodeTerminalDateTime(Copy(aPayload, 41, 7), dateTime);
     } else if (resultCode == u"01" || resultCode == u"91") {
-        errorText = Copy(aPayload, 13, 24);
+        errorText = RefusalText(aPayload, 24, resultCode);
     } else {
         errorText = UnknownResult(resultCode);
     }
@@ -650,7 +679,7 @@ bool kP17Protocol::ParseDayCloseResponse(const Text& aPayload, _int_DAYCLOSE_res
     if (resultCode == u"00") {
         total = FromCents(StrToInt(Copy(aPayload, 13, 16)));
     } else if (resultCode == u"01") {
-        errorText = Copy(aPayload, 13, 19);
+        errorText = RefusalText(aPayload, 19, resultCode);
     } else {
         errorText = UnknownResult(resultCode);
     }

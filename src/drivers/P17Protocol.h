@@ -91,8 +91,12 @@ private:
     using CardAnswerParser = bool (kP17Protocol::*)(const Text&, _int_PAY_result&);
     bool CardOperation(const kPaymentReceipt& aReceipt, zrPaymentAction aAction, const Text& aMessage,
                        CardAnswerParser aParse, bool aAmountFromRequest, _int_PAY_result& aResult);
-    // The error text of a request that the terminal did not acknowledge (aWhat: "payment", "day close" ...).
+    // The error text of a request that the terminal did not acknowledge (aWhat: "payment", "day close" ...),
+    // also written to the device log.
     Text NotAcknowledged(const Text& aWhat) const;
+    // The error text of an acknowledged request of a reprint, day close or totals that got no answer, also
+    // written to the device log.
+    Text NoAnswer(const Text& aWhat) const;
     // After a validated answer: collects the receipt text when aCollect; a fault on the way only leaves
     // the operation note and a device-log line.
     Text ReceiptAfterAnswer(bool aCollect);

@@ -27,6 +27,24 @@ Text Unpacked(const Text& aPart, std::int32_t aDigits) {
     return FormatNumberFixed(Base36ToInt(aPart), aDigits, 0, false, Text());
 }
 
+// The packed fields: position and length in the reference, and the digits of their field in the void
+// message. Four base-36 characters reach 1679615, more than six digits hold, so a value past its digits
+// would be cut and the void would name another payment.
+struct PackedField {
+    std::size_t Pos;
+    std::size_t Len;
+    std::int32_t Digits;
+};
+constexpr PackedField kPackedFields[] = {{1, 4, 6}, {5, 3, 4}, {8, 8, 11}, {16, 6, 8}, {28, 7, 10}};
+
+std::int64_t Limit(std::int32_t aDigits) {
+    std::int64_t limit = 1;
+    for (std::int32_t i = 0; i < aDigits; ++i) {
+        limit *= 10;
+    }
+    return limit;
+}
+
 bool IsBase36Digit(char16_t c) {
     return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
 }
@@ -52,12 +70,15 @@ Text CalcRefundReference(std::int64_t aStan, std::int64_t aPanLast4, std::int64_
 
 void DecodeRefundReference(const Text& aReference, Text& aStan, Text& aPan, Text& aAcquirer, Text& aAmount,
                            Text& aAuthCode, Text& aDateTime) {
-    aStan = Unpacked(Part(aReference, 1, 4), 6);
-    aPan = u"C" + Unpacked(Part(aReference, 5, 3), 4);
-    aAcquirer = Unpacked(Part(aReference, 8, 8), 11);
-    aAmount = Unpacked(Part(aReference, 16, 6), 8);
+    const auto field = [&](const PackedField& f) {
+        return Unpacked(Part(aReference, f.Pos, f.Len), f.Digits);
+    };
+    aStan = field(kPackedFields[0]);
+    aPan = u"C" + field(kPackedFields[1]);
+    aAcquirer = field(kPackedFields[2]);
+    aAmount = field(kPackedFields[3]);
     aAuthCode = Part(aReference, 22, 6);
-    aDateTime = Unpacked(Part(aReference, 28, 7), 10);
+    aDateTime = field(kPackedFields[4]);
 }
 
 bool IsWellFormedRefundReference(const Text& aReference) {
@@ -68,6 +89,11 @@ bool IsWellFormedRefundReference(const Text& aReference) {
         const char16_t c = aReference[i];
         const bool authCode = i >= 21 && i < 27;
         if (authCode ? (c < 0x20 || c > 0x7E) : !IsBase36Digit(c)) {
+            return false;
+        }
+    }
+    for (const PackedField& f : kPackedFields) {
+        if (Base36ToInt(Part(aReference, f.Pos, f.Len)) >= Limit(f.Digits)) {
             return false;
         }
     }

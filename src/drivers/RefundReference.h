@@ -20,5 +20,6 @@ void DecodeRefundReference(const Text& aReference, Text& aStan, Text& aPan, Text
                            Text& aAuthCode, Text& aDateTime);
 
 // Exactly 34 characters, base-36 digits where base 36 is packed and printable ASCII in the
-// authorisation code, so that every field unpacks to what was packed.
+// authorisation code, and every packed value within the digits of its field in the void message, so that
+// every field unpacks to what was packed.
 bool IsWellFormedRefundReference(const Text& aReference);

@@ -149,8 +149,10 @@ void tZR_LogState::Execute() {
             break;
         }
     }
-    // Every line accepted before the close is written (unless the close budget is spent).
+    // Every line accepted before the close is written (unless the close budget is spent), and the drops
+    // since the last report are told, so a file whose last lines were dropped does not end silently.
     WriteQueuedOnCaller(false, 0);
+    ReportDrops(true);
     // Read before the signal: once it is given the state may be all that is left of the writer.
     const bool endInPlace = fEndInPlace.load();
     fLoopEnded.store(true);
@@ -189,9 +191,9 @@ void tZR_LogState::WriteQueuedOnCaller(bool aBounded, std::uint32_t aBudgetMs) {
     }
 }
 
-void tZR_LogState::ReportDrops() {
+void tZR_LogState::ReportDrops(bool aFinal) {
     const std::uint32_t now = TickCount();
-    if (now - fLastDropReportTick < fDropReportIntervalMs.load()) {
+    if (!aFinal && now - fLastDropReportTick < fDropReportIntervalMs.load()) {
         return;
     }
     fLastDropReportTick = now;

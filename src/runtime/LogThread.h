@@ -66,7 +66,9 @@ private:
     // is failing it makes one attempt per retry interval, led by a line that says how many were lost.
     void WriteBlock(const Text& aFileName, const std::string& aBytes, std::uint64_t aLines, int aAttempts);
     void RotateIfDue(const Text& aFileName);
-    void ReportDrops();
+    // Writes how many lines were dropped since the last report, at most once per report interval unless
+    // aFinal (the close: the file then ends saying that lines are missing).
+    void ReportDrops(bool aFinal = false);
     void PauseBeforeRetry();
 
     mutable tZR_Lock fNameLock; // the setters of the writer change the name while the thread writes

@@ -80,6 +80,10 @@ Faults (applied to the requests named by --fault-on, default XAQRCT):
                         receipt-wrong-lrc    receipt frame number --fault-at has a wrong check character
                         receipt-cut          the line is cut after --fault-at bytes of receipt frames
                         reset-after-receipt  the whole receipt, then at once a reset of the connection
+                        status-only          acknowledged, then status frames and never an answer
+                        reset                acknowledged, then at once a reset of the connection
+                        garbage              acknowledged, then bytes that form no frame, then silence
+                        babble               acknowledged, then bytes that form no frame without end
   --fault-at N          receipt-wrong-lrc: the frame (default 1, the first); receipt-cut: the bytes of
                         receipt frames sent before the cut (a frame's length cuts between two frames)
   --fault-on LETTERS    request codes the fault applies to, e.g. E or XQ

@@ -16,6 +16,20 @@ constexpr int kSlice = 100;             // longest single wait, so Stop() is not
 constexpr int kByteGapMs = 1000;        // longest gap inside one frame
 constexpr std::size_t kMaxFrame = 4096; // longer "frames" are noise
 constexpr int kEndlessReceiptFrames = 100000;
+// Status frames of the status-only fault: one more than a driver waits for.
+constexpr int kEndlessStatusFrames = 100001;
+// Bytes of the babble fault at most (some minutes at the pace it sends them), and per write.
+constexpr std::size_t kBabbleBytes = 64 * 1024 * 1024;
+constexpr std::size_t kBabbleChunk = 1024;
+
+// Bytes that form no frame: no control character of the link, no frame end.
+std::string Noise(std::size_t aCount) {
+    std::string noise(aCount, ' ');
+    for (std::size_t i = 0; i < aCount; ++i) {
+        noise[i] = static_cast<char>(i % 7 == 0 ? 0x80 + i % 128 : '#' + i % 60);
+    }
+    return noise;
+}
 
 const struct {
     Fault Kind;
@@ -33,7 +47,11 @@ const struct {
                    {Fault::ResetAfterAnswer, "reset-after-answer"},
                    {Fault::ReceiptWrongLrc, "receipt-wrong-lrc"},
                    {Fault::ReceiptCut, "receipt-cut"},
-                   {Fault::ResetAfterReceipt, "reset-after-receipt"}};
+                   {Fault::ResetAfterReceipt, "reset-after-receipt"},
+                   {Fault::StatusOnly, "status-only"},
+                   {Fault::Reset, "reset"},
+                   {Fault::Garbage, "garbage"},
+                   {Fault::Babble, "babble"}};
 
 // Left-aligned, cut or filled with blanks to aWidth.
 std::string Fit(const std::string& s, std::size_t aWidth) {
@@ -655,6 +673,42 @@ private:
         switch (fault) {
         case Fault::Silence:
             fEmu.Note("fault silence: no answer");
+            Hold();
+            return;
+        case Fault::StatusOnly:
+            fEmu.Note("fault status-only: status frames and never an answer");
+            for (int i = 0; i < kEndlessStatusFrames && !fEmu.fStop && !fClosed; ++i) {
+                Send(StatusFrame(Fit(c.TerminalId, 8) + "0S" + "ATTENDERE PREGO"),
+                     "status (no answer follows)");
+            }
+            Hold();
+            return;
+        case Fault::Reset:
+            fEmu.Note("fault reset: no answer");
+            ResetLink();
+            Hold();
+            return;
+        case Fault::Garbage:
+            Send(Noise(64), "bytes that form no frame (fault garbage)");
+            Hold();
+            return;
+        case Fault::Babble:
+            fEmu.Note("fault babble: bytes without end");
+            // Until the line closes, the driver sends a new request, or the fault is switched off (on a
+            // serial line the driver's hanging up cannot be seen).
+            for (std::size_t sent = 0; sent < kBabbleBytes && !fEmu.fStop && !fClosed &&
+                                       fEmu.GetConfig().FaultKind == Fault::Babble;
+                 sent += kBabbleChunk) {
+                if (!fLink.Write(Noise(kBabbleChunk))) {
+                    fClosed = true;
+                }
+                // A new request from the driver ends the babble (a pseudo-terminal never closes).
+                Frame f = ReadFrame(5);
+                if (f.Type == Kind::Data) {
+                    fPending = std::move(f);
+                    return;
+                }
+            }
             Hold();
             return;
         case Fault::Close:

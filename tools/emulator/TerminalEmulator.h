@@ -20,19 +20,23 @@ class PseudoTerminal;
 
 enum class Fault : std::uint8_t {
     None,
-    NoAck,            // the request is not acknowledged and not answered
-    BadAck,           // the acknowledgement carries a wrong check character (06 03 7B)
-    DataForAck,       // the answer frame comes in place of the acknowledgement
-    WrongLrc,         // the answer frame carries a wrong check character
-    Eot,              // the answer frame ends with EOT instead of ETX (check character right)
-    Silence,          // acknowledged, never answered; the connection stays open
-    Close,            // acknowledged, then the connection is closed without an answer
-    CloseMidFrame,    // half of the answer frame, then the connection is closed
-    EndlessReceipt,   // receipt frames that never end with ESC
-    ResetAfterAnswer, // the answer, then at once a reset of the connection (a pseudo-terminal goes quiet)
-    ReceiptWrongLrc,  // receipt frame number FaultAt carries a wrong check character
-    ReceiptCut,       // the line is cut after FaultAt bytes of receipt frames (inside or between frames)
-    ResetAfterReceipt // the whole receipt, then at once a reset: the driver's last ACKs cannot arrive
+    NoAck,             // the request is not acknowledged and not answered
+    BadAck,            // the acknowledgement carries a wrong check character (06 03 7B)
+    DataForAck,        // the answer frame comes in place of the acknowledgement
+    WrongLrc,          // the answer frame carries a wrong check character
+    Eot,               // the answer frame ends with EOT instead of ETX (check character right)
+    Silence,           // acknowledged, never answered; the connection stays open
+    Close,             // acknowledged, then the connection is closed without an answer
+    CloseMidFrame,     // half of the answer frame, then the connection is closed
+    EndlessReceipt,    // receipt frames that never end with ESC
+    ResetAfterAnswer,  // the answer, then at once a reset of the connection (a pseudo-terminal goes quiet)
+    ReceiptWrongLrc,   // receipt frame number FaultAt carries a wrong check character
+    ReceiptCut,        // the line is cut after FaultAt bytes of receipt frames (inside or between frames)
+    ResetAfterReceipt, // the whole receipt, then at once a reset: the driver's last ACKs cannot arrive
+    StatusOnly,        // acknowledged, then SOH status frames and never an answer
+    Reset,             // acknowledged, then at once a reset of the connection (a pseudo-terminal goes quiet)
+    Garbage,           // acknowledged, then bytes that form no frame, then silence
+    Babble             // acknowledged, then bytes that form no frame, without end
 };
 const char* FaultName(Fault aFault);
 bool ParseFault(const std::string& aName, Fault& aFault);
