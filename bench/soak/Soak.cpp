@@ -14,6 +14,7 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -103,6 +104,10 @@ public:
                                     "</PrintLocation></Payment>";
         const auto o = fLibrary.Call("PAY", Utf8ToUtf16(Request(aPort, aLogId, aHandle, section)));
         const std::string doc = Utf16ToUtf8(o.Output);
+        {
+            const std::lock_guard<std::mutex> lock(fLock);
+            fLogFiles.insert(Element(doc, "LogFileName"));
+        }
         std::string wrong;
         if (o.Result != 0 || Element(doc, "Error") != "False") {
             wrong = "result " + std::to_string(o.Result) + " " + Utf16ToUtf8(o.ErrorMessage);
@@ -135,6 +140,7 @@ public:
 
     int Wrong() const { return fWrong; }
     std::vector<Sample> Samples() const { return fSamples; }
+    std::set<std::string> LogFiles() const { return fLogFiles; }
 
 private:
     LoadedLibrary& fLibrary;
@@ -142,15 +148,18 @@ private:
     std::atomic<int> fDone{0};
     int fWrong = 0;
     std::vector<Sample> fSamples;
+    std::set<std::string> fLogFiles; // as the results name them
 };
 
-// Lines of every log file whose name holds aLogId, and the lines among them that open a payment.
-std::pair<long, long> CountLogLines(const fs::path& aFolder, const std::string& aLogId) {
+// Lines of a log file and of its rotated parts (same name, a suffix before ".log"), and the lines among
+// them that open a payment.
+std::pair<long, long> CountLogLines(const fs::path& aFile) {
     long lines = 0;
     long banners = 0;
     std::error_code ec;
-    for (const auto& e : fs::directory_iterator(aFolder, ec)) {
-        if (e.path().filename().string().find("_" + aLogId + "_") == std::string::npos) {
+    const std::string stem = aFile.stem().string();
+    for (const auto& e : fs::directory_iterator(aFile.parent_path(), ec)) {
+        if (e.path().filename().string().rfind(stem, 0) != 0) {
             continue;
         }
         std::ifstream in(e.path(), std::ios::binary);
@@ -198,11 +207,14 @@ int main(int argc, char** argv) {
             const std::string handle = Element(Utf16ToUtf8(open.Output), "Handle");
             for (int i = t; i < withHandles; i += kThreads) {
                 soak.Pay(port, logId, handle, i);
+                // The emulator keeps every frame it saw; the soak measures the library, not that record.
+                terminals[t]->ClearTraffic();
             }
             library.Call("CLOSE", Utf8ToUtf16(Request(port, logId, handle, "")));
             const std::string oneShot = "soakn" + std::to_string(t);
             for (int i = t; i < withoutHandles; i += kThreads) {
                 soak.Pay(port, oneShot, "", withHandles + i);
+                terminals[t]->ClearTraffic();
             }
         });
     }
@@ -214,12 +226,10 @@ int main(int argc, char** argv) {
 
     long lines = 0;
     long banners = 0;
-    for (int t = 0; t < kThreads; ++t) {
-        for (const std::string prefix : {"soak", "soakn"}) {
-            const auto [l, b] = CountLogLines(logFolder, prefix + std::to_string(t));
-            lines += l;
-            banners += b;
-        }
+    for (const std::string& file : soak.LogFiles()) {
+        const auto [l, b] = CountLogLines(file);
+        lines += l;
+        banners += b;
     }
     const long payments = withHandles + withoutHandles;
     std::printf("| Payments | Threads | Open descriptors | Resident memory (KiB) |\n|---|---|---|---|\n");
