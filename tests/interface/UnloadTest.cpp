@@ -33,7 +33,10 @@ TEST(LibraryLifecycle, UnloadFreesTheDevicesStillOpen) {
     std::cout << "[ MEASURED ] in-process unload with 3 open devices: "
               << std::chrono::duration_cast<std::chrono::microseconds>(took).count() << " us\n";
     EXPECT_TRUE(reloaded);
-    EXPECT_EQ(FakeControl().Destroyed.load(), static_cast<int>(open));
+    // Every fake device is freed: the three of this test, and any an earlier test of the same process left
+    // open (the Windows test program runs all tests in one process, with devices of the real driver too).
+    EXPECT_GE(FakeControl().Destroyed.load(), 3);
+    EXPECT_LE(FakeControl().Destroyed.load(), static_cast<int>(open));
     for (const auto& logFile : logFiles) {
         const std::string log = ReadFileBytes(logFile);
         const auto stop = log.rfind("*************************** STOP ****************************");
