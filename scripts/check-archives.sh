@@ -36,15 +36,19 @@ tar -C "$work/linux" -xzf "$dist"/$name-*-linux-x86_64.tar.gz
 root=$(echo "$work"/linux/$name-*)
 linux_root=$root
 lib="$root/lib/lib$name.so.1"
-readelf -d "$lib" | grep -q "Library soname: \[lib$name.so.1\]" || { echo "no soname lib$name.so.1" >&2; exit 1; }
-needed=$(readelf -d "$lib" | sed -n 's/.*Shared library: \[\(.*\)\]/\1/p' | sort | tr '\n' ' ')
+# readelf's output is captured before it is searched: with pipefail, a "grep -q" that stops at its
+# first match can end readelf by SIGPIPE and fail the pipeline although the text was there.
+dynamic=$(readelf -d "$lib")
+sections=$(readelf -S "$lib")
+grep -q "Library soname: \[lib$name.so.1\]" <<<"$dynamic" || { echo "no soname lib$name.so.1" >&2; exit 1; }
+needed=$(sed -n 's/.*Shared library: \[\(.*\)\]/\1/p' <<<"$dynamic" | sort | tr '\n' ' ')
 [ "$needed" = "ld-linux-x86-64.so.2 libc.so.6 libgcc_s.so.1 libm.so.6 libstdc++.so.6 " ] ||
   { echo "the library needs more than the C and C++ runtimes: $needed" >&2; exit 1; }
 exported=$(nm -D --defined-only "$lib" | awk '{print $3}' | sort | tr '\n' ' ')
 [ "$exported" = "CLOSE DAYCLOSE GETSTATUS GETTOTALS OPEN PAY REPRINT SysAllocStringLen SysFreeString SysStringLen VERIFYTRAN VERSION " ] ||
   { echo "the library exports more or less than its interface: $exported" >&2; exit 1; }
-! readelf -S "$lib" | grep -qE '\.symtab|\.debug_info' || { echo "the library is not stripped" >&2; exit 1; }
-readelf -S "$lib" | grep -q gnu_debuglink || { echo "the library does not name its debug file" >&2; exit 1; }
+! grep -qE '\.symtab|\.debug_info' <<<"$sections" || { echo "the library is not stripped" >&2; exit 1; }
+grep -q gnu_debuglink <<<"$sections" || { echo "the library does not name its debug file" >&2; exit 1; }
 # A host that links the exports directly (GETSTATUS needs no terminal), built with the pkg-config file.
 printf '#include "%s.h"\nint main(void){BSTR o=0,e=0;int r=GETSTATUS(0,&o,&e);SysFreeString(o);SysFreeString(e);return r;}\n' \
   "$name" > "$work/direct.c"
