@@ -4,6 +4,8 @@
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    ::testing::AddGlobalTestEnvironment(new LibraryEnvironment());
+    if (::testing::Environment* environment = NewTestEnvironment()) {
+        ::testing::AddGlobalTestEnvironment(environment);
+    }
     return RUN_ALL_TESTS();
 }

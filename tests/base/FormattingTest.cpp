@@ -8,13 +8,11 @@
 #include <variant>
 
 #include "base/ZrError.h"
-#include "platform/Locale.h"
-#include "platform/ScopedLocale.h"
 #include "support/ErrorOf.h"
 
 namespace {
 struct FixedCase {
-    std::variant<double, std::int64_t, Currency, Text> value;
+    std::variant<double, std::int64_t, Currency> value;
     std::int32_t length;
     std::int32_t decimals;
     bool sign;
@@ -22,15 +20,7 @@ struct FixedCase {
     const char* expected;
 };
 
-// A text is written with the host's decimal separator, as a user would type it.
 Text Fixed(const FixedCase& c) {
-    if (const Text* text = std::get_if<Text>(&c.value)) {
-        Text typed;
-        for (char16_t ch : *text) {
-            typed += ch == u'.' ? HostDecimalSeparator() : Text(1, ch);
-        }
-        return FormatNumberFixed(typed, c.length, c.decimals, c.sign, c.separator);
-    }
     return std::visit(
         [&](const auto& v) { return FormatNumberFixed(v, c.length, c.decimals, c.sign, c.separator); },
         c.value);
@@ -63,10 +53,6 @@ const FixedCase kFixedCases[] = {
     {Currency::FromRaw(12345), 7, 6, false, u".", ".234500"},
     {std::int64_t{std::numeric_limits<std::int64_t>::min()}, 20, 0, true, u"", "-9223372036854775808"},
     {std::int64_t{-5}, 3, 0, false, u"", "-05"},
-    {Text(u"12.5"), 8, 2, false, u"", "00001250"},
-    {Text(u" 1.005 "), 4, 2, false, u"", "0101"}, // a text keeps its written digits
-    {Text(u"1e2"), 5, 1, false, u"", "01000"},
-    {Text(u"0"), 1, 0, true, u"", "+"},
 };
 
 TEST(Formatting, FormatNumberFixedRendersEveryKindOfValue) {
@@ -76,10 +62,6 @@ TEST(Formatting, FormatNumberFixedRendersEveryKindOfValue) {
 }
 
 TEST(Formatting, FormatNumberFixedRejectsUnusableArguments) {
-    EXPECT_EQ(U8(ErrorOf([] { FormatNumberFixed(Text(u"12a"), 8, 2, false, u""); })),
-              "'12a' is not a valid floating point value");
-    EXPECT_EQ(U8(ErrorOf([] { FormatNumberFixed(Text(u""), 8, 2, false, u""); })),
-              "'' is not a valid floating point value");
     EXPECT_EQ(U8(ErrorOf([] { FormatNumberFixed(1.0, 0, 2, false, u""); })),
               "FormatNumberFixed: length 0 invalid. Allowed values are: 1 to 4096.");
     EXPECT_EQ(U8(ErrorOf([] { FormatNumberFixed(std::int64_t{1}, 4, -1, false, u""); })),
@@ -87,49 +69,6 @@ TEST(Formatting, FormatNumberFixedRejectsUnusableArguments) {
     EXPECT_EQ(
         U8(ErrorOf([] { FormatNumberFixed(std::numeric_limits<double>::quiet_NaN(), 4, 0, false, u""); })),
         "FormatNumberFixed: value NaN is not a finite number.");
-}
-
-TEST(Formatting, IsNumericUsesThePointOutsideACommaLocale) {
-    struct Case {
-        const char16_t* text;
-        bool numeric;
-    };
-    const Case cases[] = {{u"12", true},     {u"A1", false},  {u"", false},      {u"12.5", true},
-                          {u"12,5", false},  {u" 12 ", true}, {u"-3", true},     {u"+3", true},
-                          {u"1e3", true},    {u"1E-3", true}, {u"1e", false},    {u".", false},
-                          {u".5", true},     {u"5.", true},   {u"1.2.3", false}, {u"1e999", false},
-                          {u"1e-999", true}, {u"NaN", false}, {u"0x10", false},  {u"1 2", false},
-                          {u"--1", false}};
-    if (HostDecimalSeparator() != u".") {
-        GTEST_SKIP() << "the host's decimal separator is not a point";
-    }
-    for (const Case& c : cases) {
-        EXPECT_EQ(IsNumeric(c.text), c.numeric) << U8(c.text);
-    }
-    double v = 0;
-    ASSERT_TRUE(TryTextToFloat(u" -1.25e2 ", v));
-    EXPECT_EQ(v, -125.0);
-}
-
-// Under a comma locale the host's texts read with a comma, while every fixed form stays as it is.
-TEST(Formatting, CommaLocaleChangesOnlyWhatTheHostTypes) {
-    ScopedCommaLocale locale;
-    if (!locale.Active()) {
-        GTEST_SKIP() << "no locale with a decimal comma here";
-    }
-    EXPECT_EQ(U8(HostDecimalSeparator()), ",");
-    EXPECT_TRUE(IsNumeric(u"12,5"));
-    EXPECT_FALSE(IsNumeric(u"12.5"));
-    double v = 0;
-    ASSERT_TRUE(TryTextToFloat(u"0,25", v));
-    EXPECT_EQ(v, 0.25);
-    EXPECT_EQ(U8(FormatNumberFixed(Text(u"12,5"), 8, 2, false, u"")), "00001250");
-    EXPECT_EQ(U8(FormatNumberFixed(12.5, 8, 2, false, u"")), "00001250");
-    EXPECT_EQ(U8(FormatNumberFixed(Currency::FromRaw(125000), 8, 2, false, u"")), "00001250");
-    EXPECT_EQ(U8(FormatNumberFixed(Currency::FromRaw(125000), 8, 2, false, u".")), "00012.50");
-    EXPECT_EQ(U8(Currency::FromRaw(125000).ToText()), "12.5");
-    EXPECT_EQ(U8(DateTimeToISO(EncodeDateTime(2024, 5, 1, 14, 3, 7, 45), true)), "2024-05-01T14:03:07.045");
-    EXPECT_EQ(ISOToDateTime(u"2024-05-01T10:20:30.500"), EncodeDateTime(2024, 5, 1, 10, 20, 30, 500));
 }
 
 TEST(Formatting, Base36RoundTripsAndToleratesStrangeDigits) {

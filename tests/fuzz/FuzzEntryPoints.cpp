@@ -10,7 +10,7 @@
 #include <mutex>
 
 #include "../drivers/FakeChannel.h"
-#include "../interface/InterfaceTestSupport.h"
+#include "support/InterfaceTestSupport.h"
 #include "base/Formatting.h"
 #include "base/ZrError.h"
 #include "drivers/P17Protocol.h"

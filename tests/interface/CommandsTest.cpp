@@ -2,7 +2,7 @@
 // and lifetime, the device operations' banners and presets, and how errors reach the three outputs.
 #include <gtest/gtest.h>
 
-#include "InterfaceTestSupport.h"
+#include "support/InterfaceTestSupport.h"
 #include "interface/PaymentWrapper.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <set>
 #include <thread>
 
-#include "InterfaceTestSupport.h"
+#include "support/InterfaceTestSupport.h"
 #include "interface/PaymentWrapper.h"
 
 namespace {

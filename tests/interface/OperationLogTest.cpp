@@ -6,12 +6,12 @@
 #include <fstream>
 #include <regex>
 
-#include "InterfaceTestSupport.h"
+#include "support/InterfaceTestSupport.h"
 #include "runtime/Application.h"
 #include "runtime/LogWriter.h"
 #include "platform/Process.h"
-#include "platform/ScopedEnvironment.h"
-#include "platform/TempFolder.h"
+#include "support/ScopedEnvironment.h"
+#include "support/TempFolder.h"
 #include "support/TerminalEmulatorFixture.h"
 
 namespace {

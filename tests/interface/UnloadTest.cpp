@@ -4,7 +4,7 @@
 #include <chrono>
 #include <iostream>
 
-#include "InterfaceTestSupport.h"
+#include "support/InterfaceTestSupport.h"
 #include "interface/Library.h"
 
 TEST(LibraryLifecycle, UnloadFreesTheDevicesStillOpen) {

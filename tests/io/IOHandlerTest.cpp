@@ -6,7 +6,7 @@
 
 #include "io/ByteStream.h"
 #include "io/IOHandler.h"
-#include "io/IOHandlerTestLog.h"
+#include "support/IOHandlerTestLog.h"
 
 namespace {
 // The smallest concrete channel: the base's behaviour, nothing of its own.

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "io/IOHandlerTestLog.h"
+#include "support/IOHandlerTestLog.h"
 #include "io/IOHandler_Serial.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <memory>
 #include <thread>
 
-#include "io/IOHandlerTestLog.h"
+#include "support/IOHandlerTestLog.h"
 #include "io/IOHandler_Serial.h"
 #include "support/ErrorOf.h"
 #include "support/PtyPair.h"

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "io/IOHandlerTestLog.h"
+#include "support/IOHandlerTestLog.h"
 #include "io/IOHandler_Serial.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <memory>
 #include <thread>
 
-#include "io/IOHandlerTestLog.h"
+#include "support/IOHandlerTestLog.h"
 #include "io/IOHandler_TCP.h"
 #include "support/LoopbackServer.h"
 

@@ -9,11 +9,11 @@
 #include <fstream>
 #include <functional>
 
-#include "../interface/InterfaceTestSupport.h"
+#include "support/InterfaceTestSupport.h"
 #include "ReliabilityTable.h"
 #include "drivers/AcquirerTable.h"
 #include "platform/Process.h"
-#include "platform/TempFolder.h"
+#include "support/TempFolder.h"
 #include "support/TerminalEmulatorFixture.h"
 
 namespace {

@@ -5,14 +5,14 @@
 #include <filesystem>
 #include <thread>
 
-#include "../interface/InterfaceTestSupport.h"
+#include "support/InterfaceTestSupport.h"
 #include "ReliabilityTable.h"
 #include "base/ZrError.h"
 #include "drivers/P17Link.h"
 #include "drivers/P17Protocol.h"
 #include "drivers/RefundReference.h"
 #include "io/Connection.h"
-#include "platform/TempFolder.h"
+#include "support/TempFolder.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;

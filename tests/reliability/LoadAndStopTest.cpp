@@ -6,10 +6,10 @@
 #include <filesystem>
 #include <thread>
 
-#include "../interface/InterfaceTestSupport.h"
+#include "support/InterfaceTestSupport.h"
 #include "runtime/LogWriter.h"
 #include "interface/Library.h"
-#include "platform/TempFolder.h"
+#include "support/TempFolder.h"
 
 namespace {
 namespace fs = std::filesystem;

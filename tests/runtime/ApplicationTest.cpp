@@ -8,7 +8,7 @@
 #include "base/ZrError.h"
 #include "platform/Locale.h"
 #include "platform/Process.h"
-#include "platform/TempFolder.h"
+#include "support/TempFolder.h"
 #include "runtime/LogWriter.h"
 #include "support/ErrorOf.h"
 

@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 #include "platform/NamedMutex.h"
-#include "platform/TempFolder.h"
+#include "support/TempFolder.h"
 #include "runtime/Application.h"
 #include "runtime/LogWriter.h"
 

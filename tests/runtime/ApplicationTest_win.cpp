@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "platform/NamedMutex.h"
-#include "platform/TempFolder.h"
+#include "support/TempFolder.h"
 #include "runtime/Application.h"
 #include "runtime/LogWriter.h"
 

@@ -7,8 +7,8 @@
 #include "runtime/Application.h"
 #include "runtime/LogWriter.h"
 #include "platform/Process.h"
-#include "platform/ScopedEnvironment.h"
-#include "platform/TempFolder.h"
+#include "support/ScopedEnvironment.h"
+#include "support/TempFolder.h"
 
 namespace {
 namespace fs = std::filesystem;

@@ -13,10 +13,10 @@
 
 #include "base/ZrError.h"
 #include "platform/Clock.h"
-#include "platform/FileBlocker.h"
+#include "support/FileBlocker.h"
 #include "platform/Locale.h"
 #include "platform/Process.h"
-#include "platform/TempFolder.h"
+#include "support/TempFolder.h"
 #include "support/ErrorOf.h"
 
 namespace {

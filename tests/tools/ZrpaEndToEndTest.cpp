@@ -6,8 +6,8 @@
 #include <fstream>
 
 #include "ZrpaToolSupport.h"
-#include "interface/InterfaceTestSupport.h"
-#include "platform/TempFolder.h"
+#include "support/PaymentLogs.h"
+#include "support/TempFolder.h"
 #include "support/TerminalEmulatorFixture.h"
 
 namespace {

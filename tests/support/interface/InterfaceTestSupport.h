@@ -9,6 +9,7 @@
 
 #include "base/Text.h"
 #include "platform/Bstr.h"
+#include "support/PaymentLogs.h"
 
 struct ExportOutcome {
     std::int32_t Result = 0;
@@ -41,9 +42,6 @@ bool HasElement(const Text& aDocument, const Text& aName);
 // The whole file as UTF-8 bytes ("" when it cannot be read), and it removed.
 std::string ReadFileBytes(const Text& aPath);
 void RemoveFile(const Text& aPath);
-// The device log folder beside the executable, and removal of every log there whose name holds aLogId.
-Text PaymentLogFolder();
-void RemoveLogsOf(const Text& aLogId);
 
 // A log identifier nobody else uses in this run (the log file is named after it).
 Text UniqueLogId(const char* aPrefix);

@@ -1,4 +1,4 @@
-#include "platform/FileBlocker.h"
+#include "support/FileBlocker.h"
 
 #include "platform/Files.h"
 

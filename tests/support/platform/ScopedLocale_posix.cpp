@@ -2,7 +2,7 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "platform/ScopedLocale.h"
+#include "support/ScopedLocale.h"
 
 ScopedCommaLocale::ScopedCommaLocale() {
     const char* current = std::setlocale(LC_ALL, nullptr);

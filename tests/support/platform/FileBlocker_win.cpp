@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "platform/FileBlocker.h"
+#include "support/FileBlocker.h"
 
 #include "platform/Files.h"
 

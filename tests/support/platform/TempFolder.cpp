@@ -1,4 +1,4 @@
-#include "platform/TempFolder.h"
+#include "support/TempFolder.h"
 
 #include <algorithm>
 #include <atomic>

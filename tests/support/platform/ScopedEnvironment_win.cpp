@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/ScopedEnvironment.h"
+#include "support/ScopedEnvironment.h"
 
 namespace {
 const wchar_t* Wide(const Text& aText) {

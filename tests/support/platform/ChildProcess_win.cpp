@@ -2,7 +2,7 @@
 
 #include <fstream>
 
-#include "platform/TempFolder.h"
+#include "support/TempFolder.h"
 #include "support/ChildProcess.h"
 
 namespace {

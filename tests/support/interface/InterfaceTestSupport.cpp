@@ -1,4 +1,4 @@
-#include "InterfaceTestSupport.h"
+#include "support/InterfaceTestSupport.h"
 
 #include <chrono>
 #include <cstdio>
@@ -183,24 +183,6 @@ std::string ReadFileBytes(const Text& aPath) {
 void RemoveFile(const Text& aPath) {
     std::error_code ec;
     std::filesystem::remove(std::filesystem::path(aPath), ec);
-}
-
-Text PaymentLogFolder() {
-    return ExecutableDirectory() + PathSeparator() + u"LogFiles" + PathSeparator() + u"Payment";
-}
-
-void RemoveLogsOf(const Text& aLogId) {
-    std::error_code ec;
-    std::vector<std::filesystem::path> matches;
-    for (const auto& entry :
-         std::filesystem::directory_iterator(std::filesystem::path(PaymentLogFolder()), ec)) {
-        if (entry.path().filename().u16string().find(aLogId) != Text::npos) {
-            matches.push_back(entry.path());
-        }
-    }
-    for (const auto& path : matches) {
-        std::filesystem::remove(path, ec);
-    }
 }
 
 Text UniqueLogId(const char* aPrefix) {

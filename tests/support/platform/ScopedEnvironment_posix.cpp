@@ -1,6 +1,6 @@
 #include <cstdlib>
 
-#include "platform/ScopedEnvironment.h"
+#include "support/ScopedEnvironment.h"
 
 namespace {
 void Put(const Text& aName, bool aSet, const Text& aValue) {

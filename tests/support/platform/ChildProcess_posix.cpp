@@ -9,7 +9,7 @@
 #include <fstream>
 #include <thread>
 
-#include "platform/TempFolder.h"
+#include "support/TempFolder.h"
 #include "support/ChildProcess.h"
 
 ChildOutcome RunChild(const std::string& aProgram, const std::vector<std::string>& aArgs,
