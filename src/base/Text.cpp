@@ -239,7 +239,6 @@ Text CutValue(TextView aValue) {
 }
 
 Text ControlCharactersShown(TextView aText) {
-    static const char16_t kHex[] = u"0123456789ABCDEF";
     Text out;
     out.reserve(aText.size());
     for (const char16_t c : aText) {
@@ -270,10 +269,7 @@ Text ControlCharactersShown(TextView aText) {
             out += u"<ESC>";
             break;
         default:
-            out += u'<';
-            out += kHex[c >> 4];
-            out += kHex[c & 0xF];
-            out += u'>';
+            out += u'<' + IntToHex(c, 2, false) + u'>';
             break;
         }
     }

@@ -2,6 +2,7 @@
 #include "base/Formatting.h"
 #include "base/ZrError.h"
 #include "platform/StringTable.h"
+#include "runtime/AppInfo.h"
 #include "runtime/Application.h"
 
 namespace {

@@ -12,6 +12,9 @@
 
 #include "base/DateTime.h"
 #include "base/Text.h"
+#include "runtime/AppInfo.h"
+#include "runtime/ApplicationSetup.h"
+#include "runtime/ApplicationWait.h"
 #include "runtime/MessageTemplate.h"
 #include "runtime/ZRBaseDefs.h"
 
@@ -21,127 +24,7 @@
 #endif
 
 class tZR_LogWriter;
-class PlatformWaitWindow;
 class PlatformNotifyIcon;
-
-// One version of the history: its number, release date, author and change notes.
-class tZR_ApplicationHistory {
-public:
-    virtual ~tZR_ApplicationHistory() = default;
-    const Text& Version() const { return fVersion; }
-    void SetVersion(const Text& aValue) { fVersion = aValue; }
-    TDateTime ReleaseDate() const { return fReleaseDate; }
-    void SetReleaseDate(TDateTime aValue) { fReleaseDate = aValue; }
-    const Text& Author() const { return fAuthor; }
-    void SetAuthor(const Text& aValue) { fAuthor = aValue; }
-    // The change notes (the history's Text property), one per "$PTEXT" or "$TEXT" entry.
-    const TextList& Notes() const { return fText; }
-    TextList& Notes() { return fText; }
-
-private:
-    Text fVersion;
-    TDateTime fReleaseDate = 0;
-    Text fAuthor;
-    TextList fText;
-};
-
-// tZR_ApplicationInfo: description, rights notice, version, release date and history, read once from the
-// library's string table (identifiers 10000 upward, each "key=value").
-class tZR_ApplicationInfo {
-public:
-    using StringReader = std::function<Text(std::uint32_t aId)>;
-
-    tZR_ApplicationInfo() = default;
-    virtual ~tZR_ApplicationInfo() = default;
-    tZR_ApplicationInfo(const tZR_ApplicationInfo&) = delete;
-    tZR_ApplicationInfo& operator=(const tZR_ApplicationInfo&) = delete;
-
-    // Reads the library's own string table. Raises ZrError for an impossible release date.
-    void Load();
-    // The same from any source of strings (a missing identifier reads as the empty text).
-    void Load(const StringReader& aRead);
-
-    const Text& Description() const { return fDescription; }
-    void SetDescription(const Text& aValue) { fDescription = aValue; }
-    const Text& Copyright() const { return fCopyright; }
-    void SetCopyright(const Text& aValue) { fCopyright = aValue; }
-    const Text& Version() const { return fVersion; }
-    void SetVersion(const Text& aValue) { fVersion = aValue; }
-    TDateTime ReleaseDate() const { return fReleaseDate; }
-    void SetReleaseDate(TDateTime aValue) { fReleaseDate = aValue; }
-    const std::vector<std::unique_ptr<tZR_ApplicationHistory>>& History() const { return fHistory; }
-    std::vector<std::unique_ptr<tZR_ApplicationHistory>>& History() { return fHistory; }
-    // "[" + Version + " - " + ReleaseDate in the host's short date format + "]".
-    Text VersionString() const;
-
-private:
-    Text fDescription;
-    Text fCopyright;
-    Text fVersion;
-    TDateTime fReleaseDate = 0;
-    std::vector<std::unique_ptr<tZR_ApplicationHistory>> fHistory;
-};
-
-class tZR_SetupEntry {
-public:
-    virtual ~tZR_SetupEntry() = default;
-    const Text& Name() const { return fName; }
-    void SetName(const Text& aValue) { fName = aValue; }
-    const tZR_Value& Value() const { return fValue; }
-    void SetValue(const tZR_Value& aValue) { fValue = aValue; }
-
-private:
-    Text fName;
-    tZR_Value fValue;
-};
-
-// tZR_Setup: names (compared case-insensitively) with values, in the order they were first set.
-class tZR_Setup {
-public:
-    tZR_Setup() = default;
-    virtual ~tZR_Setup() = default;
-    tZR_Setup(const tZR_Setup&) = delete;
-    tZR_Setup& operator=(const tZR_Setup&) = delete;
-
-    // SetValue with the empty value.
-    void Define(const Text& aName);
-    // A copy of the value, or the empty value when the name is unknown.
-    tZR_Value GetValue(const Text& aName) const;
-    void SetValue(const Text& aName, const tZR_Value& aValue);
-    std::size_t Count() const { return fList.size(); }
-
-private:
-    tZR_SetupEntry* FindEntry(const Text& aName) const;
-    std::vector<std::unique_ptr<tZR_SetupEntry>> fList;
-};
-
-// tZR_Wait: a small stay-on-top "please wait" window with one label (Windows only; elsewhere it keeps its
-// state and shows nothing).
-class tZR_Wait {
-public:
-    tZR_Wait();
-    virtual ~tZR_Wait();
-    tZR_Wait(const tZR_Wait&) = delete;
-    tZR_Wait& operator=(const tZR_Wait&) = delete;
-
-    void Start(const Text& aText);
-    void Stop();
-    // The text for the language of gApplication, and aValue on a second line when it is not empty.
-    void SetText(const Text& aValue);
-    bool Started() const { return fStarted; }
-    const Text& LabelText() const { return fLabel; }
-
-private:
-    std::unique_ptr<PlatformWaitWindow> fForm; // created when first shown
-    Text fBase;
-    Text fLabel;
-    bool fStarted = false;
-    const Text fText_IT = u"Attendere prego ...";
-    const Text fText_EN = u"Wait please ...";
-    const Text fText_ES = u"Espere, por favor ...";
-    const Text fText_PT = u"Aguarde, por favor ...";
-    const Text fText_FR = u"Veuillez patienter ...";
-};
 
 // The host process an application context describes: normally the real one; tests may pass another.
 struct tZR_HostProcess {

@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "emulator/EmulatorTransport.h"
 #include "emulator/P17Wire.h"
 #include "emulator/TerminalEmulator.h"
 
@@ -136,12 +137,7 @@ std::string Stamp() {
     const std::time_t t = std::chrono::system_clock::to_time_t(now);
     const auto ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-    std::tm tm{};
-#ifdef _WIN32
-    localtime_s(&tm, &t);
-#else
-    localtime_r(&t, &tm);
-#endif
+    const std::tm tm = p17emu::LocalCalendarTime(t);
     char buf[32];
     std::snprintf(buf, sizeof buf, "%02d:%02d:%02d.%03d", tm.tm_hour, tm.tm_min, tm.tm_sec,
                   static_cast<int>(ms));

@@ -2,6 +2,7 @@
 // The terminal emulator's byte transports: a TCP listener on 127.0.0.1 and a pseudo-terminal (POSIX only).
 // Independent of the library's own channels, so the emulator checks the driver from the outside.
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <string>
 
@@ -41,5 +42,8 @@ public:
     static std::unique_ptr<PseudoTerminal> Open(std::string& aError);
     virtual const std::string& SlavePath() const = 0;
 };
+
+// The local calendar time of aTime (the emulator's clock shows the till's local time, as a terminal does).
+std::tm LocalCalendarTime(std::time_t aTime);
 
 } // namespace p17emu

@@ -190,4 +190,10 @@ std::unique_ptr<PseudoTerminal> PseudoTerminal::Open(std::string& aError) {
     return std::make_unique<PosixPty>(master, slave, name);
 }
 
+std::tm LocalCalendarTime(std::time_t aTime) {
+    std::tm tm{};
+    localtime_r(&aTime, &tm);
+    return tm;
+}
+
 } // namespace p17emu

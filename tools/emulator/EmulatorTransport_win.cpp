@@ -132,4 +132,10 @@ std::unique_ptr<PseudoTerminal> PseudoTerminal::Open(std::string& aError) {
     return nullptr;
 }
 
+std::tm LocalCalendarTime(std::time_t aTime) {
+    std::tm tm{};
+    localtime_s(&tm, &aTime);
+    return tm;
+}
+
 } // namespace p17emu

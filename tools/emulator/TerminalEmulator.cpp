@@ -96,12 +96,7 @@ struct LocalNow {
 
 LocalNow Now(const std::string& aOverride) {
     const std::time_t t = std::time(nullptr);
-    std::tm tm{};
-#ifdef _WIN32
-    localtime_s(&tm, &t);
-#else
-    localtime_r(&t, &tm);
-#endif
+    const std::tm tm = LocalCalendarTime(t);
     char buf[32];
     LocalNow n;
     std::snprintf(buf, sizeof buf, "%03d%02d%02d", tm.tm_yday + 1, tm.tm_hour, tm.tm_min);
