@@ -2,10 +2,10 @@
 # Runs the tests that produce the reliability tables (the bad-input catalogue and the fault matrix) and
 # writes their tables into docs/reliability.md, each between its markers
 #   <!-- table:NAME -->  ...  <!-- /table:NAME -->
-# Usage: scripts/reliability-tables.sh [zr_tests program]   (default build/linux/bin/zr_tests)
+# Usage: scripts/reliability-tables.sh [test program]   (default build/linux/bin/zr_reliability_tests)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-program=${1:-build/linux/bin/zr_tests}
+program=${1:-build/linux/bin/zr_reliability_tests}
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 ZR_RELIABILITY_OUT="$out" "$program" --gtest_filter='BadInputCatalogue.*:FaultMatrix*.*'

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The complete check: installs what is missing, builds all four configurations, runs the Linux tests
 # plainly (the fuzz corpora replayed, the fault matrix, the bad-input catalogue) and under ASan/UBSan, the
-# concurrency and log tests under TSan, runs the Windows test program of the i686 product and of the x86_64 build
+# concurrency and log tests under TSan, runs the Windows test programs of the i686 product and of the x86_64 build
 # under Wine (serial tests over a pseudo-terminal pair), runs the i686 host's day at the till against the
 # emulator and checks the 32-bit DLL's exports.
 set -euo pipefail
@@ -27,6 +27,7 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset linu
 
 step "concurrency and log tests under ThreadSanitizer (linux-tsan)"
 cmake --preset linux-tsan >/dev/null
+# zr_tests builds every test program.
 cmake --build --preset linux-tsan --target zr_tests
 TSAN_OPTIONS=halt_on_error=1 ctest --preset linux-tsan \
   -R 'Concurrency|LibraryLifecycle|LoadAndStop|LogWriter|BoundedQueue'
@@ -38,7 +39,8 @@ for preset in win32 win64; do
   step "tests: $preset under Wine"
   filter=()
   [ "$preset" = win64 ] && filter=(--gtest_filter='-FaultMatrix*')
-  tests/support/PtyWineComPair.sh "build/$preset/bin/zr_tests.exe" "${filter[@]}"
+  # One program per layer, run in turn with one pseudo-terminal pair for all of them.
+  tests/support/PtyWineComPair.sh "build/$preset"/bin/zr_*_tests.exe "${filter[@]}"
 done
 
 # The day at the till through the exports of each Windows build: zrpa demo fails when any result is

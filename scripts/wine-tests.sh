@@ -1,10 +1,21 @@
 #!/usr/bin/env bash
-# Runs a Windows test program under wine64 and fails when it fails. Wine's own exit code is kept;
-# a fresh prefix is made first (that takes a few seconds once).
+# Runs Windows test programs under Wine, one after another, and fails when any of them failed. The
+# arguments after the programs (from the first one that is not an .exe) go to every program. A fresh
+# prefix is made first (that takes a few seconds once).
+#   scripts/wine-tests.sh build/win32/bin/zr_*_tests.exe --gtest_filter='Formatting*'
 set -euo pipefail
-exe="$1"; shift
+programs=()
+while [ $# -gt 0 ] && [[ "$1" == *.exe ]]; do
+  programs+=("$1")
+  shift
+done
+[ ${#programs[@]} -gt 0 ] || { echo "usage: $0 program.exe... [test arguments...]" >&2; exit 2; }
 export WINEPREFIX="${WINEPREFIX:-$PWD/build/wineprefix}" WINEDEBUG="${WINEDEBUG:--all}"
 if [ ! -d "$WINEPREFIX" ]; then
   wineboot --init >/dev/null 2>&1 || true
 fi
-wine "$exe" "$@"
+status=0
+for program in "${programs[@]}"; do
+  wine "$program" "$@" || status=1
+done
+exit $status

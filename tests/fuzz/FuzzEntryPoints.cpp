@@ -10,7 +10,6 @@
 #include <mutex>
 
 #include "../drivers/FakeChannel.h"
-#include "support/InterfaceTestSupport.h"
 #include "base/Formatting.h"
 #include "base/ZrError.h"
 #include "drivers/P17Protocol.h"
@@ -19,6 +18,7 @@
 #include "interface/PaymentRegistry.h"
 #include "io/Connection.h"
 #include "payment/Xml.h"
+#include "support/InterfaceTestSupport.h"
 
 namespace {
 constexpr char16_t kDriverName[] = u"ZRPA_RIVEVEDEV17_10";

@@ -1,7 +1,7 @@
 // Writes the seed corpus of the terminal fuzzer from recorded exchanges: each operation runs over TCP
 // against the emulator, and what the terminal sent after each of the driver's writes becomes one reply
 // of the seed. Run by hand when the exchanges change:
-//   zr_tests --gtest_also_run_disabled_tests --gtest_filter=FuzzSeeds.*
+//   zr_reliability_tests --gtest_also_run_disabled_tests --gtest_filter=FuzzSeeds.*
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,8 +9,8 @@
 
 #include "drivers/P17Protocol.h"
 #include "drivers/RefundReference.h"
-#include "platform/Clock.h"
 #include "io/IOHandler_TCP.h"
+#include "platform/Clock.h"
 #include "support/TerminalEmulatorFixture.h"
 
 namespace {

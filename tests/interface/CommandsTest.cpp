@@ -2,8 +2,8 @@
 // and lifetime, the device operations' banners and presets, and how errors reach the three outputs.
 #include <gtest/gtest.h>
 
-#include "support/InterfaceTestSupport.h"
 #include "interface/PaymentWrapper.h"
+#include "support/InterfaceTestSupport.h"
 
 namespace {
 const Text kStatusDocument =

@@ -7,8 +7,8 @@
 #include <set>
 #include <thread>
 
-#include "support/InterfaceTestSupport.h"
 #include "interface/PaymentWrapper.h"
+#include "support/InterfaceTestSupport.h"
 
 namespace {
 const Text kPaySection = u"<Payment><Amount>1</Amount></Payment>";

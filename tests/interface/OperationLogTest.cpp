@@ -6,10 +6,10 @@
 #include <fstream>
 #include <regex>
 
-#include "support/InterfaceTestSupport.h"
+#include "platform/Process.h"
 #include "runtime/Application.h"
 #include "runtime/LogWriter.h"
-#include "platform/Process.h"
+#include "support/InterfaceTestSupport.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TempFolder.h"
 #include "support/TerminalEmulatorFixture.h"

@@ -4,8 +4,8 @@
 #include <chrono>
 #include <iostream>
 
-#include "support/InterfaceTestSupport.h"
 #include "interface/Library.h"
+#include "support/InterfaceTestSupport.h"
 
 TEST(LibraryLifecycle, UnloadFreesTheDevicesStillOpen) {
     RegisterFakeDrivers();

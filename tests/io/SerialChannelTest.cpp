@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "support/IOHandlerTestLog.h"
 #include "io/IOHandler_Serial.h"
+#include "support/IOHandlerTestLog.h"
 
 namespace {
 kConnection SerialConnection(const Text& aPort, std::int32_t aStopBits = 1,

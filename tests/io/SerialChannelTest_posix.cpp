@@ -10,9 +10,9 @@
 #include <memory>
 #include <thread>
 
-#include "support/IOHandlerTestLog.h"
 #include "io/IOHandler_Serial.h"
 #include "support/ErrorOf.h"
+#include "support/IOHandlerTestLog.h"
 #include "support/PtyPair.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <memory>
 
-#include "support/IOHandlerTestLog.h"
 #include "io/IOHandler_Serial.h"
+#include "support/IOHandlerTestLog.h"
 
 namespace {
 const std::vector<std::uint8_t> kEtxEot = {0x03, 0x04};

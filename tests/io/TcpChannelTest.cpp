@@ -7,8 +7,8 @@
 #include <memory>
 #include <thread>
 
-#include "support/IOHandlerTestLog.h"
 #include "io/IOHandler_TCP.h"
+#include "support/IOHandlerTestLog.h"
 #include "support/LoopbackServer.h"
 
 namespace {

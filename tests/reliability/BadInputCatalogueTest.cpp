@@ -9,10 +9,10 @@
 #include <fstream>
 #include <functional>
 
-#include "support/InterfaceTestSupport.h"
 #include "ReliabilityTable.h"
 #include "drivers/AcquirerTable.h"
 #include "platform/Process.h"
+#include "support/InterfaceTestSupport.h"
 #include "support/TempFolder.h"
 #include "support/TerminalEmulatorFixture.h"
 

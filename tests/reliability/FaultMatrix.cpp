@@ -5,13 +5,13 @@
 #include <filesystem>
 #include <thread>
 
-#include "support/InterfaceTestSupport.h"
 #include "ReliabilityTable.h"
 #include "base/ZrError.h"
 #include "drivers/P17Link.h"
 #include "drivers/P17Protocol.h"
 #include "drivers/RefundReference.h"
 #include "io/Connection.h"
+#include "support/InterfaceTestSupport.h"
 #include "support/TempFolder.h"
 
 namespace {

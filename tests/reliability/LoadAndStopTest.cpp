@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <thread>
 
-#include "support/InterfaceTestSupport.h"
-#include "runtime/LogWriter.h"
 #include "interface/Library.h"
+#include "runtime/LogWriter.h"
+#include "support/InterfaceTestSupport.h"
 #include "support/TempFolder.h"
 
 namespace {

@@ -8,9 +8,9 @@
 #include "base/ZrError.h"
 #include "platform/Locale.h"
 #include "platform/Process.h"
-#include "support/TempFolder.h"
 #include "runtime/LogWriter.h"
 #include "support/ErrorOf.h"
+#include "support/TempFolder.h"
 
 namespace {
 namespace fs = std::filesystem;

@@ -6,9 +6,9 @@
 #include <unistd.h>
 
 #include "platform/NamedMutex.h"
-#include "support/TempFolder.h"
 #include "runtime/Application.h"
 #include "runtime/LogWriter.h"
+#include "support/TempFolder.h"
 
 namespace {
 namespace fs = std::filesystem;

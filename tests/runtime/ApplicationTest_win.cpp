@@ -4,9 +4,9 @@
 #include <thread>
 
 #include "platform/NamedMutex.h"
-#include "support/TempFolder.h"
 #include "runtime/Application.h"
 #include "runtime/LogWriter.h"
+#include "support/TempFolder.h"
 
 namespace {
 namespace fs = std::filesystem;

@@ -4,9 +4,9 @@
 
 #include <fstream>
 
+#include "platform/Process.h"
 #include "runtime/Application.h"
 #include "runtime/LogWriter.h"
-#include "platform/Process.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TempFolder.h"
 

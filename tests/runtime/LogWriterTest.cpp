@@ -13,11 +13,11 @@
 
 #include "base/ZrError.h"
 #include "platform/Clock.h"
-#include "support/FileBlocker.h"
 #include "platform/Locale.h"
 #include "platform/Process.h"
-#include "support/TempFolder.h"
 #include "support/ErrorOf.h"
+#include "support/FileBlocker.h"
+#include "support/TempFolder.h"
 
 namespace {
 namespace fs = std::filesystem;

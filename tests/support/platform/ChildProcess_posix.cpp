@@ -9,8 +9,8 @@
 #include <fstream>
 #include <thread>
 
-#include "support/TempFolder.h"
 #include "support/ChildProcess.h"
+#include "support/TempFolder.h"
 
 ChildOutcome RunChild(const std::string& aProgram, const std::vector<std::string>& aArgs,
                       const std::string& aInput, int aTimeoutMs) {

@@ -2,8 +2,8 @@
 
 #include <fstream>
 
-#include "support/TempFolder.h"
 #include "support/ChildProcess.h"
+#include "support/TempFolder.h"
 
 namespace {
 // One argument quoted as the C runtime reads it back.

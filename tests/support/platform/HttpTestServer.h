@@ -1,5 +1,5 @@
 #pragma once
-#include "support/LoopbackServer.h"  // UnusedLoopbackPort
+#include "support/LoopbackServer.h" // UnusedLoopbackPort
 // The HTTP server of the HTTP channel tests: tests/support/HttpTestServer.py, started on 127.0.0.1 and
 // stopped with this object. The script reports its port over a control connection and ends when that
 // connection closes, so it never outlives the test program.
