@@ -14,8 +14,12 @@ export WINEPREFIX="${WINEPREFIX:-$PWD/build/wineprefix}" WINEDEBUG="${WINEDEBUG:
 if [ ! -d "$WINEPREFIX" ]; then
   wineboot --init >/dev/null 2>&1 || true
 fi
-status=0
+failed=()
 for program in "${programs[@]}"; do
-  wine "$program" "$@" || status=1
+  echo "=== $program"
+  wine "$program" "$@" || failed+=("$(basename "$program")")
 done
-exit $status
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "failed: ${failed[*]}" >&2
+  exit 1
+fi

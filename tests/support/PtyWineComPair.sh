@@ -1,17 +1,12 @@
 #!/usr/bin/env bash
 # Runs Windows test programs under Wine, one after another, with COM41 and COM42 joined like a null-modem
 # cable: two pseudo-terminals linked by socat, the prefix's dosdevices/com41 and com42 pointing at them.
-# The pair is set up once for all the programs. The arguments after the programs (the first one that is
-# not an .exe on) go to every program. Every program runs; the script fails when any of them failed.
+# The pair is set up once for all the programs, which scripts/wine-tests.sh then runs in turn (the
+# arguments after the programs go to every program; the script fails when any of them failed).
 #   tests/support/PtyWineComPair.sh build/win64/bin/zr_io_tests.exe --gtest_filter='SerialComPair*'
 #   tests/support/PtyWineComPair.sh build/win32/bin/zr_*_tests.exe
 set -euo pipefail
-programs=()
-while [ $# -gt 0 ] && [[ "$1" == *.exe ]]; do
-  programs+=("$1")
-  shift
-done
-[ ${#programs[@]} -gt 0 ] || { echo "usage: $0 program.exe... [test arguments...]" >&2; exit 2; }
+[[ "${1:-}" == *.exe ]] || { echo "usage: $0 program.exe... [test arguments...]" >&2; exit 2; }
 export WINEPREFIX="${WINEPREFIX:-$PWD/build/wineprefix}" WINEDEBUG="${WINEDEBUG:--all}"
 [ -d "$WINEPREFIX" ] || wineboot --init >/dev/null 2>&1 || true
 dir=$(mktemp -d)
@@ -26,12 +21,4 @@ for _ in $(seq 50); do
 done
 ln -sfn "$(readlink -f "$dir/a")" "$WINEPREFIX/dosdevices/com41"
 ln -sfn "$(readlink -f "$dir/b")" "$WINEPREFIX/dosdevices/com42"
-failed=()
-for program in "${programs[@]}"; do
-  echo "=== $program"
-  ZR_TEST_COM_PAIR=41,42 wine "$program" "$@" || failed+=("$(basename "$program")")
-done
-if [ ${#failed[@]} -gt 0 ]; then
-  echo "failed: ${failed[*]}" >&2
-  exit 1
-fi
+ZR_TEST_COM_PAIR=41,42 "$(dirname "$0")/../../scripts/wine-tests.sh" "$@"
