@@ -106,6 +106,11 @@ constexpr P17Field kRefundTail[] = {
 constexpr P17Field kTotal[] = {{"total", 13, 16, K::Cents}};
 constexpr P17Field kDayCloseError[] = {{"error_text", 13, 19, K::Text}};
 constexpr P17Field kReceiptText[] = {{"text", 11, 200, K::Text}};
+constexpr P17Field kDayTimeParts[] = {
+    {"day", 1, 3, K::Digits},
+    {"hour", 4, 2, K::Digits},
+    {"minute", 6, 2, K::Digits},
+};
 
 constexpr P17Group kPayAnswerGroups[] = {
     {kAnswerHeader},
@@ -216,6 +221,22 @@ bool P17IsRead(P17ReadWhen aWhen, std::string_view aResultCode, char aCodeLetter
     return false;
 }
 
+bool P17Reads(const P17Layout& aLayout, std::string_view aName, const P17AnswerKey& aKey) {
+    for (const auto& group : aLayout.Groups) {
+        for (const auto& field : group.Fields) {
+            if (field.Name == aName) {
+                return !aLayout.FromTerminal ||
+                       P17IsRead(group.When, aKey.Result, aKey.Code, aKey.Conversion);
+            }
+        }
+    }
+    return false;
+}
+
+std::span<const P17Field> P17DayTimeParts() {
+    return kDayTimeParts;
+}
+
 std::string P17Build(const P17Layout& aLayout, std::span<const P17Value> aValues) {
     auto valueOf = [&](std::string_view aName, std::string& aValue) {
         bool given = false;
@@ -264,13 +285,10 @@ std::string P17Build(const P17Layout& aLayout, std::span<const P17Value> aValues
 }
 
 std::vector<P17DecodedField> P17Decode(const P17Layout& aLayout, std::string_view aText) {
-    const P17Field* resultField = P17FindField(aLayout, "result");
-    const std::string_view resultCode = resultField ? P17FieldText(aText, *resultField) : std::string_view();
-    const char code = aText.size() >= 10 ? aText[9] : '\0';
-    const char conversion = aText.size() >= 83 ? aText[82] : '\0';
+    const P17AnswerKey key = P17KeyOf(aLayout, aText);
     std::vector<P17DecodedField> out;
     for (const auto& group : aLayout.Groups) {
-        if (aLayout.FromTerminal && !P17IsRead(group.When, resultCode, code, conversion)) {
+        if (aLayout.FromTerminal && !P17IsRead(group.When, key.Result, key.Code, key.Conversion)) {
             continue;
         }
         for (const auto& field : group.Fields) {
