@@ -7,11 +7,14 @@ namespace {
 using K = P17FieldKind;
 using W = P17ReadWhen;
 
+// The code letter: at the same position in requests and answers.
+constexpr P17Field kCode{"code", 10, 1, K::Code};
+
 // --- requests: "00000000", "0", the code letter, then the fields
 constexpr P17Field kRequestHeader[] = {
     {"terminal_id", 1, 8, K::Literal, "00000000"},
     {"filler", 9, 1, K::Literal, "0"},
-    {"code", 10, 1, K::Code},
+    kCode,
 };
 constexpr P17Field kEcr{"ecr", 11, 8, K::Digits};
 
@@ -72,7 +75,7 @@ constexpr P17Layout kRequests[] = {
 // --- answers: the terminal's identifier, a position nobody reads, the code letter, the result code
 constexpr P17Field kAnswerHeader[] = {
     {"terminal_id", 1, 8, K::Text},
-    {"code", 10, 1, K::Code},
+    kCode,
     {"result", 11, 2, K::Result},
 };
 // The card fields that the payment, refund and void answers share.
@@ -190,6 +193,11 @@ const P17Layout& P17ReceiptLayout() {
 
 std::span<const P17Layout* const> P17AllLayouts() {
     return kAll;
+}
+
+char P17MessageCode(std::string_view aText) {
+    const std::string_view code = P17FieldText(aText, kCode);
+    return code.empty() ? '\0' : code[0];
 }
 
 const P17Field* P17FindField(const P17Layout& aLayout, std::string_view aName) {

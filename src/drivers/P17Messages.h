@@ -64,6 +64,10 @@ const P17Layout& P17ReceiptLayout();
 // Every layout, requests first (for tests and for listing).
 std::span<const P17Layout* const> P17AllLayouts();
 
+// The code letter of a message text (at the same position in requests and answers); '\0' when the text
+// ends before it.
+char P17MessageCode(std::string_view aText);
+
 // The field of that name in aLayout, or null.
 const P17Field* P17FindField(const P17Layout& aLayout, std::string_view aName);
 

@@ -261,6 +261,8 @@ TEST(P17Layouts, DecodingNeverFailsOnShortOrDamagedTexts) {
     }
     EXPECT_EQ(P17RequestLayout('Z'), nullptr);
     EXPECT_EQ(P17AnswerLayout('E'), nullptr);
+    EXPECT_EQ(P17MessageCode(full), 'X');
+    EXPECT_EQ(P17MessageCode(std::string_view(full).substr(0, 9)), '\0');
 }
 
 // Which fields the driver reads follows from the answer's result code, code letter and conversion flag
