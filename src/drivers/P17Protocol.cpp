@@ -588,8 +588,9 @@ bool kP17Protocol::ParsePayResponse(const Text& aPayload, _int_PAY_result& aResu
         if (answer.Reads("rate")) {
             rate = Currency::FromRaw(StrToInt(answer["rate"]));
             foreignCurrency = answer["currency"];
-            // Read as 32 bits like every number of this answer: a larger amount is a conversion failure.
-            const std::int32_t foreign = StrToInt(answer["foreign_amount"]);
+            // The one number of this answer read with 64 bits: its 12 digits pass 2^31 in currencies of
+            // large units, and a conversion failure here would report an approved payment as failed.
+            const std::int64_t foreign = StrToInt64(answer["foreign_amount"]);
             const std::int32_t decimals = StrToInt(answer["decimals"]);
             // A currency without decimals keeps the integer.
             foreignAmount = ScaledAmount(foreign, decimals > 0 ? decimals : 0);
