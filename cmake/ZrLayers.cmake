@@ -14,12 +14,16 @@ if(NOT WIN32 AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   target_compile_options(zr_shipped INTERFACE -fno-gnu-unique)
 endif()
 
-# zr_add_layer(<target> <folder> [PUBLIC <targets>...] [PRIVATE <targets>...])
-# Every .cpp under src/<folder> of this platform, except the load/unload hooks of the product itself.
+# zr_add_layer(<target> <folder> [PUBLIC <targets>...] [PRIVATE <targets>...] [EXCLUDE <names>...])
+# Every .cpp under src/<folder> of this platform, except the load/unload hooks of the product itself and
+# the files named by EXCLUDE (without .cpp: a library of their own that the layer links).
 function(zr_add_layer target folder)
-  cmake_parse_arguments(PARSE_ARGV 2 ARG "" "" "PUBLIC;PRIVATE")
+  cmake_parse_arguments(PARSE_ARGV 2 ARG "" "" "PUBLIC;PRIVATE;EXCLUDE")
   zr_collect_sources(sources ${PROJECT_SOURCE_DIR}/src/${folder})
   list(FILTER sources EXCLUDE REGEX "/LibraryMain[^/]*\\.cpp$")
+  foreach(name IN LISTS ARG_EXCLUDE)
+    list(FILTER sources EXCLUDE REGEX "/${name}\\.cpp$")
+  endforeach()
   add_library(${target} STATIC ${sources})
   set(root ${PROJECT_BINARY_DIR}/layers/${folder})
   file(MAKE_DIRECTORY ${root})

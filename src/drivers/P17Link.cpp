@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "base/ZrError.h"
+#include "drivers/P17MessageText.h"
 #include "io/ByteStream.h"
 #include "io/IOHandler.h"
 #include "platform/Clock.h"
@@ -48,37 +49,6 @@ bool ValidatePacket(TextView aPacket) {
         return rest.size() >= 2 && (rest.back() == ETX || rest.back() == EOT);
     }
     return rest.front() == SOH || rest == TextView(u"\x06\x03", 2);
-}
-
-Text BreakReceiptLines(TextView aText) {
-    Text out;
-    Text line;
-    std::size_t width = 24;
-    for (const char16_t c : aText) {
-        switch (c) {
-        case u'^':
-            width = 42;
-            continue;
-        case u'{':
-        case u'|':
-            width = 12;
-            continue;
-        case u'}':
-        case u'~':
-        case 0x7F:
-            width = 24;
-            continue;
-        default:
-            break;
-        }
-        line += c == ESC ? u' ' : c;
-        if (line.size() >= width) {
-            out += line;
-            out += u"\r\n";
-            line.clear();
-        }
-    }
-    return out;
 }
 
 kP17Link::kP17Link(kIOHandler& aChannel, PauseFn aPause) : fChannel(aChannel), fPause(std::move(aPause)) {}
@@ -253,6 +223,7 @@ Text kP17Link::ReadReceiptText() {
 
 void kP17Link::CollectReceipt(kByteStream& aStream, Text& aAll) {
     fFault.clear();
+    const P17Field& receiptText = *P17FindField(P17ReceiptLayout(), "text");
     Text last;
     int emptyReads = 0;
     int frames = 0;
@@ -277,9 +248,8 @@ void kP17Link::CollectReceipt(kByteStream& aStream, Text& aAll) {
             continue;
         }
         ++frames;
-        last = payload.size() > kReceiptHeaderLength
-                   ? payload.substr(kReceiptHeaderLength, kReceiptPieceLength)
-                   : Text();
+        // The text field of the receipt layout: the header is not receipt text.
+        last = P17FieldText(payload, receiptText);
         aAll += last;
         if (kind == zrFrameKind::fk_Data && !fAckFault.empty()) {
             fReceiptFault = fAckFault;

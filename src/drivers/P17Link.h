@@ -23,8 +23,6 @@ constexpr int kEmptyReadsTolerated = 10; // the 11th empty read ends the answer 
 constexpr std::int32_t kReceiptPause = 1000;
 constexpr std::int32_t kReceiptReadTimeout = 1000;
 constexpr int kReceiptEmptyReadsTolerated = 5; // the 6th empty read ends the collection
-constexpr std::size_t kReceiptPieceLength = 200;
-constexpr std::size_t kReceiptHeaderLength = 10;
 // A terminal that keeps talking without ever finishing must not hold the till: at most this many frames
 // while waiting for one answer, and at most this many receipt frames (some 100 000 characters, far more
 // than any receipt).
@@ -43,9 +41,6 @@ Text AckFrame();
 // The last character is the check character of the rest; the rest is a data frame (STX ... ETX or EOT),
 // an SOH frame, or exactly ACK ETX.
 bool ValidatePacket(TextView aPacket);
-// Cuts receipt text into lines of the current width (24 at the start; "^" 42, "{" "|" 12, "}" "~" DEL
-// 24), ESC shown as a space, each line followed by CR LF; a last partial line is dropped.
-Text BreakReceiptLines(TextView aText);
 
 class kP17Link {
 public:

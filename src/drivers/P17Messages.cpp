@@ -7,11 +7,14 @@ namespace {
 using K = P17FieldKind;
 using W = P17ReadWhen;
 
+// The code letter: at the same position in requests and answers.
+constexpr P17Field kCode{"code", 10, 1, K::Code};
+
 // --- requests: "00000000", "0", the code letter, then the fields
 constexpr P17Field kRequestHeader[] = {
     {"terminal_id", 1, 8, K::Literal, "00000000"},
     {"filler", 9, 1, K::Literal, "0"},
-    {"code", 10, 1, K::Code},
+    kCode,
 };
 constexpr P17Field kEcr{"ecr", 11, 8, K::Digits};
 
@@ -72,7 +75,7 @@ constexpr P17Layout kRequests[] = {
 // --- answers: the terminal's identifier, a position nobody reads, the code letter, the result code
 constexpr P17Field kAnswerHeader[] = {
     {"terminal_id", 1, 8, K::Text},
-    {"code", 10, 1, K::Code},
+    kCode,
     {"result", 11, 2, K::Result},
 };
 // The card fields that the payment, refund and void answers share.
@@ -106,6 +109,11 @@ constexpr P17Field kRefundTail[] = {
 constexpr P17Field kTotal[] = {{"total", 13, 16, K::Cents}};
 constexpr P17Field kDayCloseError[] = {{"error_text", 13, 19, K::Text}};
 constexpr P17Field kReceiptText[] = {{"text", 11, 200, K::Text}};
+constexpr P17Field kDayTimeParts[] = {
+    {"day", 1, 3, K::Digits},
+    {"hour", 4, 2, K::Digits},
+    {"minute", 6, 2, K::Digits},
+};
 
 constexpr P17Group kPayAnswerGroups[] = {
     {kAnswerHeader},
@@ -187,6 +195,11 @@ std::span<const P17Layout* const> P17AllLayouts() {
     return kAll;
 }
 
+char P17MessageCode(std::string_view aText) {
+    const std::string_view code = P17FieldText(aText, kCode);
+    return code.empty() ? '\0' : code[0];
+}
+
 const P17Field* P17FindField(const P17Layout& aLayout, std::string_view aName) {
     for (const auto& group : aLayout.Groups) {
         for (const auto& field : group.Fields) {
@@ -214,6 +227,22 @@ bool P17IsRead(P17ReadWhen aWhen, std::string_view aResultCode, char aCodeLetter
         return aResultCode == "00" && aCodeLetter == 'V' && aConversionFlag == '1';
     }
     return false;
+}
+
+bool P17Reads(const P17Layout& aLayout, std::string_view aName, const P17AnswerKey& aKey) {
+    for (const auto& group : aLayout.Groups) {
+        for (const auto& field : group.Fields) {
+            if (field.Name == aName) {
+                return !aLayout.FromTerminal ||
+                       P17IsRead(group.When, aKey.Result, aKey.Code, aKey.Conversion);
+            }
+        }
+    }
+    return false;
+}
+
+std::span<const P17Field> P17DayTimeParts() {
+    return kDayTimeParts;
 }
 
 std::string P17Build(const P17Layout& aLayout, std::span<const P17Value> aValues) {
@@ -264,13 +293,10 @@ std::string P17Build(const P17Layout& aLayout, std::span<const P17Value> aValues
 }
 
 std::vector<P17DecodedField> P17Decode(const P17Layout& aLayout, std::string_view aText) {
-    const P17Field* resultField = P17FindField(aLayout, "result");
-    const std::string_view resultCode = resultField ? P17FieldText(aText, *resultField) : std::string_view();
-    const char code = aText.size() >= 10 ? aText[9] : '\0';
-    const char conversion = aText.size() >= 83 ? aText[82] : '\0';
+    const P17AnswerKey key = P17KeyOf(aLayout, aText);
     std::vector<P17DecodedField> out;
     for (const auto& group : aLayout.Groups) {
-        if (aLayout.FromTerminal && !P17IsRead(group.When, resultCode, code, conversion)) {
+        if (aLayout.FromTerminal && !P17IsRead(group.When, key.Result, key.Code, key.Conversion)) {
             continue;
         }
         for (const auto& field : group.Fields) {

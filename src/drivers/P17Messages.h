@@ -64,6 +64,10 @@ const P17Layout& P17ReceiptLayout();
 // Every layout, requests first (for tests and for listing).
 std::span<const P17Layout* const> P17AllLayouts();
 
+// The code letter of a message text (at the same position in requests and answers); '\0' when the text
+// ends before it.
+char P17MessageCode(std::string_view aText);
+
 // The field of that name in aLayout, or null.
 const P17Field* P17FindField(const P17Layout& aLayout, std::string_view aName);
 
@@ -76,6 +80,45 @@ template <typename TString> TString P17FieldText(const TString& aText, const P17
     const std::size_t first = aField.Position - 1u;
     return first < aText.size() ? aText.substr(first, aField.Width) : TString();
 }
+
+// What decides which groups of an answer are read: its result code, code letter and conversion flag
+// (empty or '\0' where the answer has no such field or ends before it).
+struct P17AnswerKey {
+    std::string Result;
+    char Code = '\0';
+    char Conversion = '\0';
+};
+
+// The key of the answer aText of aLayout, from the layout's "result", "code" and "conversion" fields. A
+// character beyond ASCII becomes 0x80, which no condition names.
+template <typename TString> P17AnswerKey P17KeyOf(const P17Layout& aLayout, const TString& aText) {
+    const auto narrow = [](auto c) {
+        const auto code = static_cast<std::uint32_t>(c);
+        return code < 0x80 ? static_cast<char>(code) : static_cast<char>(0x80);
+    };
+    const auto text = [&](std::string_view aName) {
+        std::string out;
+        if (const P17Field* f = P17FindField(aLayout, aName)) {
+            for (const auto c : P17FieldText(aText, *f)) {
+                out += narrow(c);
+            }
+        }
+        return out;
+    };
+    P17AnswerKey key;
+    key.Result = text("result");
+    const std::string code = text("code"), conversion = text("conversion");
+    key.Code = code.empty() ? '\0' : code[0];
+    key.Conversion = conversion.empty() ? '\0' : conversion[0];
+    return key;
+}
+
+// True when aLayout has the field aName and reads it for an answer with aKey (every field of a request
+// is read).
+bool P17Reads(const P17Layout& aLayout, std::string_view aName, const P17AnswerKey& aKey);
+
+// The parts of a DDDHHMM field ("day", "hour", "minute"), positions counted within the field.
+std::span<const P17Field> P17DayTimeParts();
 
 struct P17Value {
     std::string_view Name;

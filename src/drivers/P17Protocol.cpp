@@ -5,6 +5,7 @@
 #include "base/Formatting.h"
 #include "base/ZrError.h"
 #include "drivers/AcquirerTable.h"
+#include "drivers/P17MessageText.h"
 #include "drivers/RefundReference.h"
 #include "io/ByteStream.h"
 #include "io/IOHandler.h"
@@ -13,11 +14,6 @@
 #include "runtime/ApplicationLog.h"
 
 namespace {
-// 1-based substring; the parts beyond the text are missing (a short answer gives short fields).
-Text Copy(const Text& aText, std::size_t aPos, std::size_t aLen) {
-    return aPos - 1 < aText.size() ? aText.substr(aPos - 1, aLen) : Text();
-}
-
 Text Digits(std::int64_t aValue, std::size_t aWidth) {
     Text d = IntToText(aValue);
     if (d.size() < aWidth) {
@@ -81,13 +77,24 @@ Text ActionWord(zrPaymentAction aAction) {
     return u"payment";
 }
 
+// The card fields that the payment, refund and void answers share (one group of their layouts).
+struct CardFields {
+    Text Pan;
+    Text EntryMode;
+    Text AuthCode;
+};
+
+CardFields ReadCardFields(const kP17Answer& aAnswer) {
+    return {aAnswer["card"], aAnswer["entry_mode"], aAnswer["auth_code"]};
+}
+
 Text UnknownResult(const Text& aResultCode) {
     return u"Unknown Result: [" + aResultCode + u"]";
 }
 
 // The terminal's description of a refusal; an answer cut before it still fails with a text.
-Text RefusalText(const Text& aPayload, std::size_t aLength, const Text& aResultCode) {
-    const Text description = Copy(aPayload, 13, aLength);
+Text RefusalText(const kP17Answer& aAnswer, const Text& aResultCode) {
+    const Text description = aAnswer["error_text"];
     return description.empty()
                ? u"The terminal refused without a description (result code " + aResultCode + u")"
                : description;
@@ -105,13 +112,19 @@ Currency FromCents(std::int64_t aCents) {
     return Currency::FromRaw(aCents * 100);
 }
 
+// 10^aExponent (at most 18).
+std::int64_t PowerOfTen(std::size_t aExponent) {
+    std::int64_t p = 1;
+    for (std::size_t i = 0; i < aExponent; ++i) {
+        p *= 10;
+    }
+    return p;
+}
+
 // aValue / 10^aDecimals as an amount, rounded half away from zero beyond four decimals.
 Currency ScaledAmount(std::int64_t aValue, int aDecimals) {
     std::int64_t raw = aValue * Currency::kScale;
-    std::int64_t divisor = 1;
-    for (int i = 0; i < aDecimals; ++i) {
-        divisor *= 10;
-    }
+    const std::int64_t divisor = PowerOfTen(static_cast<std::size_t>(aDecimals));
     const std::int64_t q = raw / divisor;
     const std::int64_t r = raw % divisor;
     raw = q + (2 * (r < 0 ? -r : r) >= divisor ? (raw < 0 ? -1 : 1) : 0);
@@ -132,21 +145,26 @@ TDateTime kP17Protocol::CurrentTime() const {
 // --- fields and messages -----------------------------------------------------------------------------
 
 Text kP17Protocol::EcrIdentifier(const Text& aTillCode) {
+    const std::size_t width = P17RequestField('X', "ecr").Width;
+    const Text none(width, u'0');
     if (!IsNumeric(aTillCode)) {
-        return u"00000000";
+        return none;
     }
-    const Text ecr = FormatNumberFixed(aTillCode, 8, 0, false, Text());
+    const Text ecr = FormatNumberFixed(aTillCode, static_cast<int>(width), 0, false, Text());
     // A numeric text that is not a plain whole number (a sign, an infinity) must not reach the frame.
-    return ecr.size() == 8 && AllDigits(ecr) ? ecr : Text(u"00000000");
+    return ecr.size() == width && AllDigits(ecr) ? ecr : none;
 }
 
 bool kP17Protocol::AmountField(Currency aAmount, Text& aField, Text& aError) {
+    const std::size_t width = P17RequestField('X', "amount").Width;
+    const std::int64_t maxCents = PowerOfTen(width) - 1;
     const std::int64_t cents = aAmount.Cents();
-    if (aAmount.Raw() < 0 || cents > kMaxAmountCents) {
-        aError = u"Amount " + aAmount.ToText() + u" invalid. Allowed values are: 0 to 999999.99.";
+    if (aAmount.Raw() < 0 || cents > maxCents) {
+        aError = u"Amount " + aAmount.ToText() + u" invalid. Allowed values are: 0 to " +
+                 FromCents(maxCents).ToText() + u".";
         return false;
     }
-    aField = Digits(cents, 8);
+    aField = Digits(cents, width);
     return true;
 }
 
@@ -162,45 +180,52 @@ bool kP17Protocol::ReferenceField(const Text& aReference, Text& aField, Text& aE
             return false;
         }
     }
-    if (aReference.size() > kReferenceLength) {
+    const std::size_t width = P17RequestField('X', "reference").Width;
+    if (aReference.size() > width) {
         aError = u"Reference [" + CutValue(aReference) + u"] invalid: " +
                  IntToText(static_cast<std::int64_t>(aReference.size())) +
-                 u" characters. Allowed are at most 128 characters.";
+                 u" characters. Allowed are at most " + IntToText(static_cast<std::int64_t>(width)) +
+                 u" characters.";
         return false;
     }
-    aField = Text(kReferenceLength - aReference.size(), u' ') + aReference;
+    aField = Text(width - aReference.size(), u' ') + aReference;
     return true;
 }
 
 Text kP17Protocol::PrintLocationMessage(bool aPrintOnEcr) {
-    return Text(u"000000000E") + (aPrintOnEcr ? u"1" : u"0");
+    return P17RequestText('E', {{"print_on_ecr", aPrintOnEcr ? u"1" : u"0"}});
 }
 
 Text kP17Protocol::PayMessage(const Text& aEcr, const Text& aAmount, const Text& aReferenceField) {
-    return u"000000000X" + aEcr + u"00000" + aAmount + aReferenceField + u"00000000";
+    return P17RequestText('X', {{"ecr", aEcr}, {"amount", aAmount}, {"reference", aReferenceField}});
 }
 
 Text kP17Protocol::RefundMessage(const Text& aEcr, const Text& aAmount) {
-    return u"000000000A" + aEcr + u"00000" + aAmount + u"00000000";
+    return P17RequestText('A', {{"ecr", aEcr}, {"amount", aAmount}});
 }
 
 Text kP17Protocol::VoidMessage(const Text& aEcr, const Text& aRefundReference) {
     Text stan, pan, acquirer, amount, authCode, dateTime;
     DecodeRefundReference(aRefundReference, stan, pan, acquirer, amount, authCode, dateTime);
-    return u"000000000Q" + aEcr + u"000000" + stan + pan + acquirer + amount + authCode + dateTime +
-           u"0000000000";
+    return P17RequestText('Q', {{"ecr", aEcr},
+                                {"stan", stan},
+                                {"card", pan},
+                                {"acquirer", acquirer},
+                                {"amount", amount},
+                                {"auth_code", authCode},
+                                {"date_time", dateTime}});
 }
 
 Text kP17Protocol::ReprintMessage(bool aPrintOnEcr) {
-    return Text(u"000000000R") + (aPrintOnEcr ? u"1" : u"0") + u"0" + u"0000000000";
+    return P17RequestText('R', {{"print_on_ecr", aPrintOnEcr ? u"1" : u"0"}});
 }
 
 Text kP17Protocol::DayCloseMessage(const Text& aEcr) {
-    return u"000000000C" + aEcr + u"0" + u"0000000";
+    return P17RequestText('C', {{"ecr", aEcr}});
 }
 
 Text kP17Protocol::TotalsMessage(const Text& aEcr) {
-    return u"000000000T" + aEcr + u"0" + u"0000000";
+    return P17RequestText('T', {{"ecr", aEcr}});
 }
 
 // --- conversions -------------------------------------------------------------------------------------
@@ -246,9 +271,10 @@ std::int32_t kP17Protocol::StrToInt(const Text& aText) {
 }
 
 TDateTime kP17Protocol::DecodeTerminalDateTime(const Text& aText, TDateTime aNow) {
-    const std::int32_t day = StrToInt(Copy(aText, 1, 3));
-    const std::int32_t hour = StrToInt(Copy(aText, 4, 2));
-    const std::int32_t minute = StrToInt(Copy(aText, 6, 2));
+    const auto parts = P17DayTimeParts();
+    const std::int32_t day = StrToInt(P17FieldText(aText, parts[0]));
+    const std::int32_t hour = StrToInt(P17FieldText(aText, parts[1]));
+    const std::int32_t minute = StrToInt(P17FieldText(aText, parts[2]));
     if (hour < 0 || hour > 23 || minute < 0 || minute > 59) {
         throw ZrError(u"Invalid argument to time encode");
     }
@@ -538,57 +564,60 @@ bool kP17Protocol::DoVerifyTran(const kPaymentReceipt&, _int_PAY_result& aResult
 }
 
 // --- answers -------------------------------------------------------------------------------------------
+// Each answer is read through its layout: a field is taken where the layout reads it for the answer's
+// result code, so the conditions below are the layout's groups (the card fields only when approved, the
+// description only when refused).
 
 bool kP17Protocol::ParsePayResponse(const Text& aPayload, _int_PAY_result& aResult) {
     const TDateTime now = CurrentTime();
     TDateTime dateTime = now;
-    Text operationNumber, pan, entryMode, authCode, bankFlag, acquirer, stan, errorText, foreignCurrency,
-        refundReference;
+    CardFields card;
+    Text operationNumber, bankFlag, acquirer, stan, errorText, foreignCurrency, refundReference;
     Currency amount, rate, foreignAmount;
 
-    const Text deviceId = Copy(aPayload, 1, 8);
-    const Text messageCode = Copy(aPayload, 10, 1);
-    const Text resultCode = Copy(aPayload, 11, 2);
-    if (resultCode == u"00") {
-        pan = Copy(aPayload, 13, 19);
-        entryMode = Copy(aPayload, 32, 3);
-        authCode = Copy(aPayload, 35, 6);
-        dateTime = DecodeTerminalDateTime(Copy(aPayload, 41, 7), now);
-        bankFlag = Copy(aPayload, 48, 1);
-        acquirer = Copy(aPayload, 49, 11);
-        stan = Copy(aPayload, 60, 6);
-        operationNumber = Copy(aPayload, 66, 6);
-        amount = FromCents(StrToInt(Copy(aPayload, 75, 8)));
-        if (messageCode == u"V" && Copy(aPayload, 83, 1) == u"1") {
-            rate = Currency::FromRaw(StrToInt(Copy(aPayload, 84, 8)));
-            foreignCurrency = Copy(aPayload, 92, 3);
-            const std::int32_t foreign = StrToInt(Copy(aPayload, 95, 12));
-            const std::int32_t decimals = StrToInt(Copy(aPayload, 107, 1));
+    const kP17Answer answer('X', aPayload);
+    const Text resultCode = answer["result"];
+    if (answer.Reads("card")) {
+        card = ReadCardFields(answer);
+        dateTime = DecodeTerminalDateTime(answer["date_time"], now);
+        bankFlag = answer["bank_flag"];
+        acquirer = answer["acquirer"];
+        stan = answer["stan"];
+        operationNumber = answer["operation"];
+        amount = FromCents(StrToInt(answer["amount"]));
+        if (answer.Reads("rate")) {
+            rate = Currency::FromRaw(StrToInt(answer["rate"]));
+            foreignCurrency = answer["currency"];
+            // The one number of this answer read with 64 bits: its 12 digits pass 2^31 in currencies of
+            // large units, and a conversion failure here would report an approved payment as failed.
+            const std::int64_t foreign = StrToInt64(answer["foreign_amount"]);
+            const std::int32_t decimals = StrToInt(answer["decimals"]);
             // A currency without decimals keeps the integer.
             foreignAmount = ScaledAmount(foreign, decimals > 0 ? decimals : 0);
         }
         try {
+            const Text& pan = card.Pan;
             const Text last4 = pan.size() >= 4 ? pan.substr(pan.size() - 4) : pan;
             refundReference = CalcRefundReference(StrToInt(stan), StrToInt(last4), StrToInt64(acquirer),
-                                                  amount, authCode, dateTime);
+                                                  amount, card.AuthCode, dateTime);
         } catch (const std::exception& e) {
             refundReference.clear();
             fChannel.WriteLog(tZR_MessageType::let_error,
-                              u"CalcRefundReference: STAN=" + stan + u" PAN=" + pan + u" IDAcquirer=" +
-                                  acquirer + u" Amount=" + HostNumber(amount) + u" AuthCode=" + authCode +
-                                  u" TranDate=" + DateTimeToISO(dateTime, false),
+                              u"CalcRefundReference: STAN=" + stan + u" PAN=" + card.Pan + u" IDAcquirer=" +
+                                  acquirer + u" Amount=" + HostNumber(amount) + u" AuthCode=" +
+                                  card.AuthCode + u" TranDate=" + DateTimeToISO(dateTime, false),
                               ExceptionMessage(e));
         }
-    } else if (resultCode == u"01") {
-        errorText = RefusalText(aPayload, 24, resultCode);
-        stan = Copy(aPayload, 60, 6);
+    } else if (answer.Reads("error_text")) {
+        errorText = RefusalText(answer, resultCode);
+        stan = answer["stan"];
         operationNumber = u"0";
     } else {
         errorText = UnknownResult(resultCode);
     }
 
     const bool approved = resultCode == u"00";
-    aResult.DeviceId = deviceId;
+    aResult.DeviceId = answer["terminal_id"];
     aResult.PaymentDateTime = dateTime;
     aResult.PaymentNumber = operationNumber;
     aResult.PaymentAmount = approved ? amount : Currency();
@@ -597,9 +626,9 @@ bool kP17Protocol::ParsePayResponse(const Text& aPayload, _int_PAY_result& aResu
     if (bankFlag == u"1") {
         aResult.PaymentNetwork = zrPaymentNetwork::Bank;
     }
-    aResult.TransactionType = DecodeEntryMode(entryMode);
-    aResult.AuthCode = authCode;
-    aResult.MaskedPAN = pan;
+    aResult.TransactionType = DecodeEntryMode(card.EntryMode);
+    aResult.AuthCode = card.AuthCode;
+    aResult.MaskedPAN = card.Pan;
     aResult.TraceAuditId = stan;
     aResult.ExchangeRate = rate;
     aResult.PaymentAmountCurrency = foreignAmount;
@@ -611,21 +640,23 @@ bool kP17Protocol::ParsePayResponse(const Text& aPayload, _int_PAY_result& aResu
 }
 
 bool kP17Protocol::ParseRefundResponse(const Text& aPayload, _int_PAY_result& aResult) {
-    const Text resultCode = Copy(aPayload, 11, 2);
-    const Text entryMode = Copy(aPayload, 32, 3);
-    const Text acquirer = Copy(aPayload, 41, 11);
-    const TDateTime dateTime = DecodeTerminalDateTime(Copy(aPayload, 52, 7), CurrentTime());
+    // Every field of the refund answer is read, whatever the result code.
+    const kP17Answer answer('A', aPayload);
+    const Text resultCode = answer["result"];
+    const CardFields card = ReadCardFields(answer);
+    const Text acquirer = answer["acquirer"];
+    const TDateTime dateTime = DecodeTerminalDateTime(answer["date_time"], CurrentTime());
 
     const bool approved = resultCode == u"00";
-    aResult.DeviceId = Copy(aPayload, 1, 8);
+    aResult.DeviceId = answer["terminal_id"];
     aResult.PaymentDateTime = dateTime;
     aResult.PaymentNumber.clear();
     aResult.PaymentAmount = Currency();
     aResult.PaymentCurrency.clear();
     aResult.PaymentNetwork = DecodeAcquirer(acquirer, fCustomAcquirerList);
-    aResult.TransactionType = DecodeEntryMode(entryMode);
-    aResult.AuthCode = Copy(aPayload, 35, 6);
-    aResult.MaskedPAN = Copy(aPayload, 13, 19);
+    aResult.TransactionType = DecodeEntryMode(card.EntryMode);
+    aResult.AuthCode = card.AuthCode;
+    aResult.MaskedPAN = card.Pan;
     aResult.TraceAuditId.clear();
     aResult.ExchangeRate = Currency();
     aResult.PaymentAmountCurrency = Currency();
@@ -636,35 +667,33 @@ bool kP17Protocol::ParseRefundResponse(const Text& aPayload, _int_PAY_result& aR
 
 bool kP17Protocol::ParseVoidResponse(const Text& aPayload, _int_PAY_result& aResult) {
     TDateTime dateTime = CurrentTime();
-    Text pan, entryMode, authCode, errorText;
-    const Text resultCode = Copy(aPayload, 11, 2);
-    if (resultCode == u"00") {
-        pan = Copy(aPayload, 13, 19);
-        entryMode = Copy(aPayload, 32, 3);
-        authCode = Copy(aPayload, 35, 6);
-        dateTime = DecodeTerminalDateTime(Copy(aPayload, 41, 7), dateTime);
-    } else if (resultCode == u"01" || resultCode == u"91") {
-        errorText = RefusalText(aPayload, 24, resultCode);
+    CardFields card;
+    Text errorText;
+    const kP17Answer answer('Q', aPayload);
+    const Text resultCode = answer["result"];
+    if (answer.Reads("card")) {
+        card = ReadCardFields(answer);
+        dateTime = DecodeTerminalDateTime(answer["date_time"], dateTime);
+    } else if (answer.Reads("error_text")) {
+        errorText = RefusalText(answer, resultCode);
     } else {
         errorText = UnknownResult(resultCode);
     }
-    const Text bankFlag = Copy(aPayload, 48, 1);
-    const Text acquirer = Copy(aPayload, 49, 11);
 
     const bool approved = resultCode == u"00";
-    aResult.DeviceId = Copy(aPayload, 1, 8);
+    aResult.DeviceId = answer["terminal_id"];
     aResult.PaymentDateTime = dateTime;
-    aResult.PaymentNumber = Copy(aPayload, 66, 6);
+    aResult.PaymentNumber = answer["operation"];
     aResult.PaymentAmount = Currency();
     aResult.PaymentCurrency.clear();
-    aResult.PaymentNetwork = DecodeAcquirer(acquirer, fCustomAcquirerList);
-    if (bankFlag == u"1") {
+    aResult.PaymentNetwork = DecodeAcquirer(answer["acquirer"], fCustomAcquirerList);
+    if (answer["bank_flag"] == u"1") {
         aResult.PaymentNetwork = zrPaymentNetwork::Bank;
     }
-    aResult.TransactionType = DecodeEntryMode(entryMode);
-    aResult.AuthCode = authCode;
-    aResult.MaskedPAN = pan;
-    aResult.TraceAuditId = Copy(aPayload, 60, 6);
+    aResult.TransactionType = DecodeEntryMode(card.EntryMode);
+    aResult.AuthCode = card.AuthCode;
+    aResult.MaskedPAN = card.Pan;
+    aResult.TraceAuditId = answer["stan"];
     aResult.ExchangeRate = Currency();
     aResult.PaymentAmountCurrency = Currency();
     aResult.Error = !approved;
@@ -675,16 +704,18 @@ bool kP17Protocol::ParseVoidResponse(const Text& aPayload, _int_PAY_result& aRes
 bool kP17Protocol::ParseDayCloseResponse(const Text& aPayload, _int_DAYCLOSE_result& aResult) {
     Currency total;
     Text errorText;
-    const Text resultCode = Copy(aPayload, 11, 2);
-    if (resultCode == u"00") {
-        total = FromCents(StrToInt(Copy(aPayload, 13, 16)));
-    } else if (resultCode == u"01") {
-        errorText = RefusalText(aPayload, 19, resultCode);
+    const kP17Answer answer('C', aPayload);
+    const Text resultCode = answer["result"];
+    if (answer.Reads("total")) {
+        // Read as 32 bits: a total beyond that is a conversion failure, not a wrapped amount.
+        total = FromCents(StrToInt(answer["total"]));
+    } else if (answer.Reads("error_text")) {
+        errorText = RefusalText(answer, resultCode);
     } else {
         errorText = UnknownResult(resultCode);
     }
     const bool closed = resultCode == u"00";
-    aResult.DeviceId = Copy(aPayload, 1, 8);
+    aResult.DeviceId = answer["terminal_id"];
     aResult.ClosureDateTime = CurrentTime();
     aResult.ClosureNumber = u"0";
     aResult.TotalAmount = total;
@@ -696,10 +727,12 @@ bool kP17Protocol::ParseDayCloseResponse(const Text& aPayload, _int_DAYCLOSE_res
 }
 
 bool kP17Protocol::ParseTotalsResponse(const Text& aPayload, _int_GETTOTALS_result& aResult) {
-    const Text resultCode = Copy(aPayload, 11, 2);
-    const Currency total = FromCents(StrToInt(Copy(aPayload, 13, 16)));
+    const kP17Answer answer('T', aPayload);
+    const Text resultCode = answer["result"];
+    // Converted whatever the result code, as 32 bits like the day close's total.
+    const Currency total = FromCents(StrToInt(answer["total"]));
     const bool ok = resultCode == u"00";
-    aResult.DeviceId = Copy(aPayload, 1, 8);
+    aResult.DeviceId = answer["terminal_id"];
     aResult.DateTime = CurrentTime();
     aResult.TotalAmount = total;
     aResult.Currency = u"EUR";

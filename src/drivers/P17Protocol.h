@@ -19,9 +19,6 @@ public:
 
     constexpr static std::int32_t kPaymentAnswerTimeout = 180000;
     constexpr static std::int32_t kServiceAnswerTimeout = 30000;
-    constexpr static std::size_t kReferenceLength = 128;
-    // The 8-digit cents field holds at most 999999.99.
-    constexpr static std::int64_t kMaxAmountCents = 99999999;
 
     // aDeviceDesignation: what follows "Unable to connect to device " (host:port for TCP).
     // aNow and aPause replace the clock and the link's sleeps (tests); empty means the real ones.
@@ -37,20 +34,21 @@ public:
     bool DoGetTotals(const kPaymentTotals& aTotals, _int_GETTOTALS_result& aResult);
     bool DoVerifyTran(const kPaymentReceipt& aReceipt, _int_PAY_result& aResult);
 
-    // --- answers: true when the result code is "00"
+    // --- answers, read through the answer layouts: true when the result code is "00"
     bool ParsePayResponse(const Text& aPayload, _int_PAY_result& aResult);
     bool ParseRefundResponse(const Text& aPayload, _int_PAY_result& aResult);
     bool ParseVoidResponse(const Text& aPayload, _int_PAY_result& aResult);
     bool ParseDayCloseResponse(const Text& aPayload, _int_DAYCLOSE_result& aResult);
     bool ParseTotalsResponse(const Text& aPayload, _int_GETTOTALS_result& aResult);
 
-    // --- request fields and messages (texts inside the frame)
-    // The till code as 8 digits when it is numeric, else "00000000".
+    // --- request fields and messages (texts inside the frame, built from the request layouts)
+    // The till code as the digits of the ECR field when it is numeric, else a field of "0".
     static Text EcrIdentifier(const Text& aTillCode);
-    // False with aError naming the amount when it does not fit the 8-digit cents field (or is negative).
+    // False with aError naming the amount when it does not fit the cents field or is negative.
     static bool AmountField(Currency aAmount, Text& aField, Text& aError);
-    // False with aError naming the reference when it is longer than 128 characters or holds a character
-    // that would break the frame or cannot travel as one byte.
+    // The reference right-aligned in its field. False with aError naming the reference
+    // when it is longer than the field or holds a character that would break the frame or cannot travel
+    // as one byte.
     static bool ReferenceField(const Text& aReference, Text& aField, Text& aError);
     static Text PrintLocationMessage(bool aPrintOnEcr);
     static Text PayMessage(const Text& aEcr, const Text& aAmount, const Text& aReferenceField);

@@ -211,28 +211,6 @@ TEST(P17Link, ReadResponseEndsWhenATerminalOnlySendsStatusFrames) {
     EXPECT_EQ(f.Channel.Count("ReadUpTo 180000"), static_cast<std::size_t>(P17::kMaxFramesPerAnswer));
 }
 
-TEST(P17Receipt, LineBreaking) {
-    const Text esc(1, P17::ESC);
-    const struct {
-        Text Input;
-        Text Lines;
-        const char* Why;
-    } cases[] = {
-        {u"ABC" + Text(21, u' ') + u"^" + Text(41, u'x') + esc,
-         u"ABC" + Text(21, u' ') + u"\r\n" + Text(41, u'x') + u" \r\n", "24 then 42, ESC shown as a blank"},
-        {Text(30, u'a'), Text(24, u'a') + u"\r\n", "a last partial line is dropped"},
-        {u"{" + Text(24, u'b'), Text(12, u'b') + u"\r\n" + Text(12, u'b') + u"\r\n", "width 12"},
-        {u"|" + Text(12, u'c') + u"~" + Text(24, u'd'), Text(12, u'c') + u"\r\n" + Text(24, u'd') + u"\r\n",
-         "| then ~"},
-        {u"^}" + Text(24, u'e') + Text(1, 0x7F), Text(24, u'e') + u"\r\n", "selectors are not text"},
-        {Text(20, u'f') + u"{g", Text(20, u'f') + u"g\r\n", "a narrower width ends the current line at once"},
-        {Text(), Text(), "no text"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(BreakReceiptLines(c.Input), c.Lines) << c.Why;
-    }
-}
-
 TEST(P17Receipt, CollectsFramesUntilEscAndSendsOneMoreAck) {
     LinkFixture f;
     const Text head = u"100000010S";

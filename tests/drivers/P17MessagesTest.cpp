@@ -1,14 +1,14 @@
-// The message layouts agree with what the driver builds and parses: every request text built from the
-// layout equals the driver's, and every answer laid out by the layout is read by the driver into the
-// fields the layout names.
+// The message layouts and the driver that builds and parses with them: every request the driver builds
+// carries its values where the layout puts them, and every answer laid out by the layout is read by the
+// driver into the fields the layout names.
 #include <gtest/gtest.h>
 
 #include "FakeChannel.h"
 #include "drivers/AcquirerTable.h"
-#include "drivers/P17Link.h"
-#include "drivers/P17Messages.h"
+#include "drivers/P17MessageText.h"
 #include "drivers/P17Protocol.h"
 #include "drivers/RefundReference.h"
+#include "support/ErrorOf.h"
 
 namespace {
 const TDateTime kNow = EncodeDateTime(2025, 3, 7, 14, 30);
@@ -165,7 +165,8 @@ TEST(P17Layouts, PaymentAnswersAreReadByTheDriverAsTheLayoutSays) {
                                                  ? zrPaymentNetwork::Bank
                                                  : DecodeAcquirer(field("acquirer"), p.Custom);
             EXPECT_EQ(r.PaymentNetwork, network);
-            EXPECT_DOUBLE_EQ(r.PaymentDateTime, kP17Protocol::DecodeTerminalDateTime(field("date_time"), kNow));
+            EXPECT_DOUBLE_EQ(r.PaymentDateTime,
+                             kP17Protocol::DecodeTerminalDateTime(field("date_time"), kNow));
             const bool conversion = Decoded('X', answer, "rate") != "(unread)";
             EXPECT_EQ(conversion, r.ExchangeRate.Raw() != 0);
             if (conversion) {
@@ -260,21 +261,90 @@ TEST(P17Layouts, DecodingNeverFailsOnShortOrDamagedTexts) {
     }
     EXPECT_EQ(P17RequestLayout('Z'), nullptr);
     EXPECT_EQ(P17AnswerLayout('E'), nullptr);
+    EXPECT_EQ(P17MessageCode(full), 'X');
+    EXPECT_EQ(P17MessageCode(std::string_view(full).substr(0, 9)), '\0');
 }
 
-TEST(P17Layouts, ReceiptLinesAreTheDriversReceiptLines) {
-    const std::string kTexts[] = {
-        "",
-        "ABC" + std::string(21, ' ') + "^" + std::string(41, 'x') + "\x1B",
-        std::string(30, 'y'),
-        "{twelve chars}" + std::string(24, 'z') + "|" + std::string(12, 'w') + "~" + std::string(24, 'v'),
-        "^" + std::string(20, 'a') + "}" + std::string(10, 'b') + "\x7F" + "c",
+// Which fields the driver reads follows from the answer's result code, code letter and conversion flag
+// alone; a character beyond one byte never passes for the digit it ends in.
+TEST(P17Layouts, TheAnswerKeyDecidesWhatTheDriverReads) {
+    const Text approved = u"100000010V00" + Text(70, u'0') + u"1";
+    Text wide = approved;
+    wide[11] = u'\u0130'; // low byte '0'
+    const struct {
+        char Code;
+        Text Answer;
+        std::string_view Field;
+        bool Read;
+    } cases[] = {
+        {'X', approved, "card", true},
+        {'X', approved, "rate", true},
+        {'X', approved, "error_text", false},
+        {'X', u"100000010X00" + Text(70, u'0') + u"1", "rate", false},
+        {'X', u"100000010V01" + Text(70, u'0') + u"1", "rate", false},
+        {'X', u"100000010V01", "stan", true},
+        {'X', u"100000010V01", "error_text", true},
+        {'X', u"100000010V0", "stan", false},
+        {'X', wide, "card", false},
+        {'X', wide, "stan", false},
+        {'Q', u"100000010Q91", "error_text", true},
+        {'Q', u"100000010Q91", "card", false},
+        {'Q', u"100000010Q05", "stan", true},
+        {'A', u"", "card", true},
+        {'C', u"100000010C00", "total", true},
+        {'C', u"100000010C00", "error_text", false},
+        {'T', u"100000010T05", "total", true},
+        {'T', u"100000010T00", "card", false},
     };
-    for (const auto& text : kTexts) {
-        std::string joined;
-        for (const auto& line : P17ReceiptLines(text)) {
-            joined += line + "\r\n";
+    for (const auto& c : cases) {
+        const kP17Answer answer(c.Code, c.Answer);
+        if (c.Code == 'T' && c.Field == "card") {
+            EXPECT_EQ(ErrorOf([&]() { answer.Reads(c.Field); }), u"The answer to totals has no field card");
+            continue;
         }
-        EXPECT_EQ(joined, TextToBytes(BreakReceiptLines(BytesToText(text)))) << text;
+        EXPECT_EQ(answer.Reads(c.Field), c.Read) << c.Code << " " << c.Field << " " << TextToUtf8(c.Answer);
+        const std::string bytes = TextToBytes(c.Answer);
+        EXPECT_EQ(P17Reads(*P17AnswerLayout(c.Code), c.Field, P17KeyOf(*P17AnswerLayout(c.Code), bytes)),
+                  c.Read)
+            << "the byte text of the same answer";
+    }
+}
+
+// The one cutter of receipt lines, for the driver (BreakReceiptLines, lines followed by CR LF) and the
+// zrpa tool (P17ReceiptLines).
+TEST(P17Receipt, LineBreaking) {
+    const std::string esc(1, '\x1B');
+    const struct {
+        std::string Input;
+        std::vector<std::string> Lines;
+        const char* Why;
+    } cases[] = {
+        {"ABC" + std::string(21, ' ') + "^" + std::string(41, 'x') + esc,
+         {"ABC" + std::string(21, ' '), std::string(41, 'x') + " "},
+         "24 then 42, ESC shown as a blank"},
+        {std::string(30, 'a'), {std::string(24, 'a')}, "a last partial line is dropped"},
+        {"{" + std::string(24, 'b'), {std::string(12, 'b'), std::string(12, 'b')}, "width 12"},
+        {"|" + std::string(12, 'c') + "~" + std::string(24, 'd'),
+         {std::string(12, 'c'), std::string(24, 'd')},
+         "| then ~"},
+        {"^}" + std::string(24, 'e') + "\x7F", {std::string(24, 'e')}, "selectors are not text"},
+        {std::string(20, 'f') + "{g",
+         {std::string(20, 'f') + "g"},
+         "a narrower width ends the current line at once"},
+        {"{twelve chars}" + std::string(24, 'z') + "|" + std::string(12, 'w') + "~" + std::string(24, 'v'),
+         {"twelve chars", std::string(24, 'z'), std::string(12, 'w'), std::string(24, 'v')},
+         "every selector in turn"},
+        {"^" + std::string(20, 'a') + "}" + std::string(10, 'b') + "\x7F" + "c",
+         {std::string(20, 'a') + std::string(4, 'b')},
+         "a line begun at 42 ends at 24 once 24 long"},
+        {"", {}, "no text"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(P17ReceiptLines(c.Input), c.Lines) << c.Why;
+        Text printed;
+        for (const auto& line : c.Lines) {
+            printed += BytesToText(line) + u"\r\n";
+        }
+        EXPECT_EQ(BreakReceiptLines(BytesToText(c.Input)), printed) << c.Why;
     }
 }

@@ -30,11 +30,11 @@ Text PayAnswer(const Text& aCode = u"00", const Text& aStan = u"000123",
            aAcquirer + aStan + u"000045" + u"000" + aAmount + u"0";
 }
 
-Text ConversionAnswer(const Text& aDecimals) {
+Text ConversionAnswer(const Text& aDecimals, const Text& aForeign = u"000000012345") {
     Text a = PayAnswer();
     a[9] = u'V';
     a.back() = u'1';
-    return a + u"01234567" + u"840" + u"000000012345" + aDecimals;
+    return a + u"01234567" + u"840" + aForeign + aDecimals;
 }
 
 struct Protocol {
@@ -252,6 +252,12 @@ TEST(P17Answers, Payment) {
          u"003F0YA00001PQE0000YA1234560BMP499", "conversion block"},
         {ConversionAnswer(u"0"), zrPaymentNetwork::Nexi, u"123.4567", u"12345", u"840", u"000123",
          u"003F0YA00001PQE0000YA1234560BMP499", "currency without decimals"},
+        // The field has 12 digits: an approved payment in a currency of large units (about 1,300 EUR in
+        // rupiah passes 2^31) must not turn into a conversion failure after the money has moved.
+        {ConversionAnswer(u"2", u"999999999999"), zrPaymentNetwork::Nexi, u"123.4567", u"9999999999.99",
+         u"840", u"000123", u"003F0YA00001PQE0000YA1234560BMP499", "foreign amount beyond 32 bits"},
+        {ConversionAnswer(u"0", u"002147483648"), zrPaymentNetwork::Nexi, u"123.4567", u"2147483648", u"840",
+         u"000123", u"003F0YA00001PQE0000YA1234560BMP499", "foreign amount just beyond 32 bits, no decimals"},
         {PayAnswer(u"00", u"00A1B2"), zrPaymentNetwork::Nexi, u"0", u"0", u"", u"00A1B2", u"",
          "alphanumeric STAN: no refund reference, payment stays approved"},
     };

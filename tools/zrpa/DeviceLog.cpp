@@ -292,7 +292,7 @@ private:
                 Event(aLine, "ack sent", "ACK");
                 continue;
             }
-            const char code = f.Text.size() >= 10 ? f.Text[9] : '\0';
+            const char code = P17MessageCode(f.Text);
             const P17Layout* layout = P17RequestLayout(code);
             if (layout == nullptr) {
                 Event(aLine, "sent", "unknown message " + ShowBytes(f.Text));
