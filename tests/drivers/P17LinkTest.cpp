@@ -6,7 +6,7 @@
 
 #include "FakeChannel.h"
 #include "base/ZrError.h"
-#include "io/IOHandlerTestLog.h"
+#include "support/IOHandlerTestLog.h"
 #include "io/IOHandler_Dll.h"
 
 namespace {
