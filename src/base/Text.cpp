@@ -1,5 +1,7 @@
 #include "base/Text.h"
 
+#include <algorithm>
+
 Text Utf8ToText(std::string_view aUtf8) {
     Text out;
     out.reserve(aUtf8.size());
@@ -57,7 +59,16 @@ Text Utf8ToText(std::string_view aUtf8) {
 
 std::string TextToUtf8(TextView aText) {
     std::string out;
-    out.reserve(aText.size());
+    AppendUtf8(out, aText);
+    return out;
+}
+
+void AppendUtf8(std::string& aOut, TextView aText) {
+    std::string& out = aOut;
+    // Not reserve(): growing by exactly one text at a time would reallocate for every line of a block.
+    if (out.capacity() < out.size() + aText.size()) {
+        out.reserve(std::max(out.size() + aText.size(), out.capacity() * 2));
+    }
     for (std::size_t i = 0; i < aText.size(); ++i) {
         char32_t cp = aText[i];
         if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < aText.size() && aText[i + 1] >= 0xDC00 &&
@@ -83,7 +94,6 @@ std::string TextToUtf8(TextView aText) {
             out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
         }
     }
-    return out;
 }
 
 Text BytesToText(std::string_view aBytes) {

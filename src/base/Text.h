@@ -12,6 +12,8 @@ using TextView = std::u16string_view;
 // UTF-8 <-> UTF-16. Malformed UTF-8 becomes U+FFFD; an unpaired surrogate becomes U+FFFD in UTF-8.
 Text Utf8ToText(std::string_view aUtf8);
 std::string TextToUtf8(TextView aText);
+// Appends the UTF-8 form of aText (as TextToUtf8) to aOut.
+void AppendUtf8(std::string& aOut, TextView aText);
 
 // Plain ASCII/Latin-1 widening, for literals and byte streams (byte b becomes char16_t(b)).
 Text BytesToText(std::string_view aBytes);

@@ -4,6 +4,8 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "base/Text.h"
 #include "platform/Sync.h"
@@ -27,6 +29,11 @@ public:
     static constexpr std::uint32_t kFileRetryIntervalMs = 2000;
     // Lines per file append when what is left in the queue is written at the close.
     static constexpr std::size_t kCloseBlockLines = 500;
+    // How long the thread, woken by a line, lets more lines come before it writes: lines reach the file
+    // this much later, in blocks.
+    static constexpr int kGatherMs = 2;
+    // The file's size is tested before every line that finds a multiple of this many lines written.
+    static constexpr std::size_t kSizeCheckLines = 20;
 
     tZR_LogState();
 
@@ -62,6 +69,11 @@ public:
 
 private:
     void WriteLine(const Text& aLine, int aAttempts = kWriteAttempts);
+    // How many queued lines the next append may take: up to the next size test, or one when a drop
+    // report is due after it.
+    std::size_t LinesForNextWrite() const;
+    // Rotates if due and appends aLines in one write, with the attempts of one line.
+    void WriteLines(const std::vector<Text>& aLines);
     // Appends aLines lines (aBytes, each ending in CR LF) with up to aAttempts attempts. While the file
     // is failing it makes one attempt per retry interval, led by a line that says how many were lost.
     void WriteBlock(const Text& aFileName, const std::string& aBytes, std::uint64_t aLines, int aAttempts);
@@ -77,6 +89,8 @@ private:
     std::uint32_t fLastDropReportTick = 0; // thread only
     std::uint64_t fLostLastReported = 0;   // thread only
     std::uint32_t fLastFileTry = 0;        // thread only: tick of the last attempt while failing
+    std::vector<Text> fBlockLines;         // thread only: the lines of the append being made
+    std::string fBlockBytes;               // thread only: their bytes, the buffer kept between appends
 };
 
 // tZR_LogThread: owns the platform thread that runs tZR_LogState::Execute.
