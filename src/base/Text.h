@@ -37,6 +37,8 @@ Text XmlEscaped(TextView aText, bool aKeepCr = false);
 // The text with a space in place of every code unit that XML 1.0 cannot carry: C0 controls other than
 // tab, LF and CR, U+FFFE, U+FFFF and surrogates that are not part of a pair.
 Text XmlCharactersOnly(TextView aText);
+// Appends XmlEscaped(XmlCharactersOnly(aText)) to aOut, without the two copies.
+void AppendXmlText(Text& aOut, TextView aText);
 
 // A value as an error text or a log line quotes it: whole up to 64 characters, otherwise its first 64,
 // "…" and its length, e.g. "ABC…(1048576 characters)". A huge request value never comes back whole.

@@ -50,12 +50,12 @@ void kIOHandler::WriteLog(tZR_MessageType aEntryType, const Text& aTitle, const 
     if (fHexLog) {
         line += u" [" + TextToHex(aMessage) + u"]";
     }
-    fLogger->Write(aEntryType, line);
+    fLogger->Write(aEntryType, std::move(line));
 }
 
-void kIOHandler::Debug(tZR_MessageType aEntryType, const Text& aMessage) {
+void kIOHandler::Debug(tZR_MessageType aEntryType, Text aMessage) {
     if (fLogger) {
-        fLogger->Write(aEntryType, aMessage);
+        fLogger->Write(aEntryType, std::move(aMessage));
     }
 }
 
@@ -131,5 +131,5 @@ void kIOHandler::LogTerminators(const std::vector<std::uint8_t>& aChars) {
     if (fHexLog) {
         line += u" [" + hex + u"]";
     }
-    fLogger->Write(tZR_MessageType::let_info, line);
+    fLogger->Write(tZR_MessageType::let_info, std::move(line));
 }

@@ -65,10 +65,10 @@ Text RotationName(const Text& aPath) {
     const Text stem = dot != Text::npos && dot >= nameStart ? aPath.substr(0, dot) : aPath;
     return stem + u"_" + RotationStamp() + u".log";
 }
-} // namespace
 
-Text LogTimestamp() {
-    const LocalTimeParts t = LocalTimeNow();
+// The time stamp of a line, "yyyy-mm-dd hh:mm:ss:zzz" with the host's time separator for ":".
+
+Text Timestamp(const LocalTimeParts& t) {
     const TextView sep = TimeSeparator();
     Text out;
     out.reserve(23 + 3 * sep.size());
@@ -87,8 +87,30 @@ Text LogTimestamp() {
     AppendDigits(out, t.Millisecond, 3);
     return out;
 }
+} // namespace
 
-tZR_LogState::tZR_LogState() : fLastDropReportTick(TickCount()) {}
+Text LogTimestamp() {
+    return Timestamp(LocalTimeNow());
+}
+
+tZR_LogState::tZR_LogState(const Text& aGuid, std::int32_t aMaxMessageLength)
+    : fGuid(aGuid), fMaxMessageLength(aMaxMessageLength), fLastDropReportTick(TickCount()) {}
+
+Text tZR_LogState::FormatLine(const tZR_LogEntry& aEntry) const {
+    const bool cut =
+        fMaxMessageLength > 0 && aEntry.fMessage.size() > static_cast<std::size_t>(fMaxMessageLength);
+    const TextView message = cut ? TextView(aEntry.fMessage).substr(0, static_cast<std::size_t>(fMaxMessageLength))
+                                 : TextView(aEntry.fMessage);
+    Text line = Timestamp(LocalTimeOf(aEntry.fTime));
+    line.reserve(line.size() + (aEntry.fWithGuid ? 3 + fGuid.size() : 0) + 11 + message.size());
+    if (aEntry.fWithGuid) {
+        line += u" - ";
+        line += fGuid;
+    }
+    line += aEntry.fType == tZR_MessageType::let_error ? u" - ERROR - " : u" - ";
+    line += ControlCharactersShown(message);
+    return line;
+}
 
 Text tZR_LogState::FileName() const {
     std::lock_guard<tZR_Lock> lock(fNameLock);
@@ -129,10 +151,10 @@ void tZR_LogState::Execute() {
         }
         // Nothing may leave the thread: an exception here would end the host process.
         try {
-            Text line;
+            tZR_LogEntry line;
             const bool idle = fQueue.Size() == 0;
             const tZR_QueueResult result = fQueue.Pop(line);
-            if (result == tZR_QueueResult::qr_Success && !line.empty()) {
+            if (result == tZR_QueueResult::qr_Success && line.fQueued) {
                 // A payment logs a few dozen lines within a fraction of a millisecond. Woken by the first
                 // of them, the thread lets the others come and writes them together: a thread switch and
                 // a file append per line would cost the machine more than the exchange itself.
@@ -173,15 +195,15 @@ void tZR_LogState::Execute() {
 
 void tZR_LogState::WriteQueuedOnCaller(bool aBounded, std::uint32_t aBudgetMs) {
     const std::uint32_t start = TickCount();
-    Text line;
+    tZR_LogEntry line;
     while (!fAbandon.load() && !(aBounded && TickCount() - start >= aBudgetMs)) {
         std::string block;
         std::uint64_t lines = 0;
         std::uint64_t taken = 0;
         while (taken < kCloseBlockLines && fQueue.TryPop(line)) {
             ++taken;
-            if (!line.empty()) {
-                block += TextToUtf8(line);
+            if (line.fQueued) {
+                AppendUtf8(block, FormatLine(line));
                 block += "\r\n";
                 ++lines;
             }
@@ -248,15 +270,15 @@ std::size_t tZR_LogState::LinesForNextWrite() const {
     return kSizeCheckLines - static_cast<std::size_t>(fCounter.load() % kSizeCheckLines);
 }
 
-void tZR_LogState::WriteLines(const std::vector<Text>& aLines) {
+void tZR_LogState::WriteLines(const std::vector<tZR_LogEntry>& aEntries) {
     const Text fileName = FileName();
     RotateIfDue(fileName);
     fBlockBytes.clear();
-    for (const Text& line : aLines) {
-        AppendUtf8(fBlockBytes, line);
+    for (const tZR_LogEntry& entry : aEntries) {
+        AppendUtf8(fBlockBytes, FormatLine(entry));
         fBlockBytes += "\r\n";
     }
-    WriteBlock(fileName, fBlockBytes, aLines.size(), kWriteAttempts);
+    WriteBlock(fileName, fBlockBytes, aEntries.size(), kWriteAttempts);
 }
 
 void tZR_LogState::WriteBlock(const Text& aFileName, const std::string& aBytes, std::uint64_t aLines,

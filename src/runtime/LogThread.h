@@ -8,12 +8,24 @@
 #include <vector>
 
 #include "base/Text.h"
+#include "platform/Clock.h"
 #include "platform/Sync.h"
 #include "platform/Thread.h"
 #include "runtime/BoundedQueue.h"
+#include "runtime/ZRBaseDefs.h"
 
 // The current local time as "yyyy-mm-dd hh:mm:ss:zzz", each ":" being the host's time separator.
 Text LogTimestamp();
+
+// One line as a producer queues it: the moment and the message as given. The writer's thread turns it
+// into the line (FormatLine), so a producer pays for little more than a clock reading and a push.
+struct tZR_LogEntry {
+    WallClockMoment fTime;
+    Text fMessage;
+    tZR_MessageType fType = tZR_MessageType::let_info;
+    bool fWithGuid = false;
+    bool fQueued = false; // true in every entry a producer queues; false in the empty item of a shutdown
+};
 
 // Everything the writer thread touches. The writer and the running thread share it, so a thread left
 // behind by the bounded wait of a library unload never reaches freed memory.
@@ -35,7 +47,13 @@ public:
     // The file's size is tested before every line that finds a multiple of this many lines written.
     static constexpr std::size_t kSizeCheckLines = 20;
 
-    tZR_LogState();
+    // aGuid and aMaxMessageLength: the writer's, shown in its lines.
+    tZR_LogState(const Text& aGuid, std::int32_t aMaxMessageLength);
+
+    // The line of aEntry as it goes into the file (without CR LF): time stamp, the GUID when the entry
+    // asks for it, the marker, and the message cut to the maximum length with its control characters
+    // shown.
+    Text FormatLine(const tZR_LogEntry& aEntry) const;
 
     Text FileName() const;
     void SetFileName(const Text& aValue);
@@ -49,7 +67,7 @@ public:
     // new block after aBudgetMs. Stops when the close budget is spent (fAbandon).
     void WriteQueuedOnCaller(bool aBounded, std::uint32_t aBudgetMs);
 
-    tZR_BoundedQueue<Text> fQueue{kQueueCapacity, std::chrono::milliseconds(kPopTimeoutMs)};
+    tZR_BoundedQueue<tZR_LogEntry> fQueue{kQueueCapacity, std::chrono::milliseconds(kPopTimeoutMs)};
     std::atomic<std::int32_t> fMaxLogfileSize{5000}; // KiB
     std::atomic<std::uint64_t> fCounter{0};          // lines written
     std::atomic<std::int64_t> fDroppedTotal{0};
@@ -72,8 +90,8 @@ private:
     // How many queued lines the next append may take: up to the next size test, or one when a drop
     // report is due after it.
     std::size_t LinesForNextWrite() const;
-    // Rotates if due and appends aLines in one write, with the attempts of one line.
-    void WriteLines(const std::vector<Text>& aLines);
+    // Rotates if due and appends the lines of aEntries in one write, with the attempts of one line.
+    void WriteLines(const std::vector<tZR_LogEntry>& aEntries);
     // Appends aLines lines (aBytes, each ending in CR LF) with up to aAttempts attempts. While the file
     // is failing it makes one attempt per retry interval, led by a line that says how many were lost.
     void WriteBlock(const Text& aFileName, const std::string& aBytes, std::uint64_t aLines, int aAttempts);
@@ -83,13 +101,15 @@ private:
     void ReportDrops(bool aFinal = false);
     void PauseBeforeRetry();
 
+    const Text fGuid;
+    const std::int32_t fMaxMessageLength;
     mutable tZR_Lock fNameLock; // the setters of the writer change the name while the thread writes
     Text fFileName;
     std::int64_t fDroppedLastReported = 0; // thread only
     std::uint32_t fLastDropReportTick = 0; // thread only
     std::uint64_t fLostLastReported = 0;   // thread only
     std::uint32_t fLastFileTry = 0;        // thread only: tick of the last attempt while failing
-    std::vector<Text> fBlockLines;         // thread only: the lines of the append being made
+    std::vector<tZR_LogEntry> fBlockLines; // thread only: the lines of the append being made
     std::string fBlockBytes;               // thread only: their bytes, the buffer kept between appends
 };
 

@@ -1,7 +1,7 @@
 #pragma once
 // tZR_LogWriter: appends time-stamped lines to one log file. Producers never wait for the disk: a line is
-// formatted at once and queued; a background thread (tZR_LogThread) writes it. A full queue drops the
-// line and counts it.
+// queued with its time at once; a background thread (tZR_LogThread) formats and writes it. A full queue
+// drops the line and counts it.
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -30,10 +30,11 @@ public:
     tZR_LogWriter(const tZR_LogWriter&) = delete;
     tZR_LogWriter& operator=(const tZR_LogWriter&) = delete;
 
-    // Formats and queues one line; returns at once. Control characters of aMessage are shown by name or
-    // code (ControlCharactersShown), so a line is always one line. Ignored once destruction has begun.
+    // Queues one line with the current time; returns at once. The writer's thread makes the line: time
+    // stamp, marker, and aMessage with its control characters shown by name or code
+    // (ControlCharactersShown), so a line is always one line. Ignored once destruction has begun.
     // Raises ZrError "Log filename is empty" when there is no file name.
-    void Write(tZR_MessageType aEntryType, const Text& aMessage);
+    void Write(tZR_MessageType aEntryType, Text aMessage);
 
     // Size of the current file in bytes, -1 when it cannot be read.
     std::int64_t GetLogFileSize() const;
