@@ -135,6 +135,18 @@ Text IntToHex(std::uint64_t aValue, std::size_t aMinDigits, bool aLowerCase) {
     return out;
 }
 
+Text HexCodes(TextView aText) {
+    Text out;
+    out.reserve(aText.size() * 3);
+    for (std::size_t i = 0; i < aText.size(); ++i) {
+        if (i > 0) {
+            out += u' ';
+        }
+        out += IntToHex(aText[i], 2, true);
+    }
+    return out;
+}
+
 Text IntToText(std::int64_t aValue) {
     if (aValue >= 0) {
         return UIntToText(static_cast<std::uint64_t>(aValue));

@@ -24,6 +24,8 @@ Text IntToText(std::int64_t aValue);
 Text UIntToText(std::uint64_t aValue);
 // aValue in hexadecimal, zero-padded to at least aMinDigits digits; upper-case digits unless aLowerCase.
 Text IntToHex(std::uint64_t aValue, std::size_t aMinDigits, bool aLowerCase = false);
+// Lower-case hex codes, at least two digits each, separated by one blank: STX A B ETX -> "02 41 42 03".
+Text HexCodes(TextView aText);
 
 // ASCII-only case folding, as the request's enumeration texts need (no locale involved).
 Text LowerCase(TextView aText);

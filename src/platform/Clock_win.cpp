@@ -11,7 +11,8 @@ LocalTimeParts LocalTimeNow() {
 WallClockMoment WallClockNow() {
     FILETIME ft{};
     GetSystemTimeAsFileTime(&ft);
-    return {static_cast<std::int64_t>((static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime)};
+    return {
+        static_cast<std::int64_t>((static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime)};
 }
 
 LocalTimeParts LocalTimeOf(WallClockMoment aMoment) {

@@ -97,10 +97,15 @@ tZR_LogState::tZR_LogState(const Text& aGuid, std::int32_t aMaxMessageLength)
     : fGuid(aGuid), fMaxMessageLength(aMaxMessageLength), fLastDropReportTick(TickCount()) {}
 
 Text tZR_LogState::FormatLine(const tZR_LogEntry& aEntry) const {
-    const bool cut =
-        fMaxMessageLength > 0 && aEntry.fMessage.size() > static_cast<std::size_t>(fMaxMessageLength);
-    const TextView message = cut ? TextView(aEntry.fMessage).substr(0, static_cast<std::size_t>(fMaxMessageLength))
-                                 : TextView(aEntry.fMessage);
+    Text withHexDump;
+    TextView message = aEntry.fMessage;
+    if (aEntry.fHexDumpFrom <= aEntry.fMessage.size()) {
+        withHexDump = aEntry.fMessage + u" [" + HexCodes(message.substr(aEntry.fHexDumpFrom)) + u"]";
+        message = withHexDump;
+    }
+    if (fMaxMessageLength > 0 && message.size() > static_cast<std::size_t>(fMaxMessageLength)) {
+        message = message.substr(0, static_cast<std::size_t>(fMaxMessageLength));
+    }
     Text line = Timestamp(LocalTimeOf(aEntry.fTime));
     line.reserve(line.size() + (aEntry.fWithGuid ? 3 + fGuid.size() : 0) + 11 + message.size());
     if (aEntry.fWithGuid) {

@@ -12,6 +12,7 @@
 #include "platform/Sync.h"
 #include "platform/Thread.h"
 #include "runtime/BoundedQueue.h"
+#include "runtime/LogWriter.h"
 #include "runtime/ZRBaseDefs.h"
 
 // The current local time as "yyyy-mm-dd hh:mm:ss:zzz", each ":" being the host's time separator.
@@ -22,6 +23,7 @@ Text LogTimestamp();
 struct tZR_LogEntry {
     WallClockMoment fTime;
     Text fMessage;
+    std::size_t fHexDumpFrom = tZR_LogWriter::kNoHexDump; // where the part to dump in hex begins
     tZR_MessageType fType = tZR_MessageType::let_info;
     bool fWithGuid = false;
     bool fQueued = false; // true in every entry a producer queues; false in the empty item of a shutdown
@@ -51,8 +53,8 @@ public:
     tZR_LogState(const Text& aGuid, std::int32_t aMaxMessageLength);
 
     // The line of aEntry as it goes into the file (without CR LF): time stamp, the GUID when the entry
-    // asks for it, the marker, and the message cut to the maximum length with its control characters
-    // shown.
+    // asks for it, the marker, and the message with its hex dump if it asks for one, cut to the maximum
+    // length, control characters shown.
     Text FormatLine(const tZR_LogEntry& aEntry) const;
 
     Text FileName() const;

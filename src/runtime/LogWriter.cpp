@@ -143,7 +143,7 @@ tZR_LogWriter::~tZR_LogWriter() {
     impl.fThread.reset();
 }
 
-void tZR_LogWriter::Write(tZR_MessageType aEntryType, Text aMessage) {
+void tZR_LogWriter::Write(tZR_MessageType aEntryType, Text aMessage, std::size_t aHexDumpFrom) {
     Impl& impl = *fImpl;
     if (impl.fClosing.load() != 0) {
         return;
@@ -152,7 +152,8 @@ void tZR_LogWriter::Write(tZR_MessageType aEntryType, Text aMessage) {
         throw ZrError(u"Log filename is empty");
     }
     // The moment is taken here; the line is made from it on the writer's thread.
-    tZR_LogEntry entry{WallClockNow(), std::move(aMessage), aEntryType, impl.fShowInstanceGuid.load(), true};
+    tZR_LogEntry entry{WallClockNow(), std::move(aMessage),           aHexDumpFrom,
+                       aEntryType,     impl.fShowInstanceGuid.load(), true};
     if (impl.fState->fQueue.Push(std::move(entry)) != tZR_QueueResult::qr_Success) {
         impl.fState->fDroppedTotal.fetch_add(1);
     }

@@ -19,6 +19,9 @@ class tZR_LogState;
 
 class tZR_LogWriter {
 public:
+    // Write without a hex dump.
+    static constexpr std::size_t kNoHexDump = static_cast<std::size_t>(-1);
+
     // aFileName: base name without extension; aDaily appends "_yyyymmdd"; ".log" is always appended.
     // Creates aDirectory (and its parents); the writer thread starts with the first line. Raises ZrError
     // when the directory or the name holds characters that are invalid in a path.
@@ -33,8 +36,10 @@ public:
     // Queues one line with the current time; returns at once. The writer's thread makes the line: time
     // stamp, marker, and aMessage with its control characters shown by name or code
     // (ControlCharactersShown), so a line is always one line. Ignored once destruction has begun.
-    // Raises ZrError "Log filename is empty" when there is no file name.
-    void Write(tZR_MessageType aEntryType, Text aMessage);
+    // Raises ZrError "Log filename is empty" when there is no file name. With aHexDumpFrom (an index into
+    // aMessage) the line also ends with " [" + HexCodes of aMessage from there on + "]", before the cut to
+    // MaxMessageLength.
+    void Write(tZR_MessageType aEntryType, Text aMessage, std::size_t aHexDumpFrom = kNoHexDump);
 
     // Size of the current file in bytes, -1 when it cannot be read.
     std::int64_t GetLogFileSize() const;
