@@ -192,9 +192,21 @@ void tZR_LogState::Execute() {
     ReportDrops(true);
     // Read before the signal: once it is given the state may be all that is left of the writer.
     const bool endInPlace = fEndInPlace.load();
-    fLoopEnded.store(true);
     if (endInPlace) {
+        fLoopEnded.store(true);
         EndThreadInPlaceDuringUnload();
+        return;
+    }
+    // Outside an unload the closing writer joins the thread after the signal, so the signal may wake it.
+    std::lock_guard<tZR_Lock> lock(fEndLock);
+    fLoopEnded.store(true);
+    fEnded.NotifyAll();
+}
+
+void tZR_LogState::WaitForEnd(std::uint32_t aMs) {
+    std::lock_guard<tZR_Lock> lock(fEndLock);
+    if (!fLoopEnded.load()) {
+        fEnded.WaitFor(fEndLock, aMs);
     }
 }
 
@@ -382,7 +394,12 @@ void tZR_LogThread::WaitFor(bool aUnloading, int aBoundMs) {
         if (TickCount() - start >= abandonAt || fState->fFailing.load()) {
             fState->fAbandon.store(true);
         }
-        SleepMs(1);
+        // A thread that ends in place gives no wake-up: no library code may run after its signal.
+        if (aUnloading) {
+            SleepMs(1);
+        } else {
+            fState->WaitForEnd(1);
+        }
     }
     const bool ended = fState->fLoopEnded.load();
     if (!ended) {

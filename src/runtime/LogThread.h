@@ -68,6 +68,8 @@ public:
     // whose thread never started, and the thread's own last step. aBounded: one attempt per block, no
     // new block after aBudgetMs. Stops when the close budget is spent (fAbandon).
     void WriteQueuedOnCaller(bool aBounded, std::uint32_t aBudgetMs);
+    // Waits at most aMs for the body's end; woken by it unless the thread ends in place.
+    void WaitForEnd(std::uint32_t aMs);
 
     tZR_BoundedQueue<tZR_LogEntry> fQueue{kQueueCapacity, std::chrono::milliseconds(kPopTimeoutMs)};
     std::atomic<std::int32_t> fMaxLogfileSize{5000}; // KiB
@@ -106,6 +108,8 @@ private:
     const Text fGuid;
     const std::int32_t fMaxMessageLength;
     mutable tZR_Lock fNameLock; // the setters of the writer change the name while the thread writes
+    tZR_Lock fEndLock;          // with fEnded: the signal of the body's end to a closing writer
+    tZR_Condition fEnded;
     Text fFileName;
     std::int64_t fDroppedLastReported = 0; // thread only
     std::uint32_t fLastDropReportTick = 0; // thread only
