@@ -217,6 +217,15 @@ std::size_t XmlUnitsAt(TextView aText, std::size_t aAt) {
     return control || c == 0xFFFE || c == 0xFFFF || IsHighSurrogate(c) || IsLowSurrogate(c) ? 0 : 1;
 }
 
+// A code unit that XmlCharactersOnly keeps and XmlEscaped (without aKeepCr) copies as it is.
+bool IsPlainXmlUnit(char16_t c) {
+    if (c < 0x20) {
+        return c == u'\t' || c == u'\n' || c == u'\r';
+    }
+    return c != u'&' && c != u'<' && c != u'>' && c != u'"' && c != u'\'' && !IsHighSurrogate(c) &&
+           !IsLowSurrogate(c) && c != 0xFFFE && c != 0xFFFF;
+}
+
 // One pass gives the same text as the replacements in sequence, because only "&" is ever introduced by a
 // replacement and it is replaced first.
 void AppendEscaped(Text& aOut, char16_t c, bool aKeepCr) {
@@ -274,6 +283,16 @@ Text XmlEscaped(TextView aText, bool aKeepCr) {
 void AppendXmlText(Text& aOut, TextView aText) {
     aOut.reserve(aOut.size() + aText.size());
     for (std::size_t i = 0; i < aText.size(); ++i) {
+        // Most of a text needs neither escape nor replacement: such a run is appended in one piece.
+        std::size_t run = i;
+        while (run < aText.size() && IsPlainXmlUnit(aText[run])) {
+            ++run;
+        }
+        aOut.append(aText.data() + i, run - i);
+        i = run;
+        if (i == aText.size()) {
+            break;
+        }
         switch (XmlUnitsAt(aText, i)) {
         case 0:
             aOut += u' ';
