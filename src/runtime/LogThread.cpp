@@ -97,6 +97,9 @@ tZR_LogState::tZR_LogState(const Text& aGuid, std::int32_t aMaxMessageLength)
     : fGuid(aGuid), fMaxMessageLength(aMaxMessageLength), fLastDropReportTick(TickCount()) {}
 
 Text tZR_LogState::FormatLine(const tZR_LogEntry& aEntry) const {
+    if (aEntry.fFormatted) {
+        return aEntry.fMessage;
+    }
     Text withHexDump;
     TextView message = aEntry.fMessage;
     if (aEntry.fHexDumpFrom <= aEntry.fMessage.size()) {

@@ -26,7 +26,8 @@ struct tZR_LogEntry {
     std::size_t fHexDumpFrom = tZR_LogWriter::kNoHexDump; // where the part to dump in hex begins
     tZR_MessageType fType = tZR_MessageType::let_info;
     bool fWithGuid = false;
-    bool fQueued = false; // true in every entry a producer queues; false in the empty item of a shutdown
+    bool fQueued = false;    // true in every entry a producer queues; false in the empty item of a shutdown
+    bool fFormatted = false; // fMessage is the line already (made by a producer while the thread lags)
 };
 
 // Everything the writer thread touches. The writer and the running thread share it, so a thread left
@@ -46,6 +47,9 @@ public:
     // How long the thread, woken by a line, lets more lines come before it writes: lines reach the file
     // this much later, in blocks.
     static constexpr int kGatherMs = 2;
+    // With this many lines waiting, producers make their lines themselves: a flood of lines then costs
+    // its producer the formatting, as it always did, and the thread keeps up with what is left.
+    static constexpr std::uint64_t kProducerFormatsBacklog = 1000;
     // The file's size is tested before every line that finds a multiple of this many lines written.
     static constexpr std::size_t kSizeCheckLines = 20;
 

@@ -154,6 +154,11 @@ void tZR_LogWriter::Write(tZR_MessageType aEntryType, Text aMessage, std::size_t
     // The moment is taken here; the line is made from it on the writer's thread.
     tZR_LogEntry entry{WallClockNow(), std::move(aMessage),           aHexDumpFrom,
                        aEntryType,     impl.fShowInstanceGuid.load(), true};
+    tZR_LogState& state = *impl.fState;
+    if (state.fQueue.PushedTotal() - state.fHandled.load() >= tZR_LogState::kProducerFormatsBacklog) {
+        entry.fMessage = state.FormatLine(entry);
+        entry.fFormatted = true;
+    }
     if (impl.fState->fQueue.Push(std::move(entry)) != tZR_QueueResult::qr_Success) {
         impl.fState->fDroppedTotal.fetch_add(1);
     }
