@@ -1,5 +1,7 @@
 #include "base/Text.h"
 
+#include <algorithm>
+
 Text Utf8ToText(std::string_view aUtf8) {
     Text out;
     out.reserve(aUtf8.size());
@@ -57,7 +59,16 @@ Text Utf8ToText(std::string_view aUtf8) {
 
 std::string TextToUtf8(TextView aText) {
     std::string out;
-    out.reserve(aText.size());
+    AppendUtf8(out, aText);
+    return out;
+}
+
+void AppendUtf8(std::string& aOut, TextView aText) {
+    std::string& out = aOut;
+    // Not reserve(): growing by exactly one text at a time would reallocate for every line of a block.
+    if (out.capacity() < out.size() + aText.size()) {
+        out.reserve(std::max(out.size() + aText.size(), out.capacity() * 2));
+    }
     for (std::size_t i = 0; i < aText.size(); ++i) {
         char32_t cp = aText[i];
         if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < aText.size() && aText[i + 1] >= 0xDC00 &&
@@ -83,7 +94,6 @@ std::string TextToUtf8(TextView aText) {
             out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
         }
     }
-    return out;
 }
 
 Text BytesToText(std::string_view aBytes) {
@@ -121,6 +131,18 @@ Text IntToHex(std::uint64_t aValue, std::size_t aMinDigits, bool aLowerCase) {
     } while (aValue != 0);
     if (out.size() < aMinDigits) {
         out.insert(0, aMinDigits - out.size(), u'0');
+    }
+    return out;
+}
+
+Text HexCodes(TextView aText) {
+    Text out;
+    out.reserve(aText.size() * 3);
+    for (std::size_t i = 0; i < aText.size(); ++i) {
+        if (i > 0) {
+            out += u' ';
+        }
+        out += IntToHex(aText[i], 2, true);
     }
     return out;
 }
@@ -177,57 +199,113 @@ Text ValueOfName(const TextList& aList, TextView aName) {
     return line.substr(line.find(u'=') + 1);
 }
 
+namespace {
+bool IsHighSurrogate(char16_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+bool IsLowSurrogate(char16_t c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
+// The code unit at aAt, when XML 1.0 can carry it there: 0 when it must become a space, 2 when it
+// begins a surrogate pair (both kept), 1 otherwise.
+std::size_t XmlUnitsAt(TextView aText, std::size_t aAt) {
+    const char16_t c = aText[aAt];
+    if (IsHighSurrogate(c) && aAt + 1 < aText.size() && IsLowSurrogate(aText[aAt + 1])) {
+        return 2;
+    }
+    const bool control = c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r';
+    return control || c == 0xFFFE || c == 0xFFFF || IsHighSurrogate(c) || IsLowSurrogate(c) ? 0 : 1;
+}
+
+// A code unit that XmlCharactersOnly keeps and XmlEscaped (without aKeepCr) copies as it is.
+bool IsPlainXmlUnit(char16_t c) {
+    if (c < 0x20) {
+        return c == u'\t' || c == u'\n' || c == u'\r';
+    }
+    return c != u'&' && c != u'<' && c != u'>' && c != u'"' && c != u'\'' && !IsHighSurrogate(c) &&
+           !IsLowSurrogate(c) && c != 0xFFFE && c != 0xFFFF;
+}
+
+// One pass gives the same text as the replacements in sequence, because only "&" is ever introduced by a
+// replacement and it is replaced first.
+void AppendEscaped(Text& aOut, char16_t c, bool aKeepCr) {
+    switch (c) {
+    case u'&':
+        aOut += u"&amp;";
+        break;
+    case u'<':
+        aOut += u"&lt;";
+        break;
+    case u'>':
+        aOut += u"&gt;";
+        break;
+    case u'"':
+        aOut += u"&quot;";
+        break;
+    case u'\'':
+        aOut += u"&apos;";
+        break;
+    case u'\r':
+        if (aKeepCr) {
+            aOut += u"&#13;";
+        } else {
+            aOut += c;
+        }
+        break;
+    default:
+        aOut += c;
+        break;
+    }
+}
+} // namespace
+
 Text XmlCharactersOnly(TextView aText) {
     Text out(aText);
     for (std::size_t i = 0; i < out.size(); ++i) {
-        const char16_t c = out[i];
-        const bool high = c >= 0xD800 && c <= 0xDBFF;
-        const bool low = c >= 0xDC00 && c <= 0xDFFF;
-        if (high && i + 1 < out.size() && out[i + 1] >= 0xDC00 && out[i + 1] <= 0xDFFF) {
-            ++i; // a pair, kept whole
-        } else if ((c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || c == 0xFFFE || c == 0xFFFF ||
-                   high || low) {
+        const std::size_t units = XmlUnitsAt(out, i);
+        if (units == 0) {
             out[i] = u' ';
         }
+        i += units > 1 ? units - 1 : 0;
     }
     return out;
 }
 
 Text XmlEscaped(TextView aText, bool aKeepCr) {
-    // One pass gives the same text as the replacements in sequence, because only "&" is ever introduced
-    // by a replacement and it is replaced first.
     Text out;
     out.reserve(aText.size());
     for (const char16_t c : aText) {
-        switch (c) {
-        case u'&':
-            out += u"&amp;";
+        AppendEscaped(out, c, aKeepCr);
+    }
+    return out;
+}
+
+void AppendXmlText(Text& aOut, TextView aText) {
+    aOut.reserve(aOut.size() + aText.size());
+    for (std::size_t i = 0; i < aText.size(); ++i) {
+        // Most of a text needs neither escape nor replacement: such a run is appended in one piece.
+        std::size_t run = i;
+        while (run < aText.size() && IsPlainXmlUnit(aText[run])) {
+            ++run;
+        }
+        aOut.append(aText.data() + i, run - i);
+        i = run;
+        if (i == aText.size()) {
             break;
-        case u'<':
-            out += u"&lt;";
+        }
+        switch (XmlUnitsAt(aText, i)) {
+        case 0:
+            aOut += u' ';
             break;
-        case u'>':
-            out += u"&gt;";
-            break;
-        case u'"':
-            out += u"&quot;";
-            break;
-        case u'\'':
-            out += u"&apos;";
-            break;
-        case u'\r':
-            if (aKeepCr) {
-                out += u"&#13;";
-            } else {
-                out += c;
-            }
+        case 2:
+            aOut += aText.substr(i, 2);
+            ++i;
             break;
         default:
-            out += c;
+            AppendEscaped(aOut, aText[i], false);
             break;
         }
     }
-    return out;
 }
 
 Text CutValue(TextView aValue) {

@@ -12,6 +12,8 @@ using TextView = std::u16string_view;
 // UTF-8 <-> UTF-16. Malformed UTF-8 becomes U+FFFD; an unpaired surrogate becomes U+FFFD in UTF-8.
 Text Utf8ToText(std::string_view aUtf8);
 std::string TextToUtf8(TextView aText);
+// Appends the UTF-8 form of aText (as TextToUtf8) to aOut.
+void AppendUtf8(std::string& aOut, TextView aText);
 
 // Plain ASCII/Latin-1 widening, for literals and byte streams (byte b becomes char16_t(b)).
 Text BytesToText(std::string_view aBytes);
@@ -22,6 +24,8 @@ Text IntToText(std::int64_t aValue);
 Text UIntToText(std::uint64_t aValue);
 // aValue in hexadecimal, zero-padded to at least aMinDigits digits; upper-case digits unless aLowerCase.
 Text IntToHex(std::uint64_t aValue, std::size_t aMinDigits, bool aLowerCase = false);
+// Lower-case hex codes, at least two digits each, separated by one blank: STX A B ETX -> "02 41 42 03".
+Text HexCodes(TextView aText);
 
 // ASCII-only case folding, as the request's enumeration texts need (no locale involved).
 Text LowerCase(TextView aText);
@@ -35,6 +39,8 @@ Text XmlEscaped(TextView aText, bool aKeepCr = false);
 // The text with a space in place of every code unit that XML 1.0 cannot carry: C0 controls other than
 // tab, LF and CR, U+FFFE, U+FFFF and surrogates that are not part of a pair.
 Text XmlCharactersOnly(TextView aText);
+// Appends XmlEscaped(XmlCharactersOnly(aText)) to aOut, without the two copies.
+void AppendXmlText(Text& aOut, TextView aText);
 
 // A value as an error text or a log line quotes it: whole up to 64 characters, otherwise its first 64,
 // "…" and its length, e.g. "ABC…(1048576 characters)". A huge request value never comes back whole.

@@ -4,7 +4,9 @@
 
 void tZR_ResultDocument::AddText(TextView aName, const Text& aValue) {
     // Terminals send control characters in receipts and fields; a strict parser would refuse them.
-    AddElement(aName, EscapeXml(XmlCharactersOnly(aValue)));
+    OpenElement(aName);
+    AppendXmlText(fDocument, aValue);
+    CloseElement(aName);
 }
 
 void tZR_ResultDocument::AddAmount(TextView aName, Currency aValue) {
@@ -24,13 +26,24 @@ void tZR_ResultDocument::AddDateTime(TextView aName, TDateTime aValue) {
 }
 
 void tZR_ResultDocument::AddElement(TextView aName, TextView aValue) {
-    if (!fDocument.empty()) {
+    OpenElement(aName);
+    fDocument += aValue;
+    CloseElement(aName);
+}
+
+void tZR_ResultDocument::OpenElement(TextView aName) {
+    if (fDocument.empty()) {
+        // A payment's document with its receipt: grown once or twice instead of a dozen times.
+        fDocument.reserve(2048);
+    } else {
         fDocument += u"\r\n";
     }
     fDocument += u'<';
     fDocument += aName;
     fDocument += u'>';
-    fDocument += aValue;
+}
+
+void tZR_ResultDocument::CloseElement(TextView aName) {
     fDocument += u"</";
     fDocument += aName;
     fDocument += u'>';

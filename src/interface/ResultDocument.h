@@ -29,6 +29,10 @@ public:
 private:
     // aValue is written as it is: callers pass it escaped.
     void AddElement(TextView aName, TextView aValue);
+    // The separator before every element but the first, then "<" + aName + ">".
+    void OpenElement(TextView aName);
+    // "</" + aName + ">".
+    void CloseElement(TextView aName);
 
     Text fDocument;
 };

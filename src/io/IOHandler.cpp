@@ -46,16 +46,14 @@ void kIOHandler::WriteLog(tZR_MessageType aEntryType, const Text& aTitle, const 
     if (!fLogger) {
         return;
     }
-    Text line = aTitle + u":" + aMessage;
-    if (fHexLog) {
-        line += u" [" + TextToHex(aMessage) + u"]";
-    }
-    fLogger->Write(aEntryType, line);
+    // The hex dump of the message is made on the writer's thread.
+    const std::size_t messageStart = aTitle.size() + 1;
+    fLogger->Write(aEntryType, aTitle + u":" + aMessage, fHexLog ? messageStart : tZR_LogWriter::kNoHexDump);
 }
 
-void kIOHandler::Debug(tZR_MessageType aEntryType, const Text& aMessage) {
+void kIOHandler::Debug(tZR_MessageType aEntryType, Text aMessage) {
     if (fLogger) {
-        fLogger->Write(aEntryType, aMessage);
+        fLogger->Write(aEntryType, std::move(aMessage));
     }
 }
 
@@ -97,15 +95,7 @@ void kIOHandler::ResetTemporaryReadTimeout() {
 }
 
 Text kIOHandler::TextToHex(TextView aText) {
-    Text out;
-    out.reserve(aText.size() * 3);
-    for (std::size_t i = 0; i < aText.size(); ++i) {
-        if (i > 0) {
-            out += u' ';
-        }
-        out += IntToHex(aText[i], 2, true);
-    }
-    return out;
+    return HexCodes(aText);
 }
 
 Text kIOHandler::CurrencyToText(Currency aValue) {
@@ -131,5 +121,5 @@ void kIOHandler::LogTerminators(const std::vector<std::uint8_t>& aChars) {
     if (fHexLog) {
         line += u" [" + hex + u"]";
     }
-    fLogger->Write(tZR_MessageType::let_info, line);
+    fLogger->Write(tZR_MessageType::let_info, std::move(line));
 }

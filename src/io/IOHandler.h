@@ -44,7 +44,7 @@ public:
     // aTitle + ":" + aMessage, then " [" + hex dump + "]" when HexLog is set. Silent without a writer.
     void WriteLog(tZR_MessageType aEntryType, const Text& aTitle, const Text& aMessage);
     // aMessage as one line, unchanged. Silent without a writer.
-    void Debug(tZR_MessageType aEntryType, const Text& aMessage);
+    void Debug(tZR_MessageType aEntryType, Text aMessage);
     Text GetLogFileName() const;
     tZR_LogWriter* Logger() const { return fLogger.get(); }
 

@@ -11,6 +11,14 @@ struct LocalTimeParts {
 };
 
 LocalTimeParts LocalTimeNow();
+// A moment of the wall clock as the system counts it (nanoseconds or 100-nanosecond units since its
+// epoch): cheap to take now, shown as local time later, by LocalTimeOf.
+struct WallClockMoment {
+    std::int64_t Units = 0;
+};
+WallClockMoment WallClockNow();
+// The local date and time of aMoment, as LocalTimeNow would have given it then.
+LocalTimeParts LocalTimeOf(WallClockMoment aMoment);
 // Milliseconds since an arbitrary start, wrapping at 2^32 like the system tick count.
 std::uint32_t TickCount();
 // Pauses the calling thread for about aMs milliseconds (the system's own sleep on Windows, which needs no

@@ -3,6 +3,32 @@
 
 #include "platform/Clock.h"
 
+WallClockMoment WallClockNow() {
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return {static_cast<std::int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec};
+}
+
+LocalTimeParts LocalTimeOf(WallClockMoment aMoment) {
+    // Floor division: a moment before 1970 still has its milliseconds counted forward from its second.
+    std::int64_t seconds = aMoment.Units / 1000000000;
+    std::int64_t nanoseconds = aMoment.Units % 1000000000;
+    if (nanoseconds < 0) {
+        nanoseconds += 1000000000;
+        --seconds;
+    }
+    const auto whole = static_cast<time_t>(seconds);
+    tm local{};
+    localtime_r(&whole, &local);
+    return {local.tm_year + 1900,
+            local.tm_mon + 1,
+            local.tm_mday,
+            local.tm_hour,
+            local.tm_min,
+            local.tm_sec,
+            static_cast<int>(nanoseconds / 1000000)};
+}
+
 LocalTimeParts LocalTimeNow() {
     timespec ts{};
     clock_gettime(CLOCK_REALTIME, &ts);

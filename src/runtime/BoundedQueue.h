@@ -1,10 +1,13 @@
 #pragma once
 // tZR_BoundedQueue: a first-in first-out queue of at most a fixed number of items, one lock, any number of
 // producers and consumers. What each operation does when the queue is full, empty or shut down:
-//   Push      full: fails at once (never waits); shut down: stores nothing and reports success.
+//   Push      full: fails at once (never waits); shut down: stores nothing and reports success. Wakes a
+//             waiting pop; a lingering consumer only once the queue is half full.
 //   Pop       empty: waits at most the pop time-out, then "timed out"; shut down: hands out what is left,
 //             then succeeds at once with an empty (default) item.
+//   Linger    waits the time given, unless the queue is shut down or half full meanwhile.
 //   TryPop    empty: fails at once.
+//   TakeUpTo  never waits: moves what is there, at most the count asked for.
 //   Shutdown  wakes every waiting pop; idempotent.
 // Its lock and condition are the platform's own (platform/Sync.h), so the thread that pops keeps working
 // while the library is loaded or unloaded on Windows.
@@ -13,6 +16,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <vector>
 
 #include "platform/Clock.h"
 #include "platform/Sync.h"
@@ -36,7 +40,11 @@ public:
         }
         fItems.push_back(std::move(aItem));
         fPushedTotal.fetch_add(1, std::memory_order_release);
-        fNotEmpty.NotifyOne();
+        // A wake-up costs a system call here and a thread switch there: only a pop that waits gets one,
+        // and a lingering consumer when the queue is half full.
+        if (fPopsWaiting > 0 || fItems.size() == HalfFull()) {
+            fNotEmpty.NotifyOne();
+        }
         return tZR_QueueResult::qr_Success;
     }
 
@@ -48,7 +56,9 @@ public:
             if (waited >= fPopTimeoutMs) {
                 return tZR_QueueResult::qr_TimedOut;
             }
+            ++fPopsWaiting;
             fNotEmpty.WaitFor(fLock, fPopTimeoutMs - waited);
+            --fPopsWaiting;
         }
         if (fItems.empty()) {
             aOut = T();
@@ -59,6 +69,21 @@ public:
         return tZR_QueueResult::qr_Success;
     }
 
+    // For a consumer that takes items in blocks: lets more items come before it takes them, without
+    // being woken by each push.
+    void Linger(std::chrono::milliseconds aTime) {
+        std::lock_guard<tZR_Lock> lock(fLock);
+        const auto time = static_cast<std::uint32_t>(aTime.count());
+        const std::uint32_t start = TickCount();
+        while (!fShutdown.load(std::memory_order_relaxed) && fItems.size() < HalfFull()) {
+            const std::uint32_t waited = TickCount() - start;
+            if (waited >= time) {
+                return;
+            }
+            fNotEmpty.WaitFor(fLock, time - waited);
+        }
+    }
+
     bool TryPop(T& aOut) {
         std::lock_guard<tZR_Lock> lock(fLock);
         if (fItems.empty()) {
@@ -67,6 +92,18 @@ public:
         aOut = std::move(fItems.front());
         fItems.pop_front();
         return true;
+    }
+
+    // Moves up to aMax items, oldest first, onto the end of aOut; returns how many it moved.
+    std::size_t TakeUpTo(std::vector<T>& aOut, std::size_t aMax) {
+        std::lock_guard<tZR_Lock> lock(fLock);
+        std::size_t taken = 0;
+        while (taken < aMax && !fItems.empty()) {
+            aOut.push_back(std::move(fItems.front()));
+            fItems.pop_front();
+            ++taken;
+        }
+        return taken;
     }
 
     void Shutdown() {
@@ -100,11 +137,14 @@ public:
     std::uint64_t PushedTotal() const { return fPushedTotal.load(std::memory_order_acquire); }
 
 private:
+    std::size_t HalfFull() const { return fCapacity / 2 > 0 ? fCapacity / 2 : 1; }
+
     const std::size_t fCapacity;
     const std::uint32_t fPopTimeoutMs;
     mutable tZR_Lock fLock;
     tZR_Condition fNotEmpty;
     std::deque<T> fItems;
+    std::size_t fPopsWaiting = 0; // under fLock
     std::atomic<bool> fShutdown{false};
     std::atomic<std::uint64_t> fPushedTotal{0};
 };

@@ -65,10 +65,10 @@ Text RotationName(const Text& aPath) {
     const Text stem = dot != Text::npos && dot >= nameStart ? aPath.substr(0, dot) : aPath;
     return stem + u"_" + RotationStamp() + u".log";
 }
-} // namespace
 
-Text LogTimestamp() {
-    const LocalTimeParts t = LocalTimeNow();
+// The time stamp of a line, "yyyy-mm-dd hh:mm:ss:zzz" with the host's time separator for ":".
+
+Text Timestamp(const LocalTimeParts& t) {
     const TextView sep = TimeSeparator();
     Text out;
     out.reserve(23 + 3 * sep.size());
@@ -87,8 +87,38 @@ Text LogTimestamp() {
     AppendDigits(out, t.Millisecond, 3);
     return out;
 }
+} // namespace
 
-tZR_LogState::tZR_LogState() : fLastDropReportTick(TickCount()) {}
+Text LogTimestamp() {
+    return Timestamp(LocalTimeNow());
+}
+
+tZR_LogState::tZR_LogState(const Text& aGuid, std::int32_t aMaxMessageLength)
+    : fGuid(aGuid), fMaxMessageLength(aMaxMessageLength), fLastDropReportTick(TickCount()) {}
+
+Text tZR_LogState::FormatLine(const tZR_LogEntry& aEntry) const {
+    if (aEntry.fFormatted) {
+        return aEntry.fMessage;
+    }
+    Text withHexDump;
+    TextView message = aEntry.fMessage;
+    if (aEntry.fHexDumpFrom <= aEntry.fMessage.size()) {
+        withHexDump = aEntry.fMessage + u" [" + HexCodes(message.substr(aEntry.fHexDumpFrom)) + u"]";
+        message = withHexDump;
+    }
+    if (fMaxMessageLength > 0 && message.size() > static_cast<std::size_t>(fMaxMessageLength)) {
+        message = message.substr(0, static_cast<std::size_t>(fMaxMessageLength));
+    }
+    Text line = Timestamp(LocalTimeOf(aEntry.fTime));
+    line.reserve(line.size() + (aEntry.fWithGuid ? 3 + fGuid.size() : 0) + 11 + message.size());
+    if (aEntry.fWithGuid) {
+        line += u" - ";
+        line += fGuid;
+    }
+    line += aEntry.fType == tZR_MessageType::let_error ? u" - ERROR - " : u" - ";
+    line += ControlCharactersShown(message);
+    return line;
+}
 
 Text tZR_LogState::FileName() const {
     std::lock_guard<tZR_Lock> lock(fNameLock);
@@ -105,7 +135,7 @@ std::int64_t tZR_LogState::GetLogFileSize() const {
 }
 
 bool tZR_LogState::CheckLogfileSize() const {
-    return fCounter.load() % 20 == 0;
+    return fCounter.load() % kSizeCheckLines == 0;
 }
 
 void tZR_LogState::Execute() {
@@ -129,14 +159,24 @@ void tZR_LogState::Execute() {
         }
         // Nothing may leave the thread: an exception here would end the host process.
         try {
-            Text line;
+            tZR_LogEntry line;
+            const bool idle = fQueue.Size() == 0;
             const tZR_QueueResult result = fQueue.Pop(line);
-            if (result == tZR_QueueResult::qr_Success && !line.empty()) {
+            if (result == tZR_QueueResult::qr_Success && line.fQueued) {
+                // A payment logs a few dozen lines within a fraction of a millisecond. Woken by the first
+                // of them, the thread lets the others come and writes them together: a thread switch and
+                // a file append per line would cost the machine more than the exchange itself.
+                if (idle) {
+                    fQueue.Linger(std::chrono::milliseconds(kGatherMs));
+                }
+                fBlockLines.clear();
+                fBlockLines.push_back(std::move(line));
+                fQueue.TakeUpTo(fBlockLines, LinesForNextWrite() - 1);
                 try {
-                    WriteLine(line);
+                    WriteLines(fBlockLines);
                 } catch (...) {
                 }
-                fHandled.fetch_add(1);
+                fHandled.fetch_add(fBlockLines.size());
                 ReportDrops();
                 continue;
             }
@@ -155,23 +195,35 @@ void tZR_LogState::Execute() {
     ReportDrops(true);
     // Read before the signal: once it is given the state may be all that is left of the writer.
     const bool endInPlace = fEndInPlace.load();
-    fLoopEnded.store(true);
     if (endInPlace) {
+        fLoopEnded.store(true);
         EndThreadInPlaceDuringUnload();
+        return;
+    }
+    // Outside an unload the closing writer joins the thread after the signal, so the signal may wake it.
+    std::lock_guard<tZR_Lock> lock(fEndLock);
+    fLoopEnded.store(true);
+    fEnded.NotifyAll();
+}
+
+void tZR_LogState::WaitForEnd(std::uint32_t aMs) {
+    std::lock_guard<tZR_Lock> lock(fEndLock);
+    if (!fLoopEnded.load()) {
+        fEnded.WaitFor(fEndLock, aMs);
     }
 }
 
 void tZR_LogState::WriteQueuedOnCaller(bool aBounded, std::uint32_t aBudgetMs) {
     const std::uint32_t start = TickCount();
-    Text line;
+    tZR_LogEntry line;
     while (!fAbandon.load() && !(aBounded && TickCount() - start >= aBudgetMs)) {
         std::string block;
         std::uint64_t lines = 0;
         std::uint64_t taken = 0;
         while (taken < kCloseBlockLines && fQueue.TryPop(line)) {
             ++taken;
-            if (!line.empty()) {
-                block += TextToUtf8(line);
+            if (line.fQueued) {
+                AppendUtf8(block, FormatLine(line));
                 block += "\r\n";
                 ++lines;
             }
@@ -225,6 +277,28 @@ void tZR_LogState::WriteLine(const Text& aLine, int aAttempts) {
     std::string bytes = TextToUtf8(aLine);
     bytes += "\r\n";
     WriteBlock(fileName, bytes, 1, aAttempts);
+}
+
+std::size_t tZR_LogState::LinesForNextWrite() const {
+    // A drop report that is due follows the next line, as it would one line at a time.
+    if (TickCount() - fLastDropReportTick >= fDropReportIntervalMs.load() &&
+        fDroppedTotal.load() > fDroppedLastReported) {
+        return 1;
+    }
+    // The size test comes before every line that finds a multiple of kSizeCheckLines written: a block
+    // ends just before the next such line.
+    return kSizeCheckLines - static_cast<std::size_t>(fCounter.load() % kSizeCheckLines);
+}
+
+void tZR_LogState::WriteLines(const std::vector<tZR_LogEntry>& aEntries) {
+    const Text fileName = FileName();
+    RotateIfDue(fileName);
+    fBlockBytes.clear();
+    for (const tZR_LogEntry& entry : aEntries) {
+        AppendUtf8(fBlockBytes, FormatLine(entry));
+        fBlockBytes += "\r\n";
+    }
+    WriteBlock(fileName, fBlockBytes, aEntries.size(), kWriteAttempts);
 }
 
 void tZR_LogState::WriteBlock(const Text& aFileName, const std::string& aBytes, std::uint64_t aLines,
@@ -323,7 +397,12 @@ void tZR_LogThread::WaitFor(bool aUnloading, int aBoundMs) {
         if (TickCount() - start >= abandonAt || fState->fFailing.load()) {
             fState->fAbandon.store(true);
         }
-        SleepMs(1);
+        // A thread that ends in place gives no wake-up: no library code may run after its signal.
+        if (aUnloading) {
+            SleepMs(1);
+        } else {
+            fState->WaitForEnd(1);
+        }
     }
     const bool ended = fState->fLoopEnded.load();
     if (!ended) {

@@ -4,14 +4,31 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "base/Text.h"
+#include "platform/Clock.h"
 #include "platform/Sync.h"
 #include "platform/Thread.h"
 #include "runtime/BoundedQueue.h"
+#include "runtime/LogWriter.h"
+#include "runtime/ZRBaseDefs.h"
 
 // The current local time as "yyyy-mm-dd hh:mm:ss:zzz", each ":" being the host's time separator.
 Text LogTimestamp();
+
+// One line as a producer queues it: the moment and the message as given. The writer's thread turns it
+// into the line (FormatLine), so a producer pays for little more than a clock reading and a push.
+struct tZR_LogEntry {
+    WallClockMoment fTime;
+    Text fMessage;
+    std::size_t fHexDumpFrom = tZR_LogWriter::kNoHexDump; // where the part to dump in hex begins
+    tZR_MessageType fType = tZR_MessageType::let_info;
+    bool fWithGuid = false;
+    bool fQueued = false;    // true in every entry a producer queues; false in the empty item of a shutdown
+    bool fFormatted = false; // fMessage is the line already (made by a producer while the thread lags)
+};
 
 // Everything the writer thread touches. The writer and the running thread share it, so a thread left
 // behind by the bounded wait of a library unload never reaches freed memory.
@@ -27,8 +44,22 @@ public:
     static constexpr std::uint32_t kFileRetryIntervalMs = 2000;
     // Lines per file append when what is left in the queue is written at the close.
     static constexpr std::size_t kCloseBlockLines = 500;
+    // How long the thread, woken by a line, lets more lines come before it writes: lines reach the file
+    // this much later, in blocks.
+    static constexpr int kGatherMs = 2;
+    // With this many lines waiting, producers make their lines themselves: a flood of lines then costs
+    // its producer the formatting, as it always did, and the thread keeps up with what is left.
+    static constexpr std::uint64_t kProducerFormatsBacklog = 1000;
+    // The file's size is tested before every line that finds a multiple of this many lines written.
+    static constexpr std::size_t kSizeCheckLines = 20;
 
-    tZR_LogState();
+    // aGuid and aMaxMessageLength: the writer's, shown in its lines.
+    tZR_LogState(const Text& aGuid, std::int32_t aMaxMessageLength);
+
+    // The line of aEntry as it goes into the file (without CR LF): time stamp, the GUID when the entry
+    // asks for it, the marker, and the message with its hex dump if it asks for one, cut to the maximum
+    // length, control characters shown.
+    Text FormatLine(const tZR_LogEntry& aEntry) const;
 
     Text FileName() const;
     void SetFileName(const Text& aValue);
@@ -41,8 +72,10 @@ public:
     // whose thread never started, and the thread's own last step. aBounded: one attempt per block, no
     // new block after aBudgetMs. Stops when the close budget is spent (fAbandon).
     void WriteQueuedOnCaller(bool aBounded, std::uint32_t aBudgetMs);
+    // Waits at most aMs for the body's end; woken by it unless the thread ends in place.
+    void WaitForEnd(std::uint32_t aMs);
 
-    tZR_BoundedQueue<Text> fQueue{kQueueCapacity, std::chrono::milliseconds(kPopTimeoutMs)};
+    tZR_BoundedQueue<tZR_LogEntry> fQueue{kQueueCapacity, std::chrono::milliseconds(kPopTimeoutMs)};
     std::atomic<std::int32_t> fMaxLogfileSize{5000}; // KiB
     std::atomic<std::uint64_t> fCounter{0};          // lines written
     std::atomic<std::int64_t> fDroppedTotal{0};
@@ -62,6 +95,11 @@ public:
 
 private:
     void WriteLine(const Text& aLine, int aAttempts = kWriteAttempts);
+    // How many queued lines the next append may take: up to the next size test, or one when a drop
+    // report is due after it.
+    std::size_t LinesForNextWrite() const;
+    // Rotates if due and appends the lines of aEntries in one write, with the attempts of one line.
+    void WriteLines(const std::vector<tZR_LogEntry>& aEntries);
     // Appends aLines lines (aBytes, each ending in CR LF) with up to aAttempts attempts. While the file
     // is failing it makes one attempt per retry interval, led by a line that says how many were lost.
     void WriteBlock(const Text& aFileName, const std::string& aBytes, std::uint64_t aLines, int aAttempts);
@@ -71,12 +109,18 @@ private:
     void ReportDrops(bool aFinal = false);
     void PauseBeforeRetry();
 
+    const Text fGuid;
+    const std::int32_t fMaxMessageLength;
     mutable tZR_Lock fNameLock; // the setters of the writer change the name while the thread writes
+    tZR_Lock fEndLock;          // with fEnded: the signal of the body's end to a closing writer
+    tZR_Condition fEnded;
     Text fFileName;
     std::int64_t fDroppedLastReported = 0; // thread only
     std::uint32_t fLastDropReportTick = 0; // thread only
     std::uint64_t fLostLastReported = 0;   // thread only
     std::uint32_t fLastFileTry = 0;        // thread only: tick of the last attempt while failing
+    std::vector<tZR_LogEntry> fBlockLines; // thread only: the lines of the append being made
+    std::string fBlockBytes;               // thread only: their bytes, the buffer kept between appends
 };
 
 // tZR_LogThread: owns the platform thread that runs tZR_LogState::Execute.

@@ -74,7 +74,7 @@ struct tZR_LogWriter::Impl {
     std::atomic<std::int32_t> fClosing{0};
     std::atomic<bool> fFileNameEmpty{true};
     bool fIsDLLFinalization = false;
-    std::shared_ptr<tZR_LogState> fState = std::make_shared<tZR_LogState>();
+    std::shared_ptr<tZR_LogState> fState;
     tZR_Lock fStartLock; // guards the start of the thread against the destructor
     std::atomic<bool> fStarted{false};
     std::unique_ptr<tZR_LogThread> fThread;
@@ -109,6 +109,7 @@ tZR_LogWriter::tZR_LogWriter(const Text& aFileName, const Text& aDirectory, std:
     : fImpl(std::make_unique<Impl>()) {
     fImpl->fGuid = GuidToText(NewGuid());
     fImpl->fMaxMessageLength = aMaxMessageLength;
+    fImpl->fState = std::make_shared<tZR_LogState>(fImpl->fGuid, aMaxMessageLength);
     fImpl->fDaily = aDaily;
     Text name = aFileName;
     if (aDaily) {
@@ -142,7 +143,7 @@ tZR_LogWriter::~tZR_LogWriter() {
     impl.fThread.reset();
 }
 
-void tZR_LogWriter::Write(tZR_MessageType aEntryType, const Text& aMessage) {
+void tZR_LogWriter::Write(tZR_MessageType aEntryType, Text aMessage, std::size_t aHexDumpFrom) {
     Impl& impl = *fImpl;
     if (impl.fClosing.load() != 0) {
         return;
@@ -150,21 +151,15 @@ void tZR_LogWriter::Write(tZR_MessageType aEntryType, const Text& aMessage) {
     if (impl.fFileNameEmpty.load()) {
         throw ZrError(u"Log filename is empty");
     }
-    const bool cut =
-        impl.fMaxMessageLength > 0 && aMessage.size() > static_cast<std::size_t>(impl.fMaxMessageLength);
-    const TextView message =
-        cut ? TextView(aMessage).substr(0, static_cast<std::size_t>(impl.fMaxMessageLength))
-            : TextView(aMessage);
-    Text line = LogTimestamp();
-    const bool withGuid = impl.fShowInstanceGuid.load();
-    line.reserve(line.size() + (withGuid ? 41 : 0) + 11 + message.size());
-    if (withGuid) {
-        line += u" - ";
-        line += impl.fGuid;
+    // The moment is taken here; the line is made from it on the writer's thread.
+    tZR_LogEntry entry{WallClockNow(), std::move(aMessage),           aHexDumpFrom,
+                       aEntryType,     impl.fShowInstanceGuid.load(), true};
+    tZR_LogState& state = *impl.fState;
+    if (state.fQueue.PushedTotal() - state.fHandled.load() >= tZR_LogState::kProducerFormatsBacklog) {
+        entry.fMessage = state.FormatLine(entry);
+        entry.fFormatted = true;
     }
-    line += aEntryType == tZR_MessageType::let_error ? u" - ERROR - " : u" - ";
-    line += ControlCharactersShown(message);
-    if (impl.fState->fQueue.Push(std::move(line)) != tZR_QueueResult::qr_Success) {
+    if (impl.fState->fQueue.Push(std::move(entry)) != tZR_QueueResult::qr_Success) {
         impl.fState->fDroppedTotal.fetch_add(1);
     }
     impl.EnsureThread();

@@ -1,7 +1,7 @@
 #pragma once
 // tZR_LogWriter: appends time-stamped lines to one log file. Producers never wait for the disk: a line is
-// formatted at once and queued; a background thread (tZR_LogThread) writes it. A full queue drops the
-// line and counts it.
+// queued with its time at once; a background thread (tZR_LogThread) formats and writes it. A full queue
+// drops the line and counts it.
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -19,6 +19,9 @@ class tZR_LogState;
 
 class tZR_LogWriter {
 public:
+    // Write without a hex dump.
+    static constexpr std::size_t kNoHexDump = static_cast<std::size_t>(-1);
+
     // aFileName: base name without extension; aDaily appends "_yyyymmdd"; ".log" is always appended.
     // Creates aDirectory (and its parents); the writer thread starts with the first line. Raises ZrError
     // when the directory or the name holds characters that are invalid in a path.
@@ -30,10 +33,13 @@ public:
     tZR_LogWriter(const tZR_LogWriter&) = delete;
     tZR_LogWriter& operator=(const tZR_LogWriter&) = delete;
 
-    // Formats and queues one line; returns at once. Control characters of aMessage are shown by name or
-    // code (ControlCharactersShown), so a line is always one line. Ignored once destruction has begun.
-    // Raises ZrError "Log filename is empty" when there is no file name.
-    void Write(tZR_MessageType aEntryType, const Text& aMessage);
+    // Queues one line with the current time; returns at once. The writer's thread makes the line: time
+    // stamp, marker, and aMessage with its control characters shown by name or code
+    // (ControlCharactersShown), so a line is always one line. Ignored once destruction has begun.
+    // Raises ZrError "Log filename is empty" when there is no file name. With aHexDumpFrom (an index into
+    // aMessage) the line also ends with " [" + HexCodes of aMessage from there on + "]", before the cut to
+    // MaxMessageLength.
+    void Write(tZR_MessageType aEntryType, Text aMessage, std::size_t aHexDumpFrom = kNoHexDump);
 
     // Size of the current file in bytes, -1 when it cannot be read.
     std::int64_t GetLogFileSize() const;

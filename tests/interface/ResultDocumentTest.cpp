@@ -4,6 +4,7 @@
 #include <locale>
 
 #include "interface/PaymentWrapper.h"
+#include "interface/ResultDocument.h"
 
 namespace {
 struct Formatted {
@@ -161,6 +162,24 @@ TEST(ResultDocument, EscapeXmlReplacesTheFiveCharactersOnce) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(kPaymentWrapper::EscapeXml(c.in), c.out);
+    }
+}
+
+// A text element is written in one pass: it must read as the two steps one after the other.
+TEST(ResultDocument, TextElementsAreTheEscapeOfTheXmlCharacters) {
+    const Text values[] = {
+        u"",
+        u"a<b & c'd \"e\" > f",
+        Text(u"nul\0 soh\x01 tab\t lf\n cr\r us\x1f del\x7f", 31),
+        u"pair \xD83D\xDE00 lone high \xD83D, lone low \xDE00, high at end \xD83D",
+        u"\xFFFE \xFFFF \xFFFD &amp;",
+    };
+    for (const Text& value : values) {
+        tZR_ResultDocument document;
+        document.AddText(u"A", value);
+        document.AddText(u"B", value);
+        const Text expected = XmlEscaped(XmlCharactersOnly(value));
+        EXPECT_EQ(document.Document(), u"<A>" + expected + u"</A>\r\n<B>" + expected + u"</B>");
     }
 }
 

@@ -70,4 +70,26 @@ TEST(BoundedQueue, WaitingPopsAreWokenByPushAndByShutdown) {
     EXPECT_EQ(sum.load(), expected);
     EXPECT_EQ(woken.load(), kConsumers);
 }
+
+TEST(BoundedQueue, TakesBlocksInOrderAndALingerEndsWhenHalfFullOrShutDown) {
+    tZR_BoundedQueue<int> queue(4, kLongWait);
+    for (int i = 1; i <= 3; ++i) {
+        queue.Push(int(i));
+    }
+    std::vector<int> taken{0};
+    EXPECT_EQ(queue.TakeUpTo(taken, 2), 2u);
+    EXPECT_EQ(queue.TakeUpTo(taken, 5), 1u);
+    EXPECT_EQ(queue.TakeUpTo(taken, 5), 0u);
+    EXPECT_EQ(taken, (std::vector<int>{0, 1, 2, 3}));
+
+    // A linger that nothing ended would run into CTest's time-out.
+    std::thread lingering([&] { queue.Linger(kLongWait); });
+    queue.Push(1);
+    queue.Push(2); // half of 4
+    lingering.join();
+    lingering = std::thread([&] { queue.Linger(kLongWait); });
+    EXPECT_EQ(queue.TakeUpTo(taken, 5), 2u);
+    queue.Shutdown();
+    lingering.join();
+}
 } // namespace

@@ -93,6 +93,38 @@ TEST(LogWriter, LinesCarryStampMarkerAndOptionalGuid) {
     EXPECT_EQ(writer.LinesWritten(), 5u);
 }
 
+// The hex dump is made on the writer's thread from the part the caller names, and cut with the rest.
+TEST(LogWriter, HexDumpsFollowTheirLineAndAreCutWithIt) {
+    TempFolder dir;
+    tZR_LogWriter writer(u"Hex", dir.AsText(), 0, false);
+    tZR_LogWriter cut(u"HexCut", dir.AsText(), 12, false);
+    const Text read = u"Read:\x02"
+                      u"A\x03";
+    writer.Write(tZR_MessageType::let_info, read, 5);
+    writer.Write(tZR_MessageType::let_error, u"Read Timeout:", 13);
+    writer.Write(tZR_MessageType::let_info, read, 0);
+    writer.Write(tZR_MessageType::let_info, read, 99); // past the end: no dump
+    cut.Write(tZR_MessageType::let_info, read, 5);
+    ASSERT_TRUE(writer.WaitUntilWritten(kWait));
+    ASSERT_TRUE(cut.WaitUntilWritten(kWait));
+
+    const std::string stamp = StampPattern();
+    const std::vector<std::string> lines = LinesOf(writer);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_TRUE(std::regex_match(lines[0], std::regex(stamp + R"( - Read:<STX>A<ETX> \[02 41 03\])")))
+        << lines[0];
+    EXPECT_TRUE(std::regex_match(lines[1], std::regex(stamp + R"( - ERROR - Read Timeout: \[\])")))
+        << lines[1];
+    EXPECT_TRUE(
+        std::regex_match(lines[2], std::regex(stamp + R"( - Read:<STX>A<ETX> \[52 65 61 64 3a 02 41 03\])")))
+        << lines[2];
+    EXPECT_TRUE(std::regex_match(lines[3], std::regex(stamp + R"( - Read:<STX>A<ETX>)"))) << lines[3];
+    const std::vector<std::string> cutLines = LinesOf(cut);
+    ASSERT_EQ(cutLines.size(), 1u);
+    EXPECT_TRUE(std::regex_match(cutLines[0], std::regex(stamp + R"( - Read:<STX>A<ETX> \[02)")))
+        << cutLines[0];
+}
+
 TEST(LogWriter, GuidsAreRandomAndInRegistryForm) {
     TempFolder dir;
     std::set<Text> seen;
