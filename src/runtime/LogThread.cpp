@@ -67,7 +67,6 @@ Text RotationName(const Text& aPath) {
 }
 
 // The time stamp of a line, "yyyy-mm-dd hh:mm:ss:zzz" with the host's time separator for ":".
-
 Text Timestamp(const LocalTimeParts& t) {
     const TextView sep = TimeSeparator();
     Text out;
