@@ -1,5 +1,6 @@
 #include "Progress.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -36,34 +37,59 @@ std::string Cut(const std::string& aText, std::size_t aMax) {
 }
 } // namespace
 
-std::string NewestLogFile(const std::string& aFolder, const std::string& aPrefix) {
+namespace {
+std::filesystem::path PathOf(const std::string& aUtf8) {
+    return std::filesystem::path(std::u8string(aUtf8.begin(), aUtf8.end()));
+}
+} // namespace
+
+std::string NewestLogFile(const std::vector<std::string>& aFolders, const std::string& aPrefix) {
     namespace fs = std::filesystem;
     std::error_code ec;
     fs::path newest;
     fs::file_time_type newestTime{};
-    for (fs::directory_iterator it(fs::path(std::u8string(aFolder.begin(), aFolder.end())), ec), end;
-         !ec && it != end; it.increment(ec)) {
-        const std::u8string u8name = it->path().filename().u8string();
-        const std::string name(u8name.begin(), u8name.end());
-        const auto time = it->last_write_time(ec);
-        if (!ec && name.starts_with(aPrefix) && (newest.empty() || time > newestTime)) {
-            newest = it->path();
-            newestTime = time;
+    for (const std::string& folder : aFolders) {
+        for (fs::directory_iterator it(PathOf(folder), ec), end; !ec && it != end; it.increment(ec)) {
+            const std::u8string u8name = it->path().filename().u8string();
+            const std::string name(u8name.begin(), u8name.end());
+            const auto time = it->last_write_time(ec);
+            if (!ec && name.starts_with(aPrefix) && (newest.empty() || time > newestTime)) {
+                newest = it->path();
+                newestTime = time;
+            }
         }
+        ec.clear();
     }
     const std::u8string path = newest.u8string();
     return std::string(path.begin(), path.end());
 }
 
-std::string LatestLogLine(const std::string& aFolder, const std::string& aPrefix, std::size_t aMax) {
-    const std::string newest = NewestLogFile(aFolder, aPrefix);
+LogMark MarkNewestLog(const std::vector<std::string>& aFolders, const std::string& aPrefix) {
+    LogMark mark;
+    mark.File = NewestLogFile(aFolders, aPrefix);
+    std::error_code ec;
+    const std::uintmax_t size = mark.File.empty() ? 0 : std::filesystem::file_size(PathOf(mark.File), ec);
+    mark.Size = ec ? 0 : size;
+    return mark;
+}
+
+std::string LatestLogLine(const std::vector<std::string>& aFolders, const std::string& aPrefix,
+                          const LogMark& aSince, std::size_t aMax) {
+    const std::string newest = NewestLogFile(aFolders, aPrefix);
     if (newest.empty()) {
         return std::string();
     }
-    std::ifstream in(std::filesystem::path(std::u8string(newest.begin(), newest.end())), std::ios::binary);
+    std::ifstream in(PathOf(newest), std::ios::binary);
     in.seekg(0, std::ios::end);
     const std::streamoff size = in.tellg();
-    const std::streamoff from = size > 4096 ? size - 4096 : 0;
+    // A file that shrank was begun anew (rotated): all of it is new.
+    std::streamoff from = newest == aSince.File && static_cast<std::uintmax_t>(size) >= aSince.Size
+                              ? static_cast<std::streamoff>(aSince.Size)
+                              : 0;
+    from = std::max<std::streamoff>(from, size - 4096);
+    if (size <= from) {
+        return std::string();
+    }
     in.seekg(from);
     std::string tail(static_cast<std::size_t>(size - from), '\0');
     in.read(tail.data(), static_cast<std::streamsize>(tail.size()));

@@ -184,15 +184,18 @@ int RunOperation(LoadedLibrary& aLibrary, const ZrpaOptions& aOptions) {
     }
     LoadedLibrary::Outcome outcome;
     const std::string request = ZrpaRequest(options, kind->Export, kind->Action, handle);
-    const std::string folder = ProgramFolder() + "LogFiles/Payment";
+    const std::vector<std::string> folders = DeviceLogFolders();
     const std::string prefix = "ZRPA_RIVEVEDEV17_10_" + options.LogId + "_";
+    // The progress shows this operation's lines only, not the end of the one before.
+    const LogMark before = MarkNewestLog(folders, prefix);
     RunWithProgress([&]() { outcome = aLibrary.Call(kind->Export, Utf8ToUtf16(request)); },
-                    [&]() { return LatestLogLine(folder, prefix, 50); }, StandardErrorIsTerminal(), stderr);
+                    [&]() { return LatestLogLine(folders, prefix, before, 50); }, StandardErrorIsTerminal(),
+                    stderr);
     aLibrary.Call("CLOSE", Utf8ToUtf16(ZrpaRequest(options, "CLOSE", "", handle)));
     ZrpaResult r = FromOutcome(options.Command, kind->Export, outcome);
     // A raised error leaves the log file out of the result: then the newest log of this log id.
     std::string logFile = ResultField(ReadResultDocument(r.Document), "LogFileName");
-    ReadLoggedOutcome(logFile.empty() ? NewestLogFile(folder, prefix) : logFile, r);
+    ReadLoggedOutcome(logFile.empty() ? NewestLogFile(folders, prefix) : logFile, r);
     Classify(r, kind->Card);
     return Print(r, options);
 }

@@ -1,7 +1,5 @@
 #include "ZrpaOptions.h"
 
-#include <cstdlib>
-
 namespace {
 struct ValueOption {
     const char* Name;
@@ -36,11 +34,6 @@ const FlagOption kFlagOptions[] = {
     {"--frames", &ZrpaOptions::Frames},  {"--help", &ZrpaOptions::Help}, {"-h", &ZrpaOptions::Help},
 };
 } // namespace
-
-std::string ProcessEnvironment(const char* aName) {
-    const char* value = std::getenv(aName);
-    return value != nullptr ? value : "";
-}
 
 bool ParseZrpaOptions(const std::vector<std::string>& aArgs, const EnvironmentFn& aEnvironment,
                       ZrpaOptions& aOptions, std::string& aError) {

@@ -38,6 +38,3 @@ using EnvironmentFn = std::function<std::string(const char*)>;
 // as its arguments without being read here.
 bool ParseZrpaOptions(const std::vector<std::string>& aArgs, const EnvironmentFn& aEnvironment,
                       ZrpaOptions& aOptions, std::string& aError);
-
-// The variable's value, or "" when it is not set (std::getenv).
-std::string ProcessEnvironment(const char* aName);

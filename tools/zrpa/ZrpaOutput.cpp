@@ -11,12 +11,19 @@ void Line(std::string& aOut, const char* aLabel, const std::string& aValue) {
     }
 }
 
-// "0" and "0.0000" amounts are not worth a line.
+// "0" and "0.0000" amounts are not worth a line. Money is shown with two decimals at least, as a receipt
+// shows it: the document writes 2.5 for 2.50.
 std::string Amount(const std::string& aValue, const std::string& aCurrency) {
     if (aValue.empty() || aValue.find_first_not_of("0.") == std::string::npos) {
         return std::string();
     }
-    return aCurrency.empty() ? aValue : aValue + " " + aCurrency;
+    std::string money = aValue;
+    const std::size_t point = money.find('.');
+    const std::size_t decimals = point == std::string::npos ? 0 : money.size() - point - 1;
+    if (decimals < 2) {
+        money += (point == std::string::npos ? "." : "") + std::string(2 - decimals, '0');
+    }
+    return aCurrency.empty() ? money : money + " " + aCurrency;
 }
 } // namespace
 

@@ -1,5 +1,6 @@
 #include <iostream>
 
+#include "Console.h"
 #include "LoadedLibrary.h"
 #include "ZrpaCommands.h"
 #include "ZrpaHelp.h"
@@ -8,7 +9,7 @@
 int RunZrpa(const std::vector<std::string>& aArgs, int aArgc, char** aArgv) {
     ZrpaOptions options;
     std::string error;
-    if (!ParseZrpaOptions(aArgs, ProcessEnvironment, options, error)) {
+    if (!ParseZrpaOptions(aArgs, EnvironmentText, options, error)) {
         std::cerr << "zrpa: " << error << "\n"
                   << "Run zrpa --help for the usage.\n";
         return kExitUsage;
