@@ -35,9 +35,7 @@ std::string Cut(const std::string& aText, std::size_t aMax) {
     }
     return aText;
 }
-} // namespace
 
-namespace {
 std::filesystem::path PathOf(const std::string& aUtf8) {
     return std::filesystem::path(std::u8string(aUtf8.begin(), aUtf8.end()));
 }
