@@ -2,6 +2,15 @@
 
 #include <algorithm>
 
+namespace {
+bool IsHighSurrogate(char16_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+bool IsLowSurrogate(char16_t c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
+} // namespace
+
 Text Utf8ToText(std::string_view aUtf8) {
     Text out;
     out.reserve(aUtf8.size());
@@ -64,34 +73,32 @@ std::string TextToUtf8(TextView aText) {
 }
 
 void AppendUtf8(std::string& aOut, TextView aText) {
-    std::string& out = aOut;
     // Not reserve(): growing by exactly one text at a time would reallocate for every line of a block.
-    if (out.capacity() < out.size() + aText.size()) {
-        out.reserve(std::max(out.size() + aText.size(), out.capacity() * 2));
+    if (aOut.capacity() < aOut.size() + aText.size()) {
+        aOut.reserve(std::max(aOut.size() + aText.size(), aOut.capacity() * 2));
     }
     for (std::size_t i = 0; i < aText.size(); ++i) {
         char32_t cp = aText[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < aText.size() && aText[i + 1] >= 0xDC00 &&
-            aText[i + 1] <= 0xDFFF) {
+        if (IsHighSurrogate(aText[i]) && i + 1 < aText.size() && IsLowSurrogate(aText[i + 1])) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (aText[i + 1] - 0xDC00);
             ++i;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+        } else if (IsHighSurrogate(aText[i]) || IsLowSurrogate(aText[i])) {
             cp = 0xFFFD;
         }
         if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
+            aOut.push_back(static_cast<char>(cp));
         } else if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+            aOut.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+            aOut.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
         } else if (cp < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+            aOut.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+            aOut.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            aOut.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
         } else {
-            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+            aOut.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+            aOut.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+            aOut.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            aOut.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
         }
     }
 }
@@ -200,12 +207,6 @@ Text ValueOfName(const TextList& aList, TextView aName) {
 }
 
 namespace {
-bool IsHighSurrogate(char16_t c) {
-    return c >= 0xD800 && c <= 0xDBFF;
-}
-bool IsLowSurrogate(char16_t c) {
-    return c >= 0xDC00 && c <= 0xDFFF;
-}
 // The code unit at aAt, when XML 1.0 can carry it there: 0 when it must become a space, 2 when it
 // begins a surrogate pair (both kept), 1 otherwise.
 std::size_t XmlUnitsAt(TextView aText, std::size_t aAt) {

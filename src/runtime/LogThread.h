@@ -60,6 +60,8 @@ public:
     // asks for it, the marker, and the message with its hex dump if it asks for one, cut to the maximum
     // length, control characters shown.
     Text FormatLine(const tZR_LogEntry& aEntry) const;
+    const Text& Guid() const { return fGuid; }
+    std::int32_t MaxMessageLength() const { return fMaxMessageLength; }
 
     Text FileName() const;
     void SetFileName(const Text& aValue);

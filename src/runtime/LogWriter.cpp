@@ -65,9 +65,7 @@ Text JoinPath(const Text& aDirectory, const Text& aName) {
 }
 
 struct tZR_LogWriter::Impl {
-    Text fGuid;
     Text fDirectory;
-    std::int32_t fMaxMessageLength = 0;
     Text fFileName;
     bool fDaily = false;
     std::atomic<bool> fShowInstanceGuid{false};
@@ -107,9 +105,7 @@ struct tZR_LogWriter::Impl {
 tZR_LogWriter::tZR_LogWriter(const Text& aFileName, const Text& aDirectory, std::int32_t aMaxMessageLength,
                              bool aDaily)
     : fImpl(std::make_unique<Impl>()) {
-    fImpl->fGuid = GuidToText(NewGuid());
-    fImpl->fMaxMessageLength = aMaxMessageLength;
-    fImpl->fState = std::make_shared<tZR_LogState>(fImpl->fGuid, aMaxMessageLength);
+    fImpl->fState = std::make_shared<tZR_LogState>(GuidToText(NewGuid()), aMaxMessageLength);
     fImpl->fDaily = aDaily;
     Text name = aFileName;
     if (aDaily) {
@@ -159,8 +155,8 @@ void tZR_LogWriter::Write(tZR_MessageType aEntryType, Text aMessage, std::size_t
         entry.fMessage = state.FormatLine(entry);
         entry.fFormatted = true;
     }
-    if (impl.fState->fQueue.Push(std::move(entry)) != tZR_QueueResult::qr_Success) {
-        impl.fState->fDroppedTotal.fetch_add(1);
+    if (state.fQueue.Push(std::move(entry)) != tZR_QueueResult::qr_Success) {
+        state.fDroppedTotal.fetch_add(1);
     }
     impl.EnsureThread();
 }
@@ -196,7 +192,7 @@ void tZR_LogWriter::SetFileName(const Text& aValue) {
 }
 
 std::int32_t tZR_LogWriter::MaxMessageLength() const {
-    return fImpl->fMaxMessageLength;
+    return fImpl->fState->MaxMessageLength();
 }
 bool tZR_LogWriter::ShowInstanceGuid() const {
     return fImpl->fShowInstanceGuid.load();
@@ -205,7 +201,7 @@ void tZR_LogWriter::SetShowInstanceGuid(bool aValue) {
     fImpl->fShowInstanceGuid.store(aValue);
 }
 Text tZR_LogWriter::Guid() const {
-    return fImpl->fGuid;
+    return fImpl->fState->Guid();
 }
 bool tZR_LogWriter::Daily() const {
     return fImpl->fDaily;

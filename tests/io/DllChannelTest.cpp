@@ -7,6 +7,7 @@
 #include "base/ZrError.h"
 #include "io/IOHandler_Dll.h"
 #include "support/ChannelLog.h"
+#include "support/TempFolder.h"
 
 namespace {
 const Text kLogName = u"ZRPA_RIVEVEDEV17_10_dlltest";
@@ -22,12 +23,12 @@ Text ErrorOf(const kConnection& aConnection, const Text& aDirectory) {
 } // namespace
 
 TEST(DllChannel, LoadsResolvesAndUnloadsWithItsLogLines) {
-    ScratchDir dir("zr-dll");
+    TempFolder dir;
     kConnection connection;
     connection.LibraryName = Utf8ToText(ZR_TESTLIB_PATH);
     Text logFile;
     {
-        kIOHandler_Dll channel(&connection, dir.PathText(), kLogName);
+        kIOHandler_Dll channel(&connection, dir.AsText(), kLogName);
         logFile = channel.GetLogFileName();
         ASSERT_NE(channel.LibraryHandle(), nullptr);
 
@@ -71,7 +72,7 @@ TEST(DllChannel, MissingProcedureRaisesWithItsName) {
 }
 
 TEST(DllChannel, LoadFailureNamesLibrarySystemTextAndCode) {
-    ScratchDir dir("zr-dll");
+    TempFolder dir;
     const std::string missing = (dir.Path() / "no_such_library.bin").string();
     // The system's text and code vary by platform; the frame around them does not.
     const struct {
@@ -86,7 +87,7 @@ TEST(DllChannel, LoadFailureNamesLibrarySystemTextAndCode) {
     for (const auto& c : cases) {
         kConnection connection;
         connection.LibraryName = Utf8ToText(c.Name);
-        const std::string message = TextToUtf8(ErrorOf(connection, dir.PathText()));
+        const std::string message = TextToUtf8(ErrorOf(connection, dir.AsText()));
         EXPECT_TRUE(std::regex_match(message, std::regex(c.Pattern))) << message;
     }
 }

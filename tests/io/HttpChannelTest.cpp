@@ -7,6 +7,7 @@
 #include "io/IOHandler_HTTP.h"
 #include "support/ChannelLog.h"
 #include "support/HttpTestServer.h"
+#include "support/TempFolder.h"
 
 namespace {
 const Text kLogName = u"ZRPA_RIVEVEDEV17_10_httptest";
@@ -50,7 +51,7 @@ protected:
         connection.Password = aPassword;
         connection.SetConnectTimeOut(3000);
         connection.SetReadTimeOut(5000);
-        auto channel = std::make_unique<kIOHandler_HTTP>(&connection, fDir.PathText(), kLogName);
+        auto channel = std::make_unique<kIOHandler_HTTP>(&connection, fDir.AsText(), kLogName);
         fLogFile = channel->GetLogFileName();
         return channel;
     }
@@ -61,7 +62,7 @@ protected:
     }
 
     static HttpTestServer* sServer;
-    ScratchDir fDir{"zr-http"};
+    TempFolder fDir;
     Text fLogFile;
 };
 
@@ -152,7 +153,7 @@ TEST(HttpChannelSettings, HeadersAreReplacedByNameAndRemovedByEmptyValue) {
 TEST_F(HttpChannel, ConnectLogsTheUrlWithoutTraffic) {
     kConnection connection;
     connection.URL = Utf8ToText("http://127.0.0.1:" + std::to_string(UnusedLoopbackPort()) + "/");
-    auto channel = std::make_unique<kIOHandler_HTTP>(&connection, fDir.PathText(), kLogName);
+    auto channel = std::make_unique<kIOHandler_HTTP>(&connection, fDir.AsText(), kLogName);
     fLogFile = channel->GetLogFileName();
     EXPECT_TRUE(channel->Connect());
     EXPECT_FALSE(channel->Connected());
@@ -264,7 +265,7 @@ TEST_F(HttpChannel, StatusOutsideSuccessFailsWithItsCode) {
 TEST_F(HttpChannel, RefusedConnectionGivesMinusOneAndUnknown) {
     kConnection connection;
     connection.URL = Utf8ToText("http://127.0.0.1:" + std::to_string(UnusedLoopbackPort()) + "/");
-    auto channel = std::make_unique<kIOHandler_HTTP>(&connection, fDir.PathText(), kLogName);
+    auto channel = std::make_unique<kIOHandler_HTTP>(&connection, fDir.AsText(), kLogName);
     fLogFile = channel->GetLogFileName();
     EXPECT_FALSE(channel->Write(u"x"));
     EXPECT_EQ(channel->ResponseCode(), -1);

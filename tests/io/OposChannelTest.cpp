@@ -10,6 +10,7 @@
 #include "base/ZrError.h"
 #include "io/IOHandler_OPOS.h"
 #include "support/ChannelLog.h"
+#include "support/TempFolder.h"
 
 namespace {
 const Text kLogName = u"ZRPA_RIVEVEDEV17_10_opostest";
@@ -164,7 +165,7 @@ protected:
         kConnection connection;
         connection.DeviceName = aDeviceName;
         connection.SetConnectTimeOut(2500);
-        auto channel = std::make_unique<kIOHandler_OPOS>(&connection, fDir.PathText(), kLogName,
+        auto channel = std::make_unique<kIOHandler_OPOS>(&connection, fDir.AsText(), kLogName,
                                                          std::make_unique<FakeFiscalPrinter>(fState));
         fLogFile = channel->GetLogFileName();
         return channel;
@@ -189,7 +190,7 @@ protected:
     }
 
     std::shared_ptr<FakeState> fState = std::make_shared<FakeState>();
-    ScratchDir fDir{"zr-opos"};
+    TempFolder fDir;
     Text fLogFile;
 };
 

@@ -1,8 +1,7 @@
 #pragma once
-// Reading a channel's log file back in tests, and a scratch folder that removes itself.
+// Reading a channel's log file back in tests.
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -71,25 +70,3 @@ inline std::vector<Text> Messages(const std::vector<ChannelLogLine>& aLines) {
     }
     return out;
 }
-
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class ScratchDir {
-public:
-    explicit ScratchDir(const std::string& aPrefix) {
-        std::random_device random;
-        fPath = std::filesystem::temp_directory_path() / (aPrefix + "-" + std::to_string(random()));
-        std::filesystem::create_directories(fPath);
-    }
-    ~ScratchDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(fPath, ec);
-    }
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-
-    const std::filesystem::path& Path() const { return fPath; }
-    Text PathText() const { return fPath.u16string(); }
-
-private:
-    std::filesystem::path fPath;
-};
