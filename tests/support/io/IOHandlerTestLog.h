@@ -2,8 +2,6 @@
 // Reading a channel's log in the channel tests: a fresh folder per test, and the lines of the log file
 // split into entry type and message (the time stamp is dropped). Read the log only after the channel is
 // destroyed: that is when its writer has written everything.
-#include <atomic>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -11,32 +9,17 @@
 #include <vector>
 
 #include "base/Text.h"
+#include "support/TempFolder.h"
 
 struct LogLine {
     bool Error = false;
     Text Message;
 };
 
-class TestLogFolder {
+// A fresh folder per test for a channel's log, removed with the log at the end of the test.
+class TestLogFolder : public TempFolder {
 public:
-    TestLogFolder() {
-        static std::atomic<int> counter{0};
-        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        fPath = std::filesystem::temp_directory_path() / "zr_io_tests" /
-                ("log_" + std::to_string(stamp) + "_" + std::to_string(counter++));
-        std::filesystem::create_directories(fPath);
-    }
-    ~TestLogFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(fPath, ec);
-    }
-    TestLogFolder(const TestLogFolder&) = delete;
-    TestLogFolder& operator=(const TestLogFolder&) = delete;
-
-    Text Dir() const { return fPath.u16string(); }
-
-private:
-    std::filesystem::path fPath;
+    Text Dir() const { return AsText(); }
 };
 
 // The lines of a log file: "yyyy-mm-dd hh:mm:ss:zzz" + " - " or " - ERROR - " + message, CR LF.
