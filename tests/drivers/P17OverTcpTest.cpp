@@ -140,6 +140,26 @@ TEST(P17OverTcp, TotalsSubtractVoids) {
     EXPECT_EQ(rig.Terminal->JournalTotal(), -1234);
 }
 
+// With a fixed STAN several payments share one: a void takes off the payment its reference names.
+TEST(P17OverTcp, AVoidTakesOffThePaymentItNamesAmongOnesOfTheSameStan) {
+    p17emu::Config c;
+    c.Stan = "000777";
+    c.VoidCheck = true;
+    TcpRig rig(c);
+    _int_PAY_result first;
+    ASSERT_TRUE(rig.P17->DoPay(Payment(), first));
+    kPaymentReceipt second = Payment();
+    second.fAmount = Currency::FromRaw(50000);
+    _int_PAY_result paid;
+    ASSERT_TRUE(rig.P17->DoPay(second, paid));
+    second.fRefundReference.PaymentNumber = paid.RefundReference;
+    _int_PAY_result voided;
+    ASSERT_TRUE(rig.P17->DoVoid(second, voided)) << TextToUtf8(voided.ErrorText);
+    _int_GETTOTALS_result totals;
+    ASSERT_TRUE(rig.P17->DoGetTotals(kPaymentTotals(), totals));
+    EXPECT_EQ(totals.TotalAmount.ToText(), u"12.34");
+}
+
 // A reprint to the cash register gives the last transaction's receipt as the terminal sent it, whichever
 // printer printed it; the totals follow every approval; a day close empties them and leaves the receipt.
 TEST(P17OverTcp, LastReceiptAndTotalsThroughADay) {
