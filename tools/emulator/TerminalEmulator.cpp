@@ -494,6 +494,8 @@ private:
                 };
             }
             lines.push_back(Centered("STORNO / RIMBORSO", w));
+            // The refund answer has no STAN, but its receipt, like every receipt, is numbered.
+            lines.push_back(Line("OPER.", NextCounter(c.OperationNumber), w));
             lines.push_back(Line("IMPORTO", AmountShown(Field(t, 24, 8)), w));
             lines.push_back(Centered(rc == "00" ? "TRANSAZIONE ESEGUITA" : "OPERAZIONE RIFIUTATA", w));
             break;
@@ -568,6 +570,8 @@ private:
         if (rc != "00") {
             o.Answer = head + "X" + Fit(rc, 2) + Fit(aValid ? c.ErrorText : "RICHIESTA NON VALIDA", 24) +
                        std::string(23, ' ') + Fit(stan, 6) + "000000000" + "00000000" + "0";
+            lines.push_back(Line("STAN", Fit(stan, 6), w));
+            lines.push_back(Line("IMPORTO", AmountShown(Field(t, 24, 8)), w));
             lines.push_back(Centered(c.ErrorText, w));
             return;
         }
