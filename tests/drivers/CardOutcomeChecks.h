@@ -13,6 +13,8 @@ class CardRig {
 public:
     virtual ~CardRig() = default;
     virtual kP17Protocol& P17() = 0;
+    // The channel under P17(), for exchanges the driver itself would not make.
+    virtual kIOHandler& Channel() = 0;
     virtual p17emu::TerminalEmulator& Terminal() = 0;
 };
 using CardRigFactory = std::function<std::unique_ptr<CardRig>(const p17emu::Config&)>;

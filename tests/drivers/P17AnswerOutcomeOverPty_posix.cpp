@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "CardOutcomeChecks.h"
+#include "LostAnswerChecks.h"
 #include "io/IOHandler_Serial.h"
 
 namespace {
@@ -24,6 +25,7 @@ public:
     }
     ~PtyCardRig() override { ::unsetenv("ZRPA_SERIAL_COM48"); }
     kP17Protocol& P17() override { return *fP17; }
+    kIOHandler& Channel() override { return *fChannel; }
     p17emu::TerminalEmulator& Terminal() override { return fTerminal; }
 
 private:
@@ -63,4 +65,14 @@ TEST(P17AnswerOutcomeOverPty, AnAcknowledgedRequestWithoutAnswerIsAnUnknownOutco
                          {{p17emu::Fault::WrongLrc, u"the terminal sent a frame with a wrong check character",
                            "damaged answer"}},
                          {zrPaymentAction::pa_Pay, zrPaymentAction::pa_Refund, zrPaymentAction::pa_Void});
+}
+
+TEST(P17AnswerOutcomeOverPty, TheTerminalKeepsWhatItDidWhenTheAnswerIsLost) {
+    using p17emu::Fault;
+    // A serial line has no hang-up: a closed or reset terminal goes quiet.
+    ExpectTerminalStateAfterLostAnswers(PtyRig, {
+                                                    {Fault::Close, "quiet after the ACK"},
+                                                    {Fault::CloseMidFrame, "answer cut short"},
+                                                    {Fault::WrongLrc, "damaged answer"},
+                                                });
 }

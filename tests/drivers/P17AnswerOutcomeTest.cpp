@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "CardOutcomeChecks.h"
+#include "LostAnswerChecks.h"
 #include "io/IOHandler_TCP.h"
 #include "support/TerminalEmulatorFixture.h"
 
@@ -17,6 +18,7 @@ public:
         fP17 = std::make_unique<kP17Protocol>(*fChannel, fCustom, u"127.0.0.1");
     }
     kP17Protocol& P17() override { return *fP17; }
+    kIOHandler& Channel() override { return *fChannel; }
     p17emu::TerminalEmulator& Terminal() override { return *fTerminal; }
 
 private:
@@ -64,4 +66,15 @@ TEST(P17AnswerOutcome, SlowHangUpInsteadOfTheAnswerIsAnUnknownOutcomeOverTcp) {
     // The answer wait takes its ten pauses of 500 ms before it gives up on a closed connection.
     ExpectOutcomeUnknown(TcpRig, {{p17emu::Fault::Close, u"the connection was closed or reset", "hang-up"}},
                          {zrPaymentAction::pa_Pay});
+}
+
+TEST(P17AnswerOutcome, TheTerminalKeepsWhatItDidWhenTheAnswerIsLostOverTcp) {
+    using p17emu::Fault;
+    ExpectTerminalStateAfterLostAnswers(TcpRig, {
+                                                    {Fault::Close, "connection closed"},
+                                                    {Fault::Reset, "connection reset"},
+                                                    {Fault::CloseMidFrame, "answer cut short"},
+                                                    {Fault::WrongLrc, "damaged answer"},
+                                                    {Fault::Silence, "no answer"},
+                                                });
 }

@@ -140,6 +140,102 @@ TEST(P17OverTcp, TotalsSubtractVoids) {
     EXPECT_EQ(rig.Terminal->JournalTotal(), -1234);
 }
 
+// With a fixed STAN several payments share one: a void takes off the payment its reference names.
+TEST(P17OverTcp, AVoidTakesOffThePaymentItNamesAmongOnesOfTheSameStan) {
+    p17emu::Config c;
+    c.Stan = "000777";
+    c.VoidCheck = true;
+    TcpRig rig(c);
+    _int_PAY_result first;
+    ASSERT_TRUE(rig.P17->DoPay(Payment(), first));
+    kPaymentReceipt second = Payment();
+    second.fAmount = Currency::FromRaw(50000);
+    _int_PAY_result paid;
+    ASSERT_TRUE(rig.P17->DoPay(second, paid));
+    second.fRefundReference.PaymentNumber = paid.RefundReference;
+    _int_PAY_result voided;
+    ASSERT_TRUE(rig.P17->DoVoid(second, voided)) << TextToUtf8(voided.ErrorText);
+    _int_GETTOTALS_result totals;
+    ASSERT_TRUE(rig.P17->DoGetTotals(kPaymentTotals(), totals));
+    EXPECT_EQ(totals.TotalAmount.ToText(), u"12.34");
+}
+
+// A reprint to the cash register gives the last transaction's receipt as the terminal sent it, whichever
+// printer printed it; the totals follow every approval; a day close empties them and leaves the receipt.
+TEST(P17OverTcp, LastReceiptAndTotalsThroughADay) {
+    TcpRig rig;
+    Text paymentReference;
+    Text cashRegisterReceipt; // what the cash register printed at the last step that printed there
+    const auto card = [&](zrPaymentAction aAction, std::int64_t aCents, ZrPrintLocation aWhere) {
+        return [&, aAction, aCents, aWhere]() {
+            kPaymentReceipt r = Payment(aWhere);
+            r.fAmount = Currency::FromRaw(aCents * 100);
+            r.fRefundReference.PaymentNumber = paymentReference;
+            _int_PAY_result result;
+            aAction == zrPaymentAction::pa_Pay      ? rig.P17->DoPay(r, result)
+            : aAction == zrPaymentAction::pa_Refund ? rig.P17->DoRefund(r, result)
+                                                    : rig.P17->DoVoid(r, result);
+            if (aAction == zrPaymentAction::pa_Pay && !result.Error) {
+                paymentReference = result.RefundReference;
+            }
+            cashRegisterReceipt = result.ReceiptText;
+        };
+    };
+    const auto configure = [&](const char* aPayResult) {
+        return [&, aPayResult]() {
+            p17emu::Config c;
+            c.PayResult = aPayResult;
+            rig.Terminal->SetConfig(c);
+        };
+    };
+    const struct {
+        const char* Step;
+        std::function<void()> Run;
+        const char16_t* Reprinted; // in the reprint; null: exactly what the cash register printed
+        const char16_t* Total;
+    } steps[] = {
+        {"nothing yet", [] {}, u"NESSUNA TRANSAZIONE", u"0"},
+        {"payment of 12.34, the terminal prints",
+         card(zrPaymentAction::pa_Pay, 1234, ZrPrintLocation::pl_EFT), u"EUR 12,34", u"12.34"},
+        {"refund of 5.00, the cash register prints",
+         card(zrPaymentAction::pa_Refund, 500, ZrPrintLocation::pl_ECR), nullptr, u"7.34"},
+        {"declined payment, the cash register prints",
+         [&] {
+             configure("01")();
+             card(zrPaymentAction::pa_Pay, 700, ZrPrintLocation::pl_ECR)();
+             configure("00")();
+         },
+         nullptr, u"7.34"},
+        {"void of the payment, the terminal prints",
+         card(zrPaymentAction::pa_Void, 1234, ZrPrintLocation::pl_EFT), u"TRANSAZIONE ANNULLATA", u"-5"},
+        {"payment of 3.00, the cash register prints",
+         card(zrPaymentAction::pa_Pay, 300, ZrPrintLocation::pl_ECR), nullptr, u"-2"},
+        {"day close",
+         [&] {
+             _int_DAYCLOSE_result closed;
+             ASSERT_TRUE(rig.P17->DoDayClose(kPaymentDayClose(), closed));
+             EXPECT_EQ(closed.TotalAmount.ToText(), u"-2");
+         },
+         nullptr, u"0"},
+    };
+    for (const auto& s : steps) {
+        s.Run();
+        kPaymentReceipt reprint = Payment(ZrPrintLocation::pl_ECR);
+        _int_REPRINT_result copy;
+        ASSERT_TRUE(rig.P17->DoReprint(reprint, copy)) << s.Step;
+        if (s.Reprinted == nullptr) {
+            ASSERT_FALSE(cashRegisterReceipt.empty()) << s.Step;
+            EXPECT_EQ(copy.ReceiptText, cashRegisterReceipt) << s.Step;
+        } else {
+            EXPECT_NE(copy.ReceiptText.find(s.Reprinted), Text::npos) << s.Step << "\n"
+                                                                      << TextToUtf8(copy.ReceiptText);
+        }
+        _int_GETTOTALS_result totals;
+        ASSERT_TRUE(rig.P17->DoGetTotals(kPaymentTotals(), totals)) << s.Step;
+        EXPECT_EQ(totals.TotalAmount.ToText(), s.Total) << s.Step;
+    }
+}
+
 TEST(P17OverTcp, StatusFramesConversionAndEot) {
     p17emu::Config c;
     c.StatusFrames = 3;

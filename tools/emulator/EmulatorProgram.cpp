@@ -88,6 +88,13 @@ Faults (applied to the requests named by --fault-on, default XAQRCT):
   --fault-at N          receipt-wrong-lrc: the frame (default 1, the first); receipt-cut: the bytes of
                         receipt frames sent before the cut (a frame's length cuts between two frames)
   --fault-on LETTERS    request codes the fault applies to, e.g. E or XQ
+  --fault-when MOMENT   where the terminal stands when a fault keeps the answer from the driver (every
+                        fault but eot, endless-receipt, reset-after-answer, receipt-wrong-lrc, receipt-cut
+                        and reset-after-receipt):
+                        before-processing  nothing happened (default): no booking, last receipt unchanged
+                        after-approving    approved and booked; its receipt is the last receipt
+                        after-declining    declined; its receipt is the last receipt, nothing booked
+  --fault-count N       the fault hits only the next N requests of --fault-on (default 0: every one)
   --ack-wait MS         how long the terminal waits for each ACK of the driver (default 5000)
 
 Output:
@@ -102,6 +109,7 @@ Examples:
   PROGRAM --tcp 5000
   PROGRAM --tcp 5000 --decline --error-text "FONDI INSUFFICIENTI"
   PROGRAM --tcp 5000 --fault close --fault-on X
+  PROGRAM --tcp 5000 --fault reset --fault-on X --fault-when after-approving --fault-count 1
   PROGRAM --pty
 )";
 
@@ -263,6 +271,18 @@ int RunEmulatorProgram(const std::string& aProgram, int argc, char** argv) {
             c.FaultAt = static_cast<std::size_t>(n);
         } else if (a == "--fault-on") {
             ok = text(c.FaultOn);
+        } else if (a == "--fault-when") {
+            std::string name;
+            ok = text(name);
+            if (ok && !p17emu::ParseFaultMoment(name, c.FaultWhen)) {
+                std::cerr
+                    << aProgram << ": --fault-when " << name
+                    << " unknown. Allowed values are: before-processing, after-approving, after-declining\n";
+                ok = false;
+            }
+        } else if (a == "--fault-count") {
+            ok = number(0, 1000000);
+            c.FaultCount = static_cast<std::size_t>(n);
         } else if (a == "--ack-wait") {
             ok = number(1, 600000);
             c.AckWaitMs = static_cast<int>(n);
@@ -299,8 +319,10 @@ int RunEmulatorProgram(const std::string& aProgram, int argc, char** argv) {
                   << std::endl;
     }
     std::cout << "outcome: payment " << c.PayResult << ", refund " << c.RefundResult << ", void "
-              << c.VoidResult << ", fault " << p17emu::FaultName(c.FaultKind) << "; Ctrl-C stops"
-              << std::endl;
+              << c.VoidResult << ", fault " << p17emu::FaultName(c.FaultKind) << " ("
+              << p17emu::FaultMomentName(c.FaultWhen) << ", "
+              << (c.FaultCount == 0 ? std::string("every request") : "next " + std::to_string(c.FaultCount))
+              << " of " << c.FaultOn << "); Ctrl-C stops" << std::endl;
     while (!gStop) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }

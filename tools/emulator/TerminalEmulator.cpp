@@ -31,27 +31,83 @@ std::string Noise(std::size_t aCount) {
     return noise;
 }
 
-const struct {
-    Fault Kind;
+// The names of the command line.
+template <typename T> struct Named {
+    T Value;
     const char* Name;
-} kFaultNames[] = {{Fault::None, "none"},
-                   {Fault::NoAck, "no-ack"},
-                   {Fault::BadAck, "bad-ack"},
-                   {Fault::DataForAck, "data-for-ack"},
-                   {Fault::WrongLrc, "wrong-lrc"},
-                   {Fault::Eot, "eot"},
-                   {Fault::Silence, "silence"},
-                   {Fault::Close, "close"},
-                   {Fault::CloseMidFrame, "close-mid-frame"},
-                   {Fault::EndlessReceipt, "endless-receipt"},
-                   {Fault::ResetAfterAnswer, "reset-after-answer"},
-                   {Fault::ReceiptWrongLrc, "receipt-wrong-lrc"},
-                   {Fault::ReceiptCut, "receipt-cut"},
-                   {Fault::ResetAfterReceipt, "reset-after-receipt"},
-                   {Fault::StatusOnly, "status-only"},
-                   {Fault::Reset, "reset"},
-                   {Fault::Garbage, "garbage"},
-                   {Fault::Babble, "babble"}};
+};
+
+const Named<Fault> kFaultNames[] = {{Fault::None, "none"},
+                                    {Fault::NoAck, "no-ack"},
+                                    {Fault::BadAck, "bad-ack"},
+                                    {Fault::DataForAck, "data-for-ack"},
+                                    {Fault::WrongLrc, "wrong-lrc"},
+                                    {Fault::Eot, "eot"},
+                                    {Fault::Silence, "silence"},
+                                    {Fault::Close, "close"},
+                                    {Fault::CloseMidFrame, "close-mid-frame"},
+                                    {Fault::EndlessReceipt, "endless-receipt"},
+                                    {Fault::ResetAfterAnswer, "reset-after-answer"},
+                                    {Fault::ReceiptWrongLrc, "receipt-wrong-lrc"},
+                                    {Fault::ReceiptCut, "receipt-cut"},
+                                    {Fault::ResetAfterReceipt, "reset-after-receipt"},
+                                    {Fault::StatusOnly, "status-only"},
+                                    {Fault::Reset, "reset"},
+                                    {Fault::Garbage, "garbage"},
+                                    {Fault::Babble, "babble"}};
+
+const Named<FaultMoment> kFaultMomentNames[] = {{FaultMoment::BeforeProcessing, "before-processing"},
+                                                {FaultMoment::AfterApproving, "after-approving"},
+                                                {FaultMoment::AfterDeclining, "after-declining"}};
+
+template <typename T, std::size_t N> const char* NameOf(const Named<T> (&aTable)[N], T aValue) {
+    for (const auto& n : aTable) {
+        if (n.Value == aValue) {
+            return n.Name;
+        }
+    }
+    return "?";
+}
+
+template <typename T, std::size_t N>
+bool ValueOf(const Named<T> (&aTable)[N], const std::string& aName, T& aValue) {
+    for (const auto& n : aTable) {
+        if (aName == n.Name) {
+            aValue = n.Value;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Faults that keep the answer from the driver: the terminal's state then follows Config::FaultWhen.
+bool LosesAnswer(Fault aFault) {
+    switch (aFault) {
+    case Fault::NoAck:
+    case Fault::BadAck:
+    case Fault::DataForAck:
+    case Fault::WrongLrc:
+    case Fault::Silence:
+    case Fault::Close:
+    case Fault::CloseMidFrame:
+    case Fault::StatusOnly:
+    case Fault::Reset:
+    case Fault::Garbage:
+    case Fault::Babble:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The result code of a request that changes the terminal's state: an invalid request is refused; a fault's
+// moment overrides the configured outcome.
+std::string ResultCode(const std::string& aConfigured, bool aValid, FaultMoment aWhen) {
+    if (!aValid || aWhen == FaultMoment::AfterDeclining) {
+        return "01";
+    }
+    return aWhen == FaultMoment::AfterApproving ? "00" : aConfigured;
+}
 
 // Left-aligned, cut or filled with blanks to aWidth.
 std::string Fit(const std::string& s, std::size_t aWidth) {
@@ -137,22 +193,19 @@ std::string Centered(const std::string& aText, std::size_t aWidth) {
 } // namespace
 
 const char* FaultName(Fault aFault) {
-    for (const auto& f : kFaultNames) {
-        if (f.Kind == aFault) {
-            return f.Name;
-        }
-    }
-    return "?";
+    return NameOf(kFaultNames, aFault);
 }
 
 bool ParseFault(const std::string& aName, Fault& aFault) {
-    for (const auto& f : kFaultNames) {
-        if (aName == f.Name) {
-            aFault = f.Kind;
-            return true;
-        }
-    }
-    return false;
+    return ValueOf(kFaultNames, aName, aFault);
+}
+
+const char* FaultMomentName(FaultMoment aMoment) {
+    return NameOf(kFaultMomentNames, aMoment);
+}
+
+bool ParseFaultMoment(const std::string& aName, FaultMoment& aMoment) {
+    return ValueOf(kFaultMomentNames, aName, aMoment);
 }
 
 // One conversation with the driver over one link (a TCP connection, or the pseudo-terminal's lifetime).
@@ -393,136 +446,82 @@ private:
         return Digits(++fEmu.fStanCounter, 6);
     }
 
+    // The fault for this request, if the configuration has one for its code and its count is not spent.
+    Fault TakeFault(const Config& c, char aCode) {
+        if (c.FaultKind == Fault::None || c.FaultOn.find(aCode) == std::string::npos) {
+            return Fault::None;
+        }
+        std::lock_guard<std::mutex> g(fEmu.fLock);
+        if (c.FaultCount != 0 && fEmu.fFaultsInjected >= c.FaultCount) {
+            return Fault::None;
+        }
+        ++fEmu.fFaultsInjected;
+        return c.FaultKind;
+    }
+
     std::int64_t Total(const Config& c) const { return c.Total.has_value() ? *c.Total : fEmu.JournalTotal(); }
 
-    // The answer text for a request, and what the receipt says. Empty answer: none is sent (E).
-    void Answer(char aCode, const std::string& t, const Config& c, bool aValid, std::string& aAnswer,
-                std::string& aReceipt, std::function<void()>& aCommit) {
+    // What the terminal makes of one request: the answer text (empty: none is sent, as for E), the receipt
+    // text it sends when the cash register prints, and what it books (run once it has processed the
+    // request).
+    struct Outcome {
+        std::string Answer;
+        std::string Receipt;
+        std::function<void()> Commit;
+    };
+
+    Outcome Answer(char aCode, const std::string& t, const Config& c, bool aValid, FaultMoment aWhen) {
         const LocalNow now = Now(c.DateTime);
         const std::string head = Fit(c.TerminalId, 8) + "0";
         const std::size_t w = c.ReceiptWidth == 42 ? 42 : c.ReceiptWidth == 12 ? 12 : 24;
         std::vector<std::string> lines;
         lines.push_back(Centered("TERMINALE " + c.TerminalId, w));
         lines.push_back(Line("DATA", now.Shown, w));
+        Outcome o;
         switch (aCode) {
-        case 'X': {
-            const std::string rc = aValid ? c.PayResult : "01";
-            const std::string stan = NextCounter(c.Stan);
-            if (rc == "00") {
-                const std::string op = c.OperationNumber.empty() ? stan : c.OperationNumber;
-                const std::string amount = Field(t, 24, 8);
-                aAnswer = head + (c.Conversion ? "V" : "X") + "00" + Fit(c.Pan, 19) + Fit(c.EntryMode, 3) +
-                          Fit(c.AuthCode, 6) + Fit(now.Ddd, 7) + (c.BankFlag ? "1" : "0") +
-                          Fit(c.Acquirer, 11) + Fit(stan, 6) + Fit(op, 6) + "000" + amount;
-                if (c.Conversion) {
-                    aAnswer += "1" + Fit(c.Rate, 8) + Fit(c.ForeignCurrency, 3) + Fit(c.ForeignAmount, 12) +
-                               std::to_string(c.ForeignDecimals % 10);
-                } else {
-                    aAnswer += "0";
-                }
-                const std::string pan = Fit(c.Pan, 19);
-                TerminalEmulator::Payment p;
-                p.Stan = Fit(stan, 6);
-                p.Last4 = pan.substr(15, 4);
-                p.Acquirer = Fit(c.Acquirer, 11);
-                p.Amount = amount;
-                p.Auth = Fit(c.AuthCode, 6);
-                p.Date = now.DdMmYyHhNn;
-                aCommit = [this, p]() {
-                    std::lock_guard<std::mutex> g(fEmu.fLock);
-                    fEmu.fJournal.push_back(p);
-                };
-                lines.push_back(Centered("PAGAMENTO", w));
-                lines.push_back(Line("CARTA", pan.substr(pan.size() - 8), w));
-                lines.push_back(Line("AUT.", Fit(c.AuthCode, 6), w));
-                lines.push_back(Line("STAN", Fit(stan, 6), w));
-                lines.push_back(Line("IMPORTO", AmountShown(amount), w));
-                lines.push_back(Centered("TRANSAZIONE ESEGUITA", w));
-            } else {
-                aAnswer = head + "X" + Fit(rc, 2) + Fit(aValid ? c.ErrorText : "RICHIESTA NON VALIDA", 24) +
-                          std::string(23, ' ') + Fit(stan, 6) + "000000000" + "00000000" + "0";
-                lines.push_back(Centered("PAGAMENTO", w));
-                lines.push_back(Centered(c.ErrorText, w));
-            }
+        case 'X':
+            AnswerPayment(t, c, ResultCode(c.PayResult, aValid, aWhen), aValid, now, head, w, lines, o);
             break;
-        }
         case 'A': {
-            const std::string rc = aValid ? c.RefundResult : "01";
-            aAnswer = head + "A" + Fit(rc, 2) + Fit(c.Pan, 19) + Fit(c.EntryMode, 3) + Fit(c.AuthCode, 6) +
-                      Fit(c.Acquirer, 11) + Fit(now.Ddd, 7);
+            const std::string rc = ResultCode(c.RefundResult, aValid, aWhen);
+            o.Answer = head + "A" + Fit(rc, 2) + Fit(c.Pan, 19) + Fit(c.EntryMode, 3) + Fit(c.AuthCode, 6) +
+                       Fit(c.Acquirer, 11) + Fit(now.Ddd, 7);
             if (rc == "00") {
-                std::int64_t cents = std::stoll(Field(t, 24, 8));
-                aCommit = [this, cents]() {
+                const std::int64_t cents = std::stoll(Field(t, 24, 8));
+                o.Commit = [this, cents]() {
                     std::lock_guard<std::mutex> g(fEmu.fLock);
                     fEmu.fRefunds += cents;
                 };
             }
             lines.push_back(Centered("STORNO / RIMBORSO", w));
+            // The refund answer has no STAN, but its receipt, like every receipt, is numbered.
+            lines.push_back(Line("OPER.", NextCounter(c.OperationNumber), w));
             lines.push_back(Line("IMPORTO", AmountShown(Field(t, 24, 8)), w));
             lines.push_back(Centered(rc == "00" ? "TRANSAZIONE ESEGUITA" : "OPERAZIONE RIFIUTATA", w));
             break;
         }
-        case 'Q': {
-            std::string rc = aValid ? c.VoidResult : "01";
-            std::string error = aValid ? c.VoidErrorText : "RICHIESTA NON VALIDA";
-            if (rc == "00") {
-                // An approved void leaves the totals: it marks the journal payment its refund reference
-                // names, or, when it names none (only without --void-check), takes its own amount off.
-                std::lock_guard<std::mutex> g(fEmu.fLock);
-                const TerminalEmulator::Payment* found = nullptr;
-                for (const auto& p : fEmu.fJournal) {
-                    if (!p.Voided && p.Stan == Field(t, 25, 6) && p.Last4 == Field(t, 32, 4) &&
-                        p.Acquirer == Field(t, 36, 11) && p.Amount == Field(t, 47, 8) &&
-                        p.Auth == Field(t, 55, 6) && p.Date == Field(t, 61, 10)) {
-                        found = &p;
-                        break;
-                    }
-                }
-                if (found == nullptr && c.VoidCheck) {
-                    rc = "01";
-                    error = "OPERAZIONE NON TROVATA";
-                } else if (found != nullptr) {
-                    aCommit = [this, stan = found->Stan]() {
-                        std::lock_guard<std::mutex> g2(fEmu.fLock);
-                        for (auto& p : fEmu.fJournal) {
-                            if (p.Stan == stan && !p.Voided) {
-                                p.Voided = true;
-                                break;
-                            }
-                        }
-                    };
-                } else {
-                    const std::string amount = Field(t, 47, 8);
-                    const std::int64_t cents = AllDigits(amount) ? std::stoll(amount) : 0;
-                    aCommit = [this, cents]() {
-                        std::lock_guard<std::mutex> g2(fEmu.fLock);
-                        fEmu.fVoids += cents;
-                    };
-                }
+        case 'Q':
+            AnswerVoid(t, c, ResultCode(c.VoidResult, aValid, aWhen), aValid, now, head, w, lines, o);
+            break;
+        case 'R': {
+            std::lock_guard<std::mutex> g(fEmu.fLock);
+            if (!fEmu.fLastReceipt.empty()) {
+                // The receipt as it was sent, unchanged: a copy is worth nothing if it differs.
+                o.Answer = head + "R00";
+                o.Receipt = fEmu.fLastReceipt;
+                return o;
             }
-            const std::string body = rc == "00" ? Fit("***************" + Field(t, 32, 4), 19) +
-                                                      Fit(c.EntryMode, 3) + Field(t, 55, 6) + Fit(now.Ddd, 7)
-                                                : Fit(error, 24) + std::string(11, ' ');
-            aAnswer = head + "Q" + Fit(rc, 2) + body + (c.BankFlag ? "1" : "0") + Fit(Field(t, 36, 11), 11) +
-                      Fit(Field(t, 25, 6), 6) + NextCounter(c.OperationNumber) + "000";
-            lines.push_back(Centered("ANNULLAMENTO", w));
-            lines.push_back(Line("STAN", Field(t, 25, 6), w));
-            lines.push_back(Line("IMPORTO", AmountShown(Field(t, 47, 8)), w));
-            lines.push_back(Centered(rc == "00" ? "TRANSAZIONE ANNULLATA" : error, w));
+            o.Answer = head + "R01";
+            lines.push_back(Centered("NESSUNA TRANSAZIONE", w));
             break;
         }
-        case 'R':
-            aAnswer = head + "R00";
-            lines.push_back(Centered("COPIA ULTIMO SCONTRINO", w));
-            break;
         case 'C': {
-            const std::string rc = aValid ? c.DayCloseResult : "01";
-            const std::int64_t total = Total(c);
-            aAnswer = head + "C" + Fit(rc, 2) +
-                      (rc == "00" ? Digits(total, 16) + "000000000000"
-                                  : Fit(c.DayCloseErrorText, 19) + "000000000");
+            const std::string rc = ResultCode(c.DayCloseResult, aValid, aWhen);
+            o.Answer = head + "C" + Fit(rc, 2) +
+                       (rc == "00" ? Digits(Total(c), 16) + "000000000000"
+                                   : Fit(c.DayCloseErrorText, 19) + "000000000");
             if (rc == "00") {
-                aCommit = [this]() {
+                o.Commit = [this]() {
                     std::lock_guard<std::mutex> g(fEmu.fLock);
                     fEmu.fJournal.clear();
                     fEmu.fRefunds = 0;
@@ -532,7 +531,7 @@ private:
             break;
         }
         case 'T':
-            aAnswer = head + "T" + Fit(aValid ? c.TotalsResult : "01", 2) + Digits(Total(c), 16);
+            o.Answer = head + "T" + Fit(aValid ? c.TotalsResult : "01", 2) + Digits(Total(c), 16);
             break;
         default:
             break;
@@ -540,11 +539,119 @@ private:
         lines.push_back(Centered("ARRIVEDERCI", w));
         // Receipt text: the width selector, full-width lines, and ESC in place of the last blank.
         const char selector = w == 42 ? '^' : w == 12 ? '{' : '}';
-        aReceipt = std::string(1, selector);
+        o.Receipt = std::string(1, selector);
         for (const auto& l : lines) {
-            aReceipt += l;
+            o.Receipt += l;
         }
-        aReceipt.back() = kESC;
+        o.Receipt.back() = kESC;
+        const bool transaction = aCode == 'X' || aCode == 'A' || aCode == 'Q';
+        if (transaction && !c.ReceiptRaw.empty()) {
+            o.Receipt = c.ReceiptRaw;
+        }
+        // A transaction's receipt, approved or declined, becomes the last receipt; a request the terminal
+        // could not read is no transaction.
+        if (transaction && aValid) {
+            o.Commit = [this, booking = std::move(o.Commit), receipt = o.Receipt]() {
+                if (booking) {
+                    booking();
+                }
+                std::lock_guard<std::mutex> g(fEmu.fLock);
+                fEmu.fLastReceipt = receipt;
+            };
+        }
+        return o;
+    }
+
+    void AnswerPayment(const std::string& t, const Config& c, const std::string& rc, bool aValid,
+                       const LocalNow& now, const std::string& head, std::size_t w,
+                       std::vector<std::string>& lines, Outcome& o) {
+        const std::string stan = NextCounter(c.Stan);
+        lines.push_back(Centered("PAGAMENTO", w));
+        if (rc != "00") {
+            o.Answer = head + "X" + Fit(rc, 2) + Fit(aValid ? c.ErrorText : "RICHIESTA NON VALIDA", 24) +
+                       std::string(23, ' ') + Fit(stan, 6) + "000000000" + "00000000" + "0";
+            lines.push_back(Line("STAN", Fit(stan, 6), w));
+            lines.push_back(Line("IMPORTO", AmountShown(Field(t, 24, 8)), w));
+            lines.push_back(Centered(c.ErrorText, w));
+            return;
+        }
+        const std::string op = c.OperationNumber.empty() ? stan : c.OperationNumber;
+        const std::string amount = Field(t, 24, 8);
+        o.Answer = head + (c.Conversion ? "V" : "X") + "00" + Fit(c.Pan, 19) + Fit(c.EntryMode, 3) +
+                   Fit(c.AuthCode, 6) + Fit(now.Ddd, 7) + (c.BankFlag ? "1" : "0") + Fit(c.Acquirer, 11) +
+                   Fit(stan, 6) + Fit(op, 6) + "000" + amount;
+        if (c.Conversion) {
+            o.Answer += "1" + Fit(c.Rate, 8) + Fit(c.ForeignCurrency, 3) + Fit(c.ForeignAmount, 12) +
+                        std::to_string(c.ForeignDecimals % 10);
+        } else {
+            o.Answer += "0";
+        }
+        const std::string pan = Fit(c.Pan, 19);
+        TerminalEmulator::Payment p;
+        p.Stan = Fit(stan, 6);
+        p.Last4 = pan.substr(15, 4);
+        p.Acquirer = Fit(c.Acquirer, 11);
+        p.Amount = amount;
+        p.Auth = Fit(c.AuthCode, 6);
+        p.Date = now.DdMmYyHhNn;
+        o.Commit = [this, p]() {
+            std::lock_guard<std::mutex> g(fEmu.fLock);
+            fEmu.fJournal.push_back(p);
+        };
+        lines.push_back(Line("CARTA", pan.substr(pan.size() - 8), w));
+        lines.push_back(Line("AUT.", Fit(c.AuthCode, 6), w));
+        lines.push_back(Line("STAN", Fit(stan, 6), w));
+        lines.push_back(Line("IMPORTO", AmountShown(amount), w));
+        lines.push_back(Centered("TRANSAZIONE ESEGUITA", w));
+    }
+
+    void AnswerVoid(const std::string& t, const Config& c, std::string rc, bool aValid, const LocalNow& now,
+                    const std::string& head, std::size_t w, std::vector<std::string>& lines, Outcome& o) {
+        std::string error = aValid ? c.VoidErrorText : "RICHIESTA NON VALIDA";
+        if (rc == "00") {
+            // An approved void leaves the totals: it marks the journal payment its refund reference names,
+            // or, when it names none (only without --void-check), takes its own amount off.
+            std::lock_guard<std::mutex> g(fEmu.fLock);
+            std::size_t found = fEmu.fJournal.size();
+            for (std::size_t i = 0; i < fEmu.fJournal.size(); ++i) {
+                const auto& p = fEmu.fJournal[i];
+                if (!p.Voided && p.Stan == Field(t, 25, 6) && p.Last4 == Field(t, 32, 4) &&
+                    p.Acquirer == Field(t, 36, 11) && p.Amount == Field(t, 47, 8) &&
+                    p.Auth == Field(t, 55, 6) && p.Date == Field(t, 61, 10)) {
+                    found = i;
+                    break;
+                }
+            }
+            if (found == fEmu.fJournal.size() && c.VoidCheck) {
+                rc = "01";
+                error = "OPERAZIONE NON TROVATA";
+            } else if (found < fEmu.fJournal.size()) {
+                // By position: with a fixed STAN several payments share one. Only this thread changes
+                // the journal, so the position still holds when the void is booked.
+                o.Commit = [this, found]() {
+                    std::lock_guard<std::mutex> g2(fEmu.fLock);
+                    if (found < fEmu.fJournal.size()) {
+                        fEmu.fJournal[found].Voided = true;
+                    }
+                };
+            } else {
+                const std::string amount = Field(t, 47, 8);
+                const std::int64_t cents = AllDigits(amount) ? std::stoll(amount) : 0;
+                o.Commit = [this, cents]() {
+                    std::lock_guard<std::mutex> g2(fEmu.fLock);
+                    fEmu.fVoids += cents;
+                };
+            }
+        }
+        const std::string body = rc == "00" ? Fit("***************" + Field(t, 32, 4), 19) +
+                                                  Fit(c.EntryMode, 3) + Field(t, 55, 6) + Fit(now.Ddd, 7)
+                                            : Fit(error, 24) + std::string(11, ' ');
+        o.Answer = head + "Q" + Fit(rc, 2) + body + (c.BankFlag ? "1" : "0") + Fit(Field(t, 36, 11), 11) +
+                   Fit(Field(t, 25, 6), 6) + NextCounter(c.OperationNumber) + "000";
+        lines.push_back(Centered("ANNULLAMENTO", w));
+        lines.push_back(Line("STAN", Field(t, 25, 6), w));
+        lines.push_back(Line("IMPORTO", AmountShown(Field(t, 47, 8)), w));
+        lines.push_back(Centered(rc == "00" ? "TRANSAZIONE ANNULLATA" : error, w));
     }
 
     void ResetLink() {
@@ -631,16 +738,34 @@ private:
         if (!problem.empty()) {
             fEmu.Note("invalid request: " + problem);
         }
-        const Fault fault = c.FaultOn.find(code) != std::string::npos ? c.FaultKind : Fault::None;
-        std::string answer;
-        std::string receipt;
-        std::function<void()> commit;
+        const Fault fault = TakeFault(c, code);
+        const FaultMoment when = fault == Fault::None ? FaultMoment::BeforeProcessing : c.FaultWhen;
+        std::uint32_t counter = 0;
+        {
+            std::lock_guard<std::mutex> g(fEmu.fLock);
+            counter = fEmu.fStanCounter;
+        }
+        Outcome outcome;
         if (code == 'E' && problem.empty()) {
             std::lock_guard<std::mutex> g(fEmu.fLock);
             fEmu.fPrintOnEcr = t[10] == '1';
         } else {
-            Answer(code, t, c, problem.empty(), answer, receipt, commit);
+            outcome = Answer(code, t, c, problem.empty(), when);
         }
+        if (LosesAnswer(fault)) {
+            // The driver will not see the answer: the terminal has processed the request at once, or not
+            // at all, as the fault's moment says.
+            fEmu.Note(std::string("fault ") + FaultName(fault) + " " + FaultMomentName(when));
+            if (when == FaultMoment::BeforeProcessing) {
+                std::lock_guard<std::mutex> g(fEmu.fLock);
+                fEmu.fStanCounter = counter;
+            } else if (outcome.Commit) {
+                outcome.Commit();
+            }
+            outcome.Commit = nullptr;
+        }
+        const std::string& answer = outcome.Answer;
+        const std::function<void()>& commit = outcome.Commit;
         const std::string answerText = DescribeAnswer(code, answer);
         switch (fault) {
         case Fault::NoAck:
@@ -749,7 +874,7 @@ private:
         const bool wantsReceipt =
             code == 'R' ? t[10] == '1' : (code == 'X' || code == 'A' || code == 'Q') && printOnEcr;
         if (c.Receipt && wantsReceipt) {
-            SendReceipt(c.ReceiptRaw.empty() ? receipt : c.ReceiptRaw, c, fault);
+            SendReceipt(outcome.Receipt, c, fault);
         }
     }
 
@@ -838,6 +963,7 @@ Config TerminalEmulator::GetConfig() const {
 void TerminalEmulator::SetConfig(const Config& aConfig) {
     std::lock_guard<std::mutex> g(fLock);
     fConfig = aConfig;
+    fFaultsInjected = 0;
 }
 
 void TerminalEmulator::SetObserver(std::function<void(const std::string&)> aObserver) {
@@ -917,6 +1043,16 @@ std::int64_t TerminalEmulator::JournalTotal() const {
         }
     }
     return total;
+}
+
+std::string TerminalEmulator::LastReceipt() const {
+    std::lock_guard<std::mutex> g(fLock);
+    return fLastReceipt;
+}
+
+std::size_t TerminalEmulator::FaultsInjected() const {
+    std::lock_guard<std::mutex> g(fLock);
+    return fFaultsInjected;
 }
 
 bool TerminalEmulator::WaitIdle(int aTimeoutMs) const {

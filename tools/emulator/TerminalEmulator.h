@@ -41,6 +41,18 @@ enum class Fault : std::uint8_t {
 const char* FaultName(Fault aFault);
 bool ParseFault(const std::string& aName, Fault& aFault);
 
+// Where the terminal stands when a fault keeps its answer from the driver (every fault but eot,
+// endless-receipt and those after the answer: reset-after-answer, receipt-*, reset-after-receipt). It
+// lets a test know the true outcome of a payment, refund, void or day close whose answer was lost.
+enum class FaultMoment : std::uint8_t {
+    BeforeProcessing, // nothing happened: no booking, the last receipt and the STAN counter stay
+    AfterApproving,   // approved (result 00, whatever the configured result) and booked; its receipt is
+                      // the last receipt. A void that --void-check finds nothing for is still refused.
+    AfterDeclining    // declined (result 01): its receipt is the last receipt, nothing booked
+};
+const char* FaultMomentName(FaultMoment aMoment);
+bool ParseFaultMoment(const std::string& aName, FaultMoment& aMoment);
+
 struct Config {
     std::string TerminalId = "10000001";
     // Payment answer.
@@ -79,8 +91,11 @@ struct Config {
     // Faults.
     Fault FaultKind = Fault::None;
     std::string FaultOn = "XAQRCT"; // request codes the fault applies to
-    std::size_t FaultAt = 1;        // receipt-wrong-lrc: the frame (1 = first); receipt-cut: the bytes sent
-    int AckWaitMs = 5000;           // how long the terminal waits for the driver's ACK
+    FaultMoment FaultWhen = FaultMoment::BeforeProcessing;
+    std::size_t FaultCount = 0; // 0: every request of FaultOn; N: only the next N of them (counted
+                                // from the start, or from the last SetConfig)
+    std::size_t FaultAt = 1;    // receipt-wrong-lrc: the frame (1 = first); receipt-cut: the bytes sent
+    int AckWaitMs = 5000;       // how long the terminal waits for the driver's ACK
 };
 
 struct TrafficEntry {
@@ -107,6 +122,7 @@ public:
     const std::string& Error() const { return fError; }
 
     Config GetConfig() const;
+    // Also starts the count of FaultCount again.
     void SetConfig(const Config& aConfig);
     // Called on the emulator's thread with one readable line per frame and per note.
     void SetObserver(std::function<void(const std::string&)> aObserver);
@@ -122,7 +138,14 @@ public:
     // Number of driver ACK frames received (the answer's and every receipt frame's, the final one too).
     std::size_t AcksReceived() const;
     std::size_t Connections() const;
+    // The period total: approved payments minus approved refunds and voids since the last day close.
     std::int64_t JournalTotal() const;
+    // The last receipt exactly as the terminal sends it (width selector, lines, closing ESC): that of the
+    // last payment, refund or void, approved or declined, on whichever printer it was printed. A reprint to
+    // the cash register sends it again. Empty before the first; a day close leaves it.
+    std::string LastReceipt() const;
+    // Requests a fault was injected into since the start or the last SetConfig.
+    std::size_t FaultsInjected() const;
     // Waits until the current connection (if any) has ended, at most aTimeoutMs.
     bool WaitIdle(int aTimeoutMs) const;
 
@@ -145,6 +168,8 @@ private:
     std::vector<std::string> fRequestFrames;
     std::vector<std::string> fProblems;
     std::vector<Payment> fJournal;
+    std::string fLastReceipt;
+    std::size_t fFaultsInjected = 0;
     std::int64_t fRefunds = 0;
     std::int64_t fVoids = 0; // cents of approved voids that named no journal payment
     bool fPrintOnEcr = true;
