@@ -88,7 +88,6 @@ kPaymentJournal::kPaymentJournal(const Text& aFolder, const Text& aTerminal, Tex
 }
 
 void kPaymentJournal::Unavailable(const Text& aWhy) {
-    fFailed = true;
     if (!gSaidUnavailable.exchange(true)) {
         const std::string line = "ZRPA_RIVEVEDEV17_10: the payment journal cannot be written (" + Utf8(aWhy) +
                                  "); payments go on without it.\n";

@@ -54,7 +54,6 @@ private:
     std::string fLogFile;
     std::string fTerminal;
     std::string fOperation; // identifier of the running operation
-    bool fFailed = false;   // the last append failed: this device has said so already
 };
 
 // Records the end of an operation in a journal when it goes out of scope: the result the host is told,
