@@ -2,10 +2,12 @@
 # Checks the release archives of dist/ as a host author receives them: the checksums, then each archive
 # unpacked into an empty folder, the C example built from that folder only (the header, the CMake package
 # and pkg-config file on Linux; the header and the import libraries on Windows) and run against the
-# archive's library and terminal emulator. Windows programs run under Wine: the i686 product when Wine
-# runs 32-bit programs, otherwise the x86_64 build.
+# archive's library and terminal emulator. Windows programs run under Wine: both builds where this
+# machine executes 32-bit programs, otherwise the x86_64 one (the i686 one is built and named as not run).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=wine-env.sh
+. scripts/wine-env.sh
 name=ZRPA_RIVEVEDEV17_10
 dist="$PWD/dist"
 (cd "$dist" && sha256sum --quiet -c SHA256SUMS)
@@ -66,23 +68,33 @@ echo "linux archive: C example built from the archive and run: $(tail -1 "$work/
 mkdir "$work/windows"
 (cd "$work/windows" && unzip -q "$dist"/$name-*-windows.zip)
 root=$(echo "$work"/windows/$name-*)
-if dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "ok installed"; then
-  arch=x86 prefix=i686-w64-mingw32
-else
-  echo "Wine does not run 32-bit programs here: the x86_64 build stands in for the i686 product"
-  arch=x64 prefix=x86_64-w64-mingw32
-fi
-run="$work/windows-run"
-mkdir "$run"
-cp "$root/$arch/$name.dll" "$run/"
-"$prefix-gcc" -std=c11 -O2 -static -I"$root/include" "$root/examples/c/pay_and_void.c" \
-  "$root/examples/c/zrpa_loader_win.c" -loleaut32 -o "$run/pay_and_void.exe"
-# The MinGW import library, with the host that links the exports directly.
-"$prefix-gcc" -static -I"$root/include" "$work/direct.c" -L"$root/$arch" -l$name -loleaut32 -o "$run/direct.exe"
-# The MSVC import library (short import format) read by the GNU linker: its names must import the same.
-"$prefix-gcc" -static -I"$root/include" "$work/direct.c" "$root/$arch/$name.lib" -loleaut32 -o "$run/direct-msvc.exe"
+# The shipped (stripped) product DLL: exports, stdcall returns and imports are read from its code, which
+# needs no 32-bit execution.
+python3 scripts/check-dll.py "$root/x86/$name.dll"
 start_emulator "$linux_root/bin/p17-emulator"
 export WINEDEBUG=-all
-(cd "$run" && wine ./direct.exe && wine ./direct-msvc.exe && wine ./pay_and_void.exe "$terminal" > "$work/windows-run.log") ||
-  { cat "$work/windows-run.log"; exit 1; }
-echo "windows archive ($arch): C example built from the archive and run: $(tail -1 "$work/windows-run.log" | tr -d '\r')"
+# Each architecture's C example and direct host are built from the archive (linking proves its import
+# libraries); they run where this machine can start them.
+for arch in x86 x64; do
+  if [ $arch = x86 ]; then prefix=i686-w64-mingw32; else prefix=x86_64-w64-mingw32; fi
+  run="$work/windows-run-$arch"
+  mkdir "$run"
+  for f in "$name.dll" p17-emulator.exe zrpa.exe "$name.lib" "lib$name.dll.a"; do
+    [ -f "$root/$arch/$f" ] || { echo "the windows archive has no $arch/$f" >&2; exit 1; }
+  done
+  cp "$root/$arch/$name.dll" "$run/"
+  "$prefix-gcc" -std=c11 -O2 -static -I"$root/include" "$root/examples/c/pay_and_void.c" \
+    "$root/examples/c/zrpa_loader_win.c" -loleaut32 -o "$run/pay_and_void.exe"
+  # The MinGW import library, with the host that links the exports directly.
+  "$prefix-gcc" -static -I"$root/include" "$work/direct.c" -L"$root/$arch" -l$name -loleaut32 -o "$run/direct.exe"
+  # The MSVC import library (short import format) read by the GNU linker: its names must import the same.
+  "$prefix-gcc" -static -I"$root/include" "$work/direct.c" "$root/$arch/$name.lib" -loleaut32 -o "$run/direct-msvc.exe"
+  if [ $arch = x86 ] && ! zr_runs_32bit; then
+    zr_not_run "windows archive (x86): the C example and the direct hosts under Wine"
+    continue
+  fi
+  (cd "$run" && zr_wine ./direct.exe && zr_wine ./direct-msvc.exe &&
+    zr_wine ./pay_and_void.exe "$terminal" > "$work/windows-run.log") ||
+    { cat "$work/windows-run.log"; exit 1; }
+  echo "windows archive ($arch): C example built from the archive and run: $(tail -1 "$work/windows-run.log" | tr -d '\r')"
+done

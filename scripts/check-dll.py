@@ -3,6 +3,7 @@
 export returns with `ret $0xc` (stdcall, three 4-byte arguments), that every command export takes its
 16-bit result from a zero-extending call (a host reading 32 bits sees 65535 for -1), and that it imports
 only DLLs that every Windows installation has."""
+import argparse
 import re
 import subprocess
 import sys
@@ -17,7 +18,8 @@ OBJDUMP = "i686-w64-mingw32-objdump"
 
 def ends_with_zero_extension(path, body):
     """The last call before the export's return goes to a function that starts with movzwl."""
-    calls = re.findall(r"\tcall\s+([0-9a-f]+)", body)
+    # With symbols objdump writes "call   6b2c1a30 <_name>"; in a stripped DLL "call   0x6b2c1a30".
+    calls = re.findall(r"\tcall\s+(?:0x)?([0-9a-f]+)\b", body)
     if not calls:
         return False
     target = int(calls[-1], 16)
@@ -28,10 +30,12 @@ def ends_with_zero_extension(path, body):
 
 
 def main(path):
-    info = subprocess.run([OBJDUMP, "-p", path], check=True, capture_output=True, text=True).stdout
+    run = subprocess.run([OBJDUMP, "-p", path], capture_output=True, text=True)
+    info = run.stdout
+    if run.returncode != 0 or "file format pei-i386" not in info:
+        print(f"DLL check FAILED for {path}: not a 32-bit PE image ({run.stderr.strip() or 'other format'})")
+        return 1
     failures = []
-    if "file format pei-i386" not in info:
-        failures.append("not a 32-bit PE image")
     image_base = int(re.search(r"^ImageBase\s+([0-9a-fA-F]+)", info, re.M).group(1), 16)
     base = int(re.search(r"Ordinal Base (\d+)", info).group(1))
     rvas = [int(m.group(2), 16) for m in re.finditer(r"\[\s*(\d+)\] \+base\[\s*\d+\] ([0-9a-f]+) Export RVA", info)]
@@ -67,4 +71,8 @@ def main(path):
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1]))
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0],
+                                     epilog="The build's DLL and the stripped one of the Windows archive give the same result.")
+    parser.add_argument("dll", nargs="+", help="path of a 32-bit ZRPA_RIVEVEDEV17_10.dll")
+    args = parser.parse_args()
+    sys.exit(max(main(path) for path in args.dll))

@@ -30,8 +30,13 @@ install_missing() {
 # "wine" (the wine and wineboot commands) is only a recommendation of wine64, so it is named itself.
 install_missing "${packages[@]}"
 
-# 32-bit Wine beside wine64, so the i686 product DLL runs its tests like the x86_64 one.
-if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
+# 32-bit Wine beside wine64, so the i686 product DLL runs its tests like the x86_64 one; only where the
+# kernel executes 32-bit programs (elsewhere it would install cleanly and then fail at its first start).
+# shellcheck source=wine-env.sh
+. "$(dirname "$0")/wine-env.sh"
+if ! zr_runs_32bit; then
+  echo "32-bit Wine (wine32:i386) not installed: this machine cannot execute 32-bit programs"
+elif ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
   echo "installing: wine32:i386"
   export DEBIAN_FRONTEND=noninteractive
   if ! dpkg --print-foreign-architectures | grep -qx i386; then

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Builds and runs every host example under examples/ against the terminal emulator, with the libraries
 # of the build folders: C on Linux (dlopen) and on Windows under Wine (LoadLibraryW; the i686 product
-# when Wine runs 32-bit programs, otherwise x86_64), the Python package's tests, C# under Mono and
+# when this machine executes 32-bit programs, otherwise x86_64), the Python package's tests, C# under Mono and
 # Object Pascal. Each example pays, voids that payment by its refund reference and frees what it got.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=wine-env.sh
+. scripts/wine-env.sh
 name=ZRPA_RIVEVEDEV17_10
 bin="$PWD/build/linux/bin"
 lib="$bin/lib$name.so.1"
@@ -37,16 +39,18 @@ cc -std=c11 -Wall -Wextra -Wpedantic -Werror -Iinclude examples/c/pay_and_void.c
   -ldl -o "$work/pay_and_void"
 run "C, Linux (dlopen)" "$work/pay_and_void" "$terminal" "$lib"
 
-if dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "ok installed"; then
+if zr_runs_32bit; then
   preset=win32 prefix=i686-w64-mingw32 arch=i686
 else
-  preset=win64 prefix=x86_64-w64-mingw32 arch="x86_64 (Wine runs no 32-bit programs here)"
+  zr_not_run "C example, Windows i686 under Wine"
+  preset=win64 prefix=x86_64-w64-mingw32 arch=x86_64
 fi
 mkdir "$work/win"
 cp "build/$preset/bin/$name.dll" "$work/win/"
 "$prefix-gcc" -std=c11 -Wall -Wextra -Wpedantic -Werror -static -Iinclude examples/c/pay_and_void.c \
   examples/c/zrpa_loader_win.c -loleaut32 -o "$work/win/pay_and_void.exe"
-run "C, Windows $arch under Wine (LoadLibraryW)" env WINEDEBUG=-all wine "$work/win/pay_and_void.exe" "$terminal"
+export WINEDEBUG=-all
+run "C, Windows $arch under Wine (LoadLibraryW)" zr_wine "$work/win/pay_and_void.exe" "$terminal"
 
 run "Python package zrpa (pytest)" env ZRPA_LIBRARY="$lib" ZRPA_EMULATOR="$bin/p17-emulator" \
   /usr/bin/python3 -m pytest -q -p no:cacheprovider "$PWD/examples/python/tests"

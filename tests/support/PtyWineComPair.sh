@@ -7,8 +7,9 @@
 #   tests/support/PtyWineComPair.sh build/win32/bin/zr_*_tests.exe
 set -euo pipefail
 [[ "${1:-}" == *.exe ]] || { echo "usage: $0 program.exe... [test arguments...]" >&2; exit 2; }
-export WINEPREFIX="${WINEPREFIX:-$PWD/build/wineprefix}" WINEDEBUG="${WINEDEBUG:--all}"
-[ -d "$WINEPREFIX" ] || wineboot --init >/dev/null 2>&1 || true
+# shellcheck source=../../scripts/wine-env.sh
+. "$(dirname "$0")/../../scripts/wine-env.sh"
+zr_wine_prefix
 dir=$(mktemp -d)
 socat pty,raw,echo=0,link="$dir/a" pty,raw,echo=0,link="$dir/b" &
 relay=$!
