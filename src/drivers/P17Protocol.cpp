@@ -6,6 +6,7 @@
 #include "base/ZrError.h"
 #include "drivers/AcquirerTable.h"
 #include "drivers/P17MessageText.h"
+#include "drivers/PaymentJournal.h"
 #include "drivers/RefundReference.h"
 #include "io/ByteStream.h"
 #include "io/IOHandler.h"
@@ -412,14 +413,28 @@ bool kP17Protocol::SetPrintLocation(ZrPrintLocation aLocation) {
 bool kP17Protocol::CardOperation(const kPaymentReceipt& aReceipt, zrPaymentAction aAction,
                                  const Text& aMessage, CardAnswerParser aParse, bool aAmountFromRequest,
                                  _int_PAY_result& aResult) {
+    kPaymentJournal* const journal = fJournal;
+    if (journal != nullptr) {
+        journal->Asked(aAction, aReceipt);
+    }
+    const kJournalEnd journalEnd(journal, aResult);
     const bool success = Exchange(aResult.ErrorText, [&]() {
         if (!SetPrintLocation(aReceipt.fPrintLocation)) {
             aResult.ErrorText = u"Errore";
             return false;
         }
+        if (journal != nullptr) {
+            journal->Sent();
+        }
         if (!fLink.SendFrame(BuildFrame(aMessage))) {
             aResult.ErrorText = NotAcknowledged(ActionWord(aAction));
+            if (journal != nullptr) {
+                journal->NotAcknowledged(fLink.Fault());
+            }
             return false;
+        }
+        if (journal != nullptr) {
+            journal->Acknowledged();
         }
         // The terminal holds the request now: without its answer nobody knows whether money moved.
         Text payload;
@@ -434,7 +449,13 @@ bool kP17Protocol::CardOperation(const kPaymentReceipt& aReceipt, zrPaymentActio
         if (!lost.empty()) {
             aResult.ErrorText = OutcomeUnknownText(aAction, lost);
             fChannel.Debug(tZR_MessageType::let_error, aResult.ErrorText);
+            if (journal != nullptr) {
+                journal->Lost(lost);
+            }
             return false;
+        }
+        if (journal != nullptr) {
+            journal->Answer(aMessage.size() > 9 ? static_cast<char>(aMessage[9]) : '\0', payload);
         }
         const bool approved = (this->*aParse)(payload, aResult);
         if (aAmountFromRequest) {
@@ -444,6 +465,9 @@ bool kP17Protocol::CardOperation(const kPaymentReceipt& aReceipt, zrPaymentActio
         // From here on the answer is the outcome: nothing that follows may raise past it or clear it.
         aResult.ReceiptText = ReceiptAfterAnswer(aReceipt.fPrintLocation == ZrPrintLocation::pl_ECR &&
                                                  aResult.TraceAuditId != u"000000");
+        if (journal != nullptr) {
+            journal->Receipt(!aResult.ReceiptText.empty(), fOperationNote);
+        }
         return approved;
     });
     aResult.Error = !success;

@@ -12,6 +12,7 @@
 #include "payment/PaymentDefs.h"
 
 class kIOHandler;
+class kPaymentJournal;
 
 class kP17Protocol {
 public:
@@ -68,6 +69,10 @@ public:
 
     kP17Link& Link() { return fLink; }
 
+    // The journal that the payment, refund and void record their steps in; null (the default): none.
+    // Not owned.
+    void SetJournal(kPaymentJournal* aJournal) { fJournal = aJournal; }
+
     // What the last operation adds to its outcome, for the device log's result line: set when the receipt
     // was cut short (or the ACK of the answer could not go out) after a validated answer; else empty.
     const Text& OperationNote() const { return fOperationNote; }
@@ -110,4 +115,5 @@ private:
     NowFn fNow;
     kP17Link fLink;
     Text fOperationNote;
+    kPaymentJournal* fJournal = nullptr;
 };
