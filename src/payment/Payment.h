@@ -3,23 +3,34 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include "base/Currency.h"
 #include "base/DateTime.h"
 #include "base/Text.h"
 #include "payment/DeviceHandler.h"
 #include "payment/PaymentDefs.h"
+#include "platform/Cancel.h"
 
 class kIOHandler;
 class XmlElement;
 
-enum class ZrPaymentChannel : std::uint8_t { pc_Standard = 0, pc_MealVoucherProvider, pc_NationalHealthService };
+enum class ZrPaymentChannel : std::uint8_t {
+    pc_Standard = 0,
+    pc_MealVoucherProvider,
+    pc_NationalHealthService
+};
 enum class zrPaymentAction : std::uint8_t { pa_Pay = 0, pa_Refund, pa_Void };
 enum class zrPaymentPhase : std::uint8_t { pp_None = 0, pp_Begin, pp_Do, pp_Commit, pp_Rollback };
 enum class zrPaymentDocumentType : std::uint8_t { dt_receipt = 0, dt_invoice, dt_taxfree };
 enum class ZrPrintLocation : std::uint8_t { pl_ECR = 0, pl_EFT };
 enum class zrPaymentHandlerDocumentType : std::uint8_t {
-    dt_Open = 0, dt_Pay, dt_PayReprint, dt_DayClose, dt_GetTotals, dt_VerifyTran
+    dt_Open = 0,
+    dt_Pay,
+    dt_PayReprint,
+    dt_DayClose,
+    dt_GetTotals,
+    dt_VerifyTran
 };
 
 // A set of document types, one bit per ordinal.
@@ -111,6 +122,9 @@ public:
     std::unique_ptr<kPaymentReceipt> fPaymentReceipt;
     std::unique_ptr<kPaymentDayClose> fDayClose;
     std::unique_ptr<kPaymentTotals> fTotals;
+    // The cancel signal of the command this request belongs to; null: it cannot be cancelled. The
+    // command object sets it before the device runs, and the device's channel waits on it.
+    std::shared_ptr<tZR_CancelSignal> fCancel;
 };
 
 // A terminal as the library sees it: owns its channel and runs one command at a time.
@@ -137,7 +151,9 @@ public:
     static Text GetDriverVersion();
 
     // The public operations: banner, preset fields, the driver's operation, the channel's error text.
-    // They run one at a time per device (concurrent calls on one handle wait for each other).
+    // They run one at a time per device (concurrent calls on one handle wait for each other). The
+    // request's cancel signal (aHandler.fCancel) ends the wait for the device's turn and every wait of
+    // the channel: a command cancelled before its turn, or before it began, fails with "Not performed:".
     void Pub_Pay(const kPaymentHandler& aHandler, _int_PAY_result& aResult);
     void Pub_Reprint(const kPaymentHandler& aHandler, _int_REPRINT_result& aResult);
     void Pub_DayClose(const kPaymentHandler& aHandler, _int_DAYCLOSE_result& aResult);
@@ -153,12 +169,21 @@ protected:
     std::unique_ptr<kIOHandler> fIOHandler;
 
 private:
-    std::mutex fOperationLock;
+    // One public operation: waits for the device's turn unless cancelled, puts the command's signal on
+    // the channel and runs aBody between the banner and the result line.
+    template <typename TResult, typename TBody>
+    void RunTurn(const kPaymentHandler& aHandler, TResult& aResult, TBody&& aBody);
+
+    std::timed_mutex fOperationLock;
 
 public:
     // What the driver adds to the result line of the running operation (e.g. a receipt cut short);
     // cleared at the start of each public operation.
     std::u16string fOperationNote;
+    // The amount the terminal moved, for the result line, when the record's amount is another (a void:
+    // the amount its refund reference names, while the record keeps the request's); cleared at the
+    // start of each public operation.
+    std::optional<Currency> fOperationAmount;
 };
 
 // A factory standing for a driver class in the registry.
