@@ -7,23 +7,9 @@
 #include <future>
 #include <thread>
 
-#include "emulator/TerminalEmulator.h"
 #include "io/IOHandler.h"
 #include "platform/Cancel.h"
-
-// True once the terminal has accepted a request whose code letter (position 10) is aCode; gives up after
-// 10 s.
-inline bool WaitForRequest(const p17emu::TerminalEmulator& aTerminal, char aCode) {
-    for (int i = 0; i < 1000; ++i) {
-        for (const std::string& r : aTerminal.Requests()) {
-            if (r.size() >= 10 && r[9] == aCode) {
-                return true;
-            }
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
-}
+#include "support/TerminalEmulatorFixture.h"
 
 // Runs aOperation with aSignal on aChannel; raises the signal (reason "cancelled by the host") once
 // the terminal holds a request of code aCode. A time limit of 60 s backs the test up, so a cancel that

@@ -3,26 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "CancelRig.h"
-#include "drivers/P17Protocol.h"
-#include "io/IOHandler_TCP.h"
-#include "support/TerminalEmulatorFixture.h"
+#include "TcpRig.h"
 
 namespace {
-struct TcpRig {
-    explicit TcpRig(const p17emu::Config& aConfig) : Terminal(aConfig) {
-        Connection.ConnectionType = zrConnectionType::TCP;
-        Connection.Address = u"127.0.0.1";
-        Connection.Port = Terminal.Port();
-        Channel = std::make_unique<kIOHandler_TCP>(&Connection, Text(), Text());
-        P17 = std::make_unique<kP17Protocol>(*Channel, Custom, u"127.0.0.1");
-    }
-    EmulatedTerminal Terminal;
-    kConnection Connection;
-    std::unique_ptr<kIOHandler_TCP> Channel;
-    TextList Custom;
-    std::unique_ptr<kP17Protocol> P17;
-};
-
 p17emu::Config WithFault(p17emu::Fault aFault, const std::string& aOn = "XAQRCT") {
     p17emu::Config c;
     c.FaultKind = aFault;

@@ -24,19 +24,6 @@ bool Begins(const Text& aText, const char16_t* aWords) {
     return aText.rfind(aWords, 0) == 0;
 }
 
-// The terminal holds a request of code aCode; bounded.
-bool Holds(p17emu::TerminalEmulator& aTerminal, char aCode) {
-    for (int i = 0; i < 1000; ++i) {
-        for (const std::string& r : aTerminal.Requests()) {
-            if (r.size() >= 10 && r[9] == aCode) {
-                return true;
-            }
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
-}
-
 Text CancelRequest(const std::string& aHandle) {
     const std::string xml =
         "<Cancel>" + (aHandle.empty() ? "" : "<Handle>" + aHandle + "</Handle>") + "</Cancel>";
@@ -65,7 +52,7 @@ TEST_F(CancelConcurrency, CancelOfAHandleEndsItsPayAsUnknown) {
     EmulatedTerminal terminal(Silent());
     const std::string handle = OpenHandle(terminal.Port());
     auto pay = PayAsync(terminal.Port(), "<Handle>" + handle + "</Handle>");
-    ASSERT_TRUE(Holds(*terminal, 'X'));
+    ASSERT_TRUE(WaitForRequest(*terminal, 'X'));
     const auto cancel = CallExport(CANCEL, CancelRequest(handle));
     EXPECT_EQ(cancel.Result, 0) << TextToUtf8(cancel.ErrorMessage);
     EXPECT_EQ(ElementOf(cancel.Output, u"Cancelled"), u"1");
@@ -91,8 +78,8 @@ TEST_F(CancelConcurrency, CancelWithoutHandleEndsEveryCommand) {
     const std::string handle = OpenHandle(first.Port());
     auto running = PayAsync(first.Port(), "<Handle>" + handle + "</Handle>");
     auto withoutHandle = PayAsync(second.Port(), "");
-    ASSERT_TRUE(Holds(*first, 'X'));
-    ASSERT_TRUE(Holds(*second, 'X'));
+    ASSERT_TRUE(WaitForRequest(*first, 'X'));
+    ASSERT_TRUE(WaitForRequest(*second, 'X'));
     auto waiting = PayAsync(first.Port(), "<Handle>" + handle + "</Handle>");
     // The waiting command is inside before the cancel: it has read its request and waits for its turn.
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
