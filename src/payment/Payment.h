@@ -173,8 +173,26 @@ private:
     // the channel and runs aBody between the banner and the result line.
     template <typename TResult, typename TBody>
     void RunTurn(const kPaymentHandler& aHandler, TResult& aResult, TBody&& aBody);
+    // Waits for the device's turn; false (not taken) once aSignal (may be null) is raised meanwhile.
+    bool TakeTurn(const tZR_CancelSignal* aSignal);
+    void GiveTurn();
+    // Gives the turn back when it goes.
+    class tTurnHeld {
+    public:
+        explicit tTurnHeld(kPaymentDevice& aDevice) : fDevice(aDevice) {}
+        ~tTurnHeld() { fDevice.GiveTurn(); }
+        tTurnHeld(const tTurnHeld&) = delete;
+        tTurnHeld& operator=(const tTurnHeld&) = delete;
 
-    std::timed_mutex fOperationLock;
+    private:
+        kPaymentDevice& fDevice;
+    };
+
+    // The device's turn: one public operation at a time. Taken and given back under fTurnLock; a command
+    // waiting for it looks at its cancel signal at every wake-up of fTurnFree (at least every 50 ms).
+    tZR_Lock fTurnLock;
+    tZR_Condition fTurnFree;
+    bool fTurnTaken = false;
 
 public:
     // What the driver adds to the result line of the running operation (e.g. a receipt cut short);

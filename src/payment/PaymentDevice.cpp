@@ -4,6 +4,7 @@
 #include <chrono>
 #include <exception>
 #include <mutex>
+#include <optional>
 
 #include "base/ZrError.h"
 #include "io/IOHandler.h"
@@ -108,14 +109,33 @@ kPaymentDevice::kPaymentDevice(const kPaymentHandler& aHandler) {
 
 kPaymentDevice::~kPaymentDevice() = default;
 
+bool kPaymentDevice::TakeTurn(const tZR_CancelSignal* aSignal) {
+    const std::lock_guard<tZR_Lock> guard(fTurnLock);
+    while (fTurnTaken) {
+        if (IsCancelled(aSignal)) {
+            return false;
+        }
+        fTurnFree.WaitFor(fTurnLock, static_cast<std::uint32_t>(kCancelSliceMs));
+    }
+    fTurnTaken = true;
+    return true;
+}
+
+void kPaymentDevice::GiveTurn() {
+    const std::lock_guard<tZR_Lock> guard(fTurnLock);
+    fTurnTaken = false;
+    fTurnFree.NotifyAll();
+}
+
 template <typename TResult, typename TBody>
 void kPaymentDevice::RunTurn(const kPaymentHandler& aHandler, TResult& aResult, TBody&& aBody) {
     const tZR_CancelSignal* signal = aHandler.fCancel.get();
-    std::unique_lock<std::timed_mutex> turn(fOperationLock, std::defer_lock);
-    // The turn is waited for in slices: a command cancelled while another runs on this device leaves.
-    while (!turn.try_lock_for(std::chrono::milliseconds(kCancelSliceMs)) && !IsCancelled(signal)) {
+    std::optional<tTurnHeld> held;
+    if (TakeTurn(signal)) {
+        held.emplace(*this);
     }
-    if (IsCancelled(signal)) {
+    // Cancelled before it began (also while it waited for its turn): nothing was sent.
+    if (!held || IsCancelled(signal)) {
         aResult.Error = true;
         aResult.ErrorText = NotPerformedText(signal->Reason());
         aResult.LogFileName = fIOHandler->GetLogFileName();

@@ -7,7 +7,7 @@
 #include "drivers/P17Protocol.h"
 #include "io/IOHandler_Serial.h"
 
-TEST(P17CancelOverPty, SilentTerminalEndsAsUnknownAndNothingLeftOpen) {
+TEST(P17CancelConcurrencyOverPty, SilentTerminalEndsAsUnknownAndNothingLeftOpen) {
     p17emu::Config c;
     c.FaultKind = p17emu::Fault::Silence;
     p17emu::TerminalEmulator terminal(c);

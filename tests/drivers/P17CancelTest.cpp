@@ -29,7 +29,7 @@ bool Begins(const Text& aText, const char16_t* aWords) {
 
 // A terminal that takes the request and then says nothing (or only status frames, or bytes that form no
 // frame) holds a card operation for half an hour; a cancel ends it with an unknown outcome that names it.
-TEST(P17Cancel, CardOperationsWithTheRequestSentEndAsUnknown) {
+TEST(P17CancelConcurrency, CardOperationsWithTheRequestSentEndAsUnknown) {
     for (const p17emu::Fault fault :
          {p17emu::Fault::Silence, p17emu::Fault::StatusOnly, p17emu::Fault::Babble}) {
         for (const zrPaymentAction action : {zrPaymentAction::pa_Pay, zrPaymentAction::pa_Refund}) {
@@ -51,7 +51,7 @@ TEST(P17Cancel, CardOperationsWithTheRequestSentEndAsUnknown) {
 
 // The first frame (the print location) is not acknowledged: the payment request never went out, so the
 // host may simply try again.
-TEST(P17Cancel, BeforeTheRequestWentOutIsNotPerformed) {
+TEST(P17CancelConcurrency, BeforeTheRequestWentOutIsNotPerformed) {
     p17emu::Config c = WithFault(p17emu::Fault::NoAck, "E");
     TcpRig rig(c);
     _int_PAY_result r;
@@ -66,7 +66,7 @@ TEST(P17Cancel, BeforeTheRequestWentOutIsNotPerformed) {
 }
 
 // A signal raised before the operation begins: nothing is connected, nothing sent, for every operation.
-TEST(P17Cancel, AlreadyCancelledSendsNothing) {
+TEST(P17CancelConcurrency, AlreadyCancelledSendsNothing) {
     TcpRig rig(p17emu::Config{});
     tZR_CancelSignal signal;
     signal.Cancel(u"cancelled by the host");
@@ -86,7 +86,7 @@ TEST(P17Cancel, AlreadyCancelledSendsNothing) {
 }
 
 // The time limit of a command ends its waits like a cancel; a service operation keeps its own text.
-TEST(P17Cancel, TimeLimitEndsAServiceOperationThatGotNoAnswer) {
+TEST(P17CancelConcurrency, TimeLimitEndsAServiceOperationThatGotNoAnswer) {
     TcpRig rig(WithFault(p17emu::Fault::Silence));
     tZR_CancelSignal signal;
     signal.SetTimeLimit(300);
@@ -100,7 +100,7 @@ TEST(P17Cancel, TimeLimitEndsAServiceOperationThatGotNoAnswer) {
 }
 
 // After an answer the outcome is known: a cancel during the receipt keeps the approval and what came.
-TEST(P17Cancel, DuringTheReceiptKeepsTheApproval) {
+TEST(P17CancelConcurrency, DuringTheReceiptKeepsTheApproval) {
     p17emu::Config c = WithFault(p17emu::Fault::EndlessReceipt);
     TcpRig rig(c);
     _int_PAY_result r;
@@ -115,44 +115,4 @@ TEST(P17Cancel, DuringTheReceiptKeepsTheApproval) {
         // The cancel came before the answer: unknown, never a failure.
         EXPECT_TRUE(Begins(r.ErrorText, u"Outcome unknown:")) << TextToUtf8(r.ErrorText);
     }
-}
-
-// A terminal whose card field is padded, whose acquirer ends in a blank and whose authorisation code
-// holds a Latin-1 letter: the payment carries a reference, and the void it makes finds that payment.
-TEST(P17RefundReference, PaddedAnswerFieldsStillGiveAVoidableReference) {
-    p17emu::Config c;
-    c.VoidCheck = true;
-    c.Pan = "411111******1234   ";
-    c.Acquirer = "0000008000 ";
-    c.AuthCode = "A1\xC7"
-                 "2C3";
-    TcpRig rig(c);
-    kPaymentReceipt payment = Payment();
-    payment.fPrintLocation = ZrPrintLocation::pl_EFT;
-    _int_PAY_result paid;
-    ASSERT_TRUE(rig.P17->DoPay(payment, paid)) << TextToUtf8(paid.ErrorText);
-    EXPECT_TRUE(paid.ErrorText.empty()) << TextToUtf8(paid.ErrorText);
-    ASSERT_EQ(paid.RefundReference.size(), 34u);
-    rig.Terminal->WaitIdle(5000);
-    kPaymentReceipt v = payment;
-    v.fRefundReference.PaymentNumber = paid.RefundReference;
-    _int_PAY_result voided;
-    EXPECT_TRUE(rig.P17->DoVoid(v, voided)) << TextToUtf8(voided.ErrorText);
-    rig.Terminal->WaitIdle(5000);
-    EXPECT_EQ(rig.Terminal->JournalTotal(), 0);
-}
-
-// An alphanumeric STAN cannot travel back in a void: approved all the same, and the result says why
-// there is no reference.
-TEST(P17RefundReference, AnApprovalWithoutReferenceSaysSo) {
-    p17emu::Config c;
-    c.Stan = "00A123";
-    TcpRig rig(c);
-    _int_PAY_result paid;
-    EXPECT_TRUE(rig.P17->DoPay(Payment(), paid));
-    EXPECT_FALSE(paid.Error);
-    EXPECT_TRUE(paid.RefundReference.empty());
-    EXPECT_EQ(paid.ErrorText,
-              u"Approved without a refund reference: the STAN [00A123] is not a number of up to 6 "
-              u"digits. A void of this payment must be made on the terminal.");
 }

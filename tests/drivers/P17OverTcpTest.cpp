@@ -220,3 +220,42 @@ TEST(P17OverTcp, SlowTerminalHangsUpInsteadOfAnswering) {
         t.ErrorText,
         u"The terminal accepted the totals request but no answer came (the connection was closed or reset)");
 }
+
+// A terminal whose card field is padded, whose acquirer ends in a blank and whose authorisation code
+// holds a Latin-1 letter: the payment carries a reference, and the void it makes finds that payment.
+TEST(P17OverTcp, PaddedAnswerFieldsStillGiveAVoidableReference) {
+    p17emu::Config c;
+    c.VoidCheck = true;
+    c.Pan = "411111******1234   ";
+    c.Acquirer = "0000008000 ";
+    c.AuthCode = "A1\xC7"
+                 "2C3";
+    TcpRig rig(c);
+    const kPaymentReceipt payment = Payment();
+    _int_PAY_result paid;
+    ASSERT_TRUE(rig.P17->DoPay(payment, paid)) << TextToUtf8(paid.ErrorText);
+    EXPECT_TRUE(paid.ErrorText.empty()) << TextToUtf8(paid.ErrorText);
+    ASSERT_EQ(paid.RefundReference.size(), 34u);
+    rig.Terminal->WaitIdle(5000);
+    kPaymentReceipt v = payment;
+    v.fRefundReference.PaymentNumber = paid.RefundReference;
+    _int_PAY_result voided;
+    EXPECT_TRUE(rig.P17->DoVoid(v, voided)) << TextToUtf8(voided.ErrorText);
+    rig.Terminal->WaitIdle(5000);
+    EXPECT_EQ(rig.Terminal->JournalTotal(), 0);
+}
+
+// An alphanumeric STAN cannot travel back in a void: approved all the same, and the result says why
+// there is no reference.
+TEST(P17OverTcp, AnApprovalWithoutReferenceSaysSo) {
+    p17emu::Config c;
+    c.Stan = "00A123";
+    TcpRig rig(c);
+    _int_PAY_result paid;
+    EXPECT_TRUE(rig.P17->DoPay(Payment(), paid));
+    EXPECT_FALSE(paid.Error);
+    EXPECT_TRUE(paid.RefundReference.empty());
+    EXPECT_EQ(paid.ErrorText,
+              u"Approved without a refund reference: the STAN [00A123] is not a number of up to 6 "
+              u"digits. A void of this payment must be made on the terminal.");
+}
