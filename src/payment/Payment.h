@@ -15,22 +15,13 @@
 class kIOHandler;
 class XmlElement;
 
-enum class ZrPaymentChannel : std::uint8_t {
-    pc_Standard = 0,
-    pc_MealVoucherProvider,
-    pc_NationalHealthService
-};
+enum class ZrPaymentChannel : std::uint8_t { pc_Standard = 0, pc_MealVoucherProvider, pc_NationalHealthService };
 enum class zrPaymentAction : std::uint8_t { pa_Pay = 0, pa_Refund, pa_Void };
 enum class zrPaymentPhase : std::uint8_t { pp_None = 0, pp_Begin, pp_Do, pp_Commit, pp_Rollback };
 enum class zrPaymentDocumentType : std::uint8_t { dt_receipt = 0, dt_invoice, dt_taxfree };
 enum class ZrPrintLocation : std::uint8_t { pl_ECR = 0, pl_EFT };
 enum class zrPaymentHandlerDocumentType : std::uint8_t {
-    dt_Open = 0,
-    dt_Pay,
-    dt_PayReprint,
-    dt_DayClose,
-    dt_GetTotals,
-    dt_VerifyTran
+    dt_Open = 0, dt_Pay, dt_PayReprint, dt_DayClose, dt_GetTotals, dt_VerifyTran
 };
 
 // A set of document types, one bit per ordinal.

@@ -7,62 +7,15 @@
 #include "base/Text.h"
 
 enum class zrPaymentTransactionType : std::uint8_t {
-    ptt_Chip = 0,
-    ptt_MagStripe,
-    ptt_Manual,
-    ptt_Cless,
-    ptt_ClessMagStripe,
-    ptt_ClessChip,
-    ptt_RFID,
-    ptt_Other,
+    ptt_Chip = 0, ptt_MagStripe, ptt_Manual, ptt_Cless, ptt_ClessMagStripe, ptt_ClessChip, ptt_RFID, ptt_Other,
     ptt_Token
 };
 
 enum class zrPaymentNetwork : std::uint8_t {
-    Bank = 0,
-    Cheque,
-    Visa,
-    Amex,
-    Mastercard,
-    JCB,
-    CUP,
-    Diners,
-    Maestro,
-    NHS,
-    Edenred,
-    Day,
-    Sodexo,
-    Pellegrini,
-    BluTicket,
-    Jakala,
-    MIGLunch,
-    AliPay,
-    Discover,
-    Doku,
-    DragonPay,
-    MolPay,
-    VPay,
-    AmazonPay,
-    ApplePay,
-    SamsungPay,
-    Paypal,
-    Yandex,
-    QuiTicket,
-    Repas,
-    Ristomat,
-    Agape,
-    LunchTime,
-    QuiWelfare,
-    EP,
-    CIR,
-    Gemeaz,
-    Satispay,
-    Jiffy,
-    Bitcoin,
-    Tinaba,
-    Scalapay,
-    Nexi,
-    Other
+    Bank = 0, Cheque, Visa, Amex, Mastercard, JCB, CUP, Diners, Maestro, NHS, Edenred, Day, Sodexo, Pellegrini,
+    BluTicket, Jakala, MIGLunch, AliPay, Discover, Doku, DragonPay, MolPay, VPay, AmazonPay, ApplePay, SamsungPay,
+    Paypal, Yandex, QuiTicket, Repas, Ristomat, Agape, LunchTime, QuiWelfare, EP, CIR, Gemeaz, Satispay, Jiffy,
+    Bitcoin, Tinaba, Scalapay, Nexi, Other
 };
 
 struct _int_PAY_result {
@@ -91,7 +44,7 @@ struct _int_PAY_result {
     Text RefundReference;
     Text ReceiptText;
     Text CashierReceiptText;
-    Text RawResponse; // never written to the document
+    Text RawResponse;  // never written to the document
     Text DigitalSignature;
     Text DigitalSignatureInput;
     bool Error = false;
