@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "interface/PaymentWrapper.h"
+#include "interface/RunningCommands.h"
 #include "support/InterfaceTestSupport.h"
 #include "support/TerminalEmulatorFixture.h"
 
@@ -114,6 +115,33 @@ TEST_F(CancelConcurrency, CommandTimeoutInTheRequest) {
                   Text::npos)
             << TextToUtf8(refused.ErrorMessage);
     }
+}
+
+// The list of running commands on its own: a cancel of a handle that comes while a command still reads
+// its request reaches it once its handle turns out to be that one; a command that entered after a cancel,
+// or on another handle, is not touched; one that left is not counted.
+TEST_F(CancelConcurrency, ACancelReachesOnlyTheCommandsRunningOnItsHandle) {
+    const Text reason = u"cancelled by the host";
+    auto early = std::make_unique<tZR_RunningCommand>(); // still reading its request
+    tZR_RunningCommand other;
+    other.SetHandle(7);
+    EXPECT_EQ(CancelRunningCommands(5, reason), 0);
+    EXPECT_FALSE(other.Signal()->Cancelled());
+    early->SetHandle(5);
+    EXPECT_TRUE(early->Signal()->Cancelled());
+    EXPECT_EQ(early->Signal()->Reason(), reason);
+
+    tZR_RunningCommand later; // began after the cancel
+    later.SetHandle(5);
+    EXPECT_FALSE(later.Signal()->Cancelled());
+    early.reset();
+    EXPECT_EQ(CancelRunningCommands(5, reason), 1) << "the command that left is not counted";
+    EXPECT_TRUE(later.Signal()->Cancelled());
+    EXPECT_FALSE(other.Signal()->Cancelled());
+    EXPECT_GE(CancelRunningCommands(0, u"all"), 2);
+    EXPECT_TRUE(other.Signal()->Cancelled());
+    EXPECT_EQ(other.Signal()->Reason(), u"all") << "the first reason stays";
+    EXPECT_EQ(later.Signal()->Reason(), reason);
 }
 
 // A request CANCEL cannot read is refused with the parser's message; nothing is cancelled.
