@@ -10,6 +10,7 @@
 #include "drivers/RefundReference.h"
 #include "io/ByteStream.h"
 #include "io/IOHandler.h"
+#include "payment/CommandOutcome.h"
 #include "platform/Clock.h"
 #include "platform/Locale.h"
 #include "runtime/ApplicationLog.h"
@@ -297,6 +298,22 @@ TDateTime kP17Protocol::DecodeTerminalDateTime(const Text& aText, TDateTime aNow
 // --- the exchange ----------------------------------------------------------------------------------------
 
 bool kP17Protocol::Exchange(Text& aErrorText, const std::function<bool()>& aBody) {
+    fRequestSent = false;
+    try {
+        return ExchangeSteps(aErrorText, aBody);
+    } catch (const tZR_Cancelled& e) {
+        aErrorText = fRequestSent && fUnanswered ? fUnanswered(e.Message()) : NotPerformedText(e.Message());
+        fChannel.Debug(tZR_MessageType::let_error, aErrorText);
+        return false;
+    }
+}
+
+bool kP17Protocol::SendRequest(const Text& aMessage) {
+    fRequestSent = true;
+    return fLink.SendFrame(BuildFrame(aMessage));
+}
+
+bool kP17Protocol::ExchangeSteps(Text& aErrorText, const std::function<bool()>& aBody) {
     if (!fChannel.Connect()) {
         aErrorText = u"Unable to connect to device " + fDeviceDesignation;
         return false;
@@ -361,10 +378,18 @@ Text kP17Protocol::NotAcknowledged(const Text& aWhat) const {
 }
 
 Text kP17Protocol::NoAnswer(const Text& aWhat) const {
-    const Text text =
-        u"The terminal accepted the " + aWhat + u" request but no answer came (" + fLink.Fault() + u")";
+    const Text text = UnansweredText(aWhat, fLink.Fault());
     fChannel.Debug(tZR_MessageType::let_error, text);
     return text;
+}
+
+Text kP17Protocol::UnansweredText(const Text& aWhat, const Text& aReason) {
+    return u"The terminal accepted the " + aWhat + u" request but no answer came (" + aReason + u")";
+}
+
+Text kP17Protocol::NoRefundReferenceText(const Text& aWhy) {
+    return u"Approved without a refund reference: " + aWhy +
+           u". A void of this payment must be made on the terminal.";
 }
 
 void kP17Protocol::NoteAfterAnswer(const Text& aNote) {
@@ -418,6 +443,7 @@ bool kP17Protocol::CardOperation(const kPaymentReceipt& aReceipt, zrPaymentActio
         journal->Asked(aAction, aReceipt);
     }
     const kJournalEnd journalEnd(journal, aResult);
+    fUnanswered = [aAction](const Text& aReason) { return OutcomeUnknownText(aAction, aReason); };
     const bool success = Exchange(aResult.ErrorText, [&]() {
         if (!SetPrintLocation(aReceipt.fPrintLocation)) {
             aResult.ErrorText = u"Errore";
@@ -426,7 +452,7 @@ bool kP17Protocol::CardOperation(const kPaymentReceipt& aReceipt, zrPaymentActio
         if (journal != nullptr) {
             journal->Sent();
         }
-        if (!fLink.SendFrame(BuildFrame(aMessage))) {
+        if (!SendRequest(aMessage)) {
             aResult.ErrorText = NotAcknowledged(ActionWord(aAction));
             if (journal != nullptr) {
                 journal->NotAcknowledged(fLink.Fault());
@@ -519,6 +545,7 @@ bool kP17Protocol::DoVoid(const kPaymentReceipt& aReceipt, _int_PAY_result& aRes
 
 bool kP17Protocol::DoReprint(const kPaymentReceipt& aReceipt, _int_REPRINT_result& aResult) {
     fOperationNote.clear();
+    fUnanswered = [](const Text& aReason) { return UnansweredText(u"reprint", aReason); };
     const bool success = Exchange(aResult.ErrorText, [&]() {
         bool printOnEcr = false;
         switch (aReceipt.fPrintLocation) {
@@ -532,7 +559,7 @@ bool kP17Protocol::DoReprint(const kPaymentReceipt& aReceipt, _int_REPRINT_resul
                                 PrintLocationName(aReceipt.fPrintLocation) + u"]");
             break;
         }
-        if (!fLink.SendFrame(BuildFrame(ReprintMessage(printOnEcr)))) {
+        if (!SendRequest(ReprintMessage(printOnEcr))) {
             aResult.ErrorText = NotAcknowledged(u"reprint");
             return false;
         }
@@ -554,8 +581,9 @@ template <typename TResult>
 bool kP17Protocol::ServiceOperation(const Text& aMessage, const Text& aWhat,
                                     bool (kP17Protocol::*aParse)(const Text&, TResult&), TResult& aResult) {
     fOperationNote.clear();
+    fUnanswered = [aWhat](const Text& aReason) { return UnansweredText(aWhat, aReason); };
     const bool success = Exchange(aResult.ErrorText, [&]() {
-        if (!fLink.SendFrame(BuildFrame(aMessage))) {
+        if (!SendRequest(aMessage)) {
             aResult.ErrorText = NotAcknowledged(aWhat);
             return false;
         }
@@ -619,18 +647,17 @@ bool kP17Protocol::ParsePayResponse(const Text& aPayload, _int_PAY_result& aResu
             // A currency without decimals keeps the integer.
             foreignAmount = ScaledAmount(foreign, decimals > 0 ? decimals : 0);
         }
-        try {
-            const Text& pan = card.Pan;
-            const Text last4 = pan.size() >= 4 ? pan.substr(pan.size() - 4) : pan;
-            refundReference = CalcRefundReference(StrToInt(stan), StrToInt(last4), StrToInt64(acquirer),
-                                                  amount, card.AuthCode, dateTime);
-        } catch (const std::exception& e) {
-            refundReference.clear();
+        Text why;
+        refundReference =
+            RefundReferenceOfAnswer(stan, card.Pan, acquirer, amount, card.AuthCode, dateTime, why);
+        if (refundReference.empty()) {
+            // The payment stands; the host learns that a void of it must be made on the terminal.
             fChannel.WriteLog(tZR_MessageType::let_error,
                               u"CalcRefundReference: STAN=" + stan + u" PAN=" + card.Pan + u" IDAcquirer=" +
                                   acquirer + u" Amount=" + HostNumber(amount) + u" AuthCode=" +
                                   card.AuthCode + u" TranDate=" + DateTimeToISO(dateTime, false),
-                              ExceptionMessage(e));
+                              why);
+            errorText = NoRefundReferenceText(why);
         }
     } else if (answer.Reads("error_text")) {
         errorText = RefusalText(answer, resultCode);

@@ -4,6 +4,7 @@
 #include "drivers/AcquirerTable.h"
 #include "drivers/P17Protocol.h"
 #include "drivers/PaymentJournal.h"
+#include "drivers/RefundReference.h"
 #include "io/IOHandler.h"
 #include "platform/Process.h"
 
@@ -53,6 +54,11 @@ bool kPayment_RIVEVEDEV17::DoRefund(const kPaymentReceipt& aPayment, _int_PAY_re
 }
 
 bool kPayment_RIVEVEDEV17::DoVoid(const kPaymentReceipt& aPayment, _int_PAY_result& aResult) {
+    // The terminal voids the amount the reference names; the record keeps the request's amount.
+    Currency named;
+    if (RefundReferenceAmount(aPayment.fRefundReference.PaymentNumber, named)) {
+        fOperationAmount = named;
+    }
     return TakeNote(fProtocol->DoVoid(aPayment, aResult));
 }
 

@@ -99,7 +99,9 @@ TEST(ZrpaEndToEnd, EveryOperationAgainstTheEmulator) {
         std::vector<std::string> Args;
         const char* Expected;
     } kCases[] = {
-        {{"void", reference, "--amount", "12.34"}, "void: approved"},
+        {{"void", reference, "--amount", "99.00"},
+         "Warning:           --amount 99.00 is not the amount of the voided payment: the terminal takes back "
+         "the 12.34 its refund reference names\n  Amount:            12.34 EUR"},
         {{"refund", "5.00", "--eft"}, "refund: approved"},
         {{"reprint"}, "Receipt:"},
         {{"reprint", "--eft"}, "reprint: done"},

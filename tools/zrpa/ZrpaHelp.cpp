@@ -32,7 +32,11 @@ Output:
   --xml                    the library's result document as it is
   --json                   a JSON object with the outcome and every field of the result
 
-Exit status: 0 approved or done, 1 declined or failed, 2 wrong command line or request,
+Ctrl+C while the terminal is waited for cancels the call (the library's CANCEL): it ends within a
+second as "Not performed" (nothing reached the terminal: safe to try again) or as an outcome unknown.
+Ctrl+C again leaves at once.
+
+Exit status: 0 approved or done, 1 declined, failed or not performed, 2 wrong command line or request,
 3 outcome unknown (the terminal took the request and no answer came: see `zrpa help unknown`).
 )";
 
@@ -95,7 +99,9 @@ std::string ZrpaCommandHelp(const std::string& aCommand) {
         return Operation(
             "zrpa void REFUND-REFERENCE [--amount A] [options]",
             "Cancels an earlier payment, named by the 34-character refund reference that `zrpa pay`\n"
-            "showed (also in the result document of the payment). --amount is only reported back.",
+            "showed (also in the result document of the payment). The terminal takes back the amount\n"
+            "the reference names, which zrpa shows; --amount is only put in the request, and zrpa warns\n"
+            "when it differs.",
             "  zrpa void 00010YA000000010000YAA1B2C30F34XKW --amount 12.34\n", true);
     }
     if (aCommand == "reprint") {
@@ -118,7 +124,7 @@ std::string ZrpaCommandHelp(const std::string& aCommand) {
         return Operation(
             "zrpa send EXPORT FILE [options]",
             "Calls the export EXPORT (PAY, REPRINT, OPEN, CLOSE, GETSTATUS, DAYCLOSE, GETTOTALS,\n"
-            "VERIFYTRAN, VERSION) with the request document in FILE as it stands (- reads standard\n"
+            "VERIFYTRAN, CANCEL, VERSION) with the request document in FILE as it stands (- reads standard\n"
             "input). The connection options are not used: the document names its connection.",
             "  zrpa send PAY request.xml --xml\n  zrpa send GETTOTALS - < totals.xml\n", false);
     }

@@ -9,8 +9,8 @@
 
 The library is found through ZRPA_LIBRARY, or by its file name on the system's search path.
 """
-from .errors import OutcomeUnknownError, ZrpaError
+from .errors import NotPerformedError, OutcomeUnknownError, ZrpaError
 from .results import Payment, Receipt, Totals
 from .terminal import Terminal
 
-__all__ = ["Terminal", "Payment", "Receipt", "Totals", "ZrpaError", "OutcomeUnknownError"]
+__all__ = ["Terminal", "Payment", "Receipt", "Totals", "ZrpaError", "OutcomeUnknownError", "NotPerformedError"]
