@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "base/ZrError.h"
+#include "drivers/P17CardData.h"
 #include "drivers/P17MessageText.h"
 #include "io/ByteStream.h"
 #include "io/IOHandler.h"
@@ -51,7 +52,33 @@ bool ValidatePacket(TextView aPacket) {
     return rest.front() == SOH || rest == TextView(u"\x06\x03", 2);
 }
 
-kP17Link::kP17Link(kIOHandler& aChannel, PauseFn aPause) : fChannel(aChannel), fPause(std::move(aPause)) {}
+kP17Link::kP17Link(kIOHandler& aChannel, PauseFn aPause) : fChannel(aChannel), fPause(std::move(aPause)) {
+    fChannel.SetReceivedLogMask([this](const Text& aReceived) { return MaskReceived(aReceived); });
+}
+
+kP17Link::~kP17Link() {
+    fChannel.SetReceivedLogMask(nullptr);
+}
+
+Text kP17Link::MaskReceived(const Text& aReceived) {
+    if (aReceived.empty() || aReceived.front() != STX) {
+        return MaskCardData(aReceived);
+    }
+    const bool ended = aReceived.size() > 1 && (aReceived.back() == ETX || aReceived.back() == EOT);
+    const Text payload = aReceived.substr(1, aReceived.size() - (ended ? 2 : 1));
+    Text masked = STX + P17MaskTerminalMessage(payload, fLastRequest, fInReceipt, fReceiptSoFar);
+    if (ended) {
+        masked += aReceived.back();
+    }
+    if (fInReceipt) {
+        const std::size_t header = P17FindField(P17ReceiptLayout(), "text")->Position - 1u;
+        fReceiptSoFar += payload.size() > header ? payload.substr(header) : Text();
+        if (fReceiptSoFar.size() > kCardDataContext) {
+            fReceiptSoFar.erase(0, fReceiptSoFar.size() - kCardDataContext);
+        }
+    }
+    return masked;
+}
 
 void kP17Link::Pause(std::int32_t aMilliseconds) {
     if (fPause) {
@@ -63,6 +90,10 @@ void kP17Link::Pause(std::int32_t aMilliseconds) {
 
 bool kP17Link::SendFrame(const Text& aFrame) {
     fFault.clear();
+    const P17Field& code = *P17FindField(*P17RequestLayout('E'), "code");
+    if (!aFrame.empty() && aFrame.front() == STX && aFrame.size() > code.Position && aFrame[code.Position] < 0x80) {
+        fLastRequest = static_cast<char>(aFrame[code.Position]);
+    }
     if (!fChannel.Write(aFrame)) {
         fFault = u"the frame could not be written to the line";
         return false;
@@ -213,12 +244,18 @@ Text kP17Link::ReadReceiptText() {
         return Text();
     }
     Text all;
+    fReceiptSoFar.clear();
+    struct InReceipt {
+        bool& Flag;
+        explicit InReceipt(bool& aFlag) : Flag(aFlag) { Flag = true; }
+        ~InReceipt() { Flag = false; }
+    } inReceipt(fInReceipt);
     try {
         CollectReceipt(*stream, all);
     } catch (const std::exception& e) {
         fReceiptFault = fFault.empty() ? ExceptionMessage(e) : u"the terminal sent " + fFault;
     }
-    return BreakReceiptLines(all);
+    return BreakReceiptLines(MaskCardData(all));
 }
 
 void kP17Link::CollectReceipt(kByteStream& aStream, Text& aAll) {
