@@ -120,10 +120,11 @@ template <typename TString> std::size_t RunEnd(const TString& aText, std::size_t
     return i;
 }
 
-template <typename TString> std::size_t CountDigits(const TString& aText, std::size_t aFirst, std::size_t aEnd) {
-    return static_cast<std::size_t>(
-        std::count_if(aText.begin() + static_cast<std::ptrdiff_t>(aFirst),
-                      aText.begin() + static_cast<std::ptrdiff_t>(aEnd), [](auto c) { return IsDigit(c); }));
+template <typename TString>
+std::size_t CountDigits(const TString& aText, std::size_t aFirst, std::size_t aEnd) {
+    return static_cast<std::size_t>(std::count_if(aText.begin() + static_cast<std::ptrdiff_t>(aFirst),
+                                                  aText.begin() + static_cast<std::ptrdiff_t>(aEnd),
+                                                  [](auto c) { return IsDigit(c); }));
 }
 
 template <typename TString> void MaskInPlace(TString& aText, bool aMayContinue) {
@@ -146,21 +147,30 @@ template <typename TString> void MaskInPlace(TString& aText, bool aMayContinue) 
             continue;
         }
         const std::size_t end = RunEnd(aText, i);
+        // No card number begins with 0: leading zeros fill a field (an amount, a counter), and a number
+        // padded with them is counted from its first other digit.
+        std::size_t first = i;
+        while (first < end && (aText[first] == C('0') || IsSeparator(aText[first]))) {
+            ++first;
+        }
         // A run at the very end (a separator may still follow) may go on in the next piece.
         const bool open = aMayContinue && (end == n || (end + 1 == n && IsSeparator(aText[end])));
         if (open) {
-            StarDigits(aText, i, end, kKeptHead, 0);
-        } else if (CountDigits(aText, i, end) >= kCardNumberDigits) {
-            StarDigits(aText, i, end, kKeptHead, kKeptTail);
+            StarDigits(aText, first, end, kKeptHead, 0);
+        } else if (CountDigits(aText, first, end) >= kCardNumberDigits) {
+            StarDigits(aText, first, end, kKeptHead, kKeptTail);
         }
         i = end;
     }
 }
 
 // The answer to aRequestCode by its layout (see P17MaskTerminalMessage).
-template <typename TString> TString MaskAnswer(const P17Layout& aLayout, const TString& aPayload) {
+template <typename TString> TString MaskAnswer(const P17Layout& aLayout, const TString& aPayload, bool aCut) {
+    // What each position holds: the card field, free text (the terminal's descriptions, and whatever the
+    // answer does not read: a refusal's card field, positions past the layout), or a value left as it is.
+    enum class Holds : unsigned char { FreeText, Card, Value };
     TString out = aPayload;
-    std::vector<bool> read(out.size(), false);
+    std::vector<Holds> holds(out.size(), Holds::FreeText);
     const P17AnswerKey key = P17KeyOf(aLayout, aPayload);
     for (const auto& group : aLayout.Groups) {
         if (!P17IsRead(group.When, key.Result, key.Code, key.Conversion)) {
@@ -169,28 +179,28 @@ template <typename TString> TString MaskAnswer(const P17Layout& aLayout, const T
         for (const auto& field : group.Fields) {
             const std::size_t first = std::min<std::size_t>(field.Position - 1u, out.size());
             const std::size_t end = std::min<std::size_t>(first + field.Width, out.size());
-            std::fill(read.begin() + static_cast<std::ptrdiff_t>(first),
-                      read.begin() + static_cast<std::ptrdiff_t>(end), true);
-            const TString value = out.substr(first, end - first);
-            if (field.Name == "card") {
-                out.replace(first, end - first, MaskCardNumber(value));
-            } else if (field.Kind == P17FieldKind::Text && field.Width >= kCardNumberDigits) {
-                out.replace(first, end - first, MaskCardData(value));
-            }
+            const Holds what = field.Name == "card" ? Holds::Card
+                               : field.Kind == P17FieldKind::Text && field.Width >= kCardNumberDigits
+                                   ? Holds::FreeText
+                                   : Holds::Value;
+            std::fill(holds.begin() + static_cast<std::ptrdiff_t>(first),
+                      holds.begin() + static_cast<std::ptrdiff_t>(end), what);
         }
     }
-    // What the answer does not read (a refusal's card field, positions past the layout) is free text.
+    // Free text that runs on across fields is masked as one text: a number may cross a field's end.
     std::size_t i = 0;
     while (i < out.size()) {
-        if (read[i]) {
-            ++i;
-            continue;
-        }
         std::size_t end = i;
-        while (end < out.size() && !read[end]) {
+        while (end < out.size() && holds[end] == holds[i]) {
             ++end;
         }
-        out.replace(i, end - i, MaskCardData(out.substr(i, end - i)));
+        // What a message cut short has at its end may be the start of a number: its first six digits only.
+        const bool open = aCut && end == out.size();
+        if (holds[i] == Holds::Card) {
+            StarDigits(out, i, end, kKeptHead, open ? 0 : kKeptTail);
+        } else if (holds[i] == Holds::FreeText) {
+            out.replace(i, end - i, MaskCardData(out.substr(i, end - i), open));
+        }
         i = end;
     }
     return out;
@@ -218,7 +228,7 @@ TString MaskCardDataAfter(const TString& aBefore, const TString& aText, bool aMa
 }
 
 template <typename TString>
-TString P17MaskTerminalMessage(const TString& aPayload, char aRequestCode, bool aReceipt,
+TString P17MaskTerminalMessage(const TString& aPayload, bool aCut, char aRequestCode, bool aReceipt,
                                const TString& aBefore) {
     using C = typename TString::value_type;
     const P17Layout& receipt = P17ReceiptLayout();
@@ -230,7 +240,7 @@ TString P17MaskTerminalMessage(const TString& aPayload, char aRequestCode, bool 
                    : aPayload.substr(0, header) + MaskCardDataAfter(aBefore, aPayload.substr(header), true);
     }
     const P17Layout* layout = P17AnswerLayout(aRequestCode);
-    return layout == nullptr ? MaskCardData(aPayload) : MaskAnswer(*layout, aPayload);
+    return layout == nullptr ? MaskCardData(aPayload, aCut) : MaskAnswer(*layout, aPayload, aCut);
 }
 
 template std::string MaskCardNumber(const std::string&);
@@ -239,5 +249,6 @@ template std::string MaskCardData(const std::string&, bool);
 template std::u16string MaskCardData(const std::u16string&, bool);
 template std::string MaskCardDataAfter(const std::string&, const std::string&, bool);
 template std::u16string MaskCardDataAfter(const std::u16string&, const std::u16string&, bool);
-template std::string P17MaskTerminalMessage(const std::string&, char, bool, const std::string&);
-template std::u16string P17MaskTerminalMessage(const std::u16string&, char, bool, const std::u16string&);
+template std::string P17MaskTerminalMessage(const std::string&, bool, char, bool, const std::string&);
+template std::u16string P17MaskTerminalMessage(const std::u16string&, bool, char, bool,
+                                               const std::u16string&);

@@ -13,8 +13,9 @@
 template <typename TString> TString MaskCardNumber(const TString& aField);
 
 // Free text (receipt text, the terminal's own descriptions). A card number in it is a run of twelve
-// digits or more, with single blanks or dashes allowed between them and zeros-only runs excepted: it is
-// masked as MaskCardNumber masks a field. Track 1 ("%B", the number, "^", name, "^", data, "?") and
+// digits or more, with single blanks or dashes allowed between them, counted from its first digit other
+// than 0 (no card number begins with 0, so zero-filled amounts and counters are left alone): it is masked
+// as MaskCardNumber masks a field. Track 1 ("%B", the number, "^", name, "^", data, "?") and
 // track 2 (";", the number, "=", data, "?"), also without their start sentinel, become '*' to their end
 // sentinel, except the "^" of track 1, which receipt text reads as a width switch.
 // aMayContinue: the text may go on in a next piece (a receipt frame), so a run of more than six digits at
@@ -31,11 +32,12 @@ TString MaskCardDataAfter(const TString& aBefore, const TString& aText, bool aMa
 constexpr std::size_t kCardDataContext = 100;
 
 // A data message from the terminal as a log may show it (aPayload: the text between STX and the
-// terminator, or what came of it). Receipt text (code letter "S", or aReceipt while the receipt is
-// collected) by MaskCardDataAfter with aBefore; an answer to aRequestCode by its layout: the card field by
-// MaskCardNumber where the answer reads it, else by MaskCardData, and every text field the answer reads
-// (the terminal's descriptions) by MaskCardData. Numbers, amounts, totals, dates and the header are left
-// as they are. A message of no known layout is masked as free text.
+// terminator, or what came of it: aCut when the terminator never came). Receipt text (code letter "S",
+// or aReceipt while the receipt is collected) by MaskCardDataAfter with aBefore; an answer to
+// aRequestCode by its layout: the card field by MaskCardNumber where the answer reads it, the text
+// fields it reads (the terminal's descriptions) and every position it does not read by MaskCardData.
+// Numbers, amounts, totals, dates and the header are left as they are. A message of no known layout is
+// masked as free text. What a cut message ends with shows its first six digits only.
 template <typename TString>
-TString P17MaskTerminalMessage(const TString& aPayload, char aRequestCode, bool aReceipt,
+TString P17MaskTerminalMessage(const TString& aPayload, bool aCut, char aRequestCode, bool aReceipt,
                                const TString& aBefore);

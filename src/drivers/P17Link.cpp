@@ -66,7 +66,7 @@ Text kP17Link::MaskReceived(const Text& aReceived) {
     }
     const bool ended = aReceived.size() > 1 && (aReceived.back() == ETX || aReceived.back() == EOT);
     const Text payload = aReceived.substr(1, aReceived.size() - (ended ? 2 : 1));
-    Text masked = STX + P17MaskTerminalMessage(payload, fLastRequest, fInReceipt, fReceiptSoFar);
+    Text masked = STX + P17MaskTerminalMessage(payload, !ended, fLastRequest, fInReceipt, fReceiptSoFar);
     if (ended) {
         masked += aReceived.back();
     }
@@ -91,7 +91,8 @@ void kP17Link::Pause(std::int32_t aMilliseconds) {
 bool kP17Link::SendFrame(const Text& aFrame) {
     fFault.clear();
     const P17Field& code = *P17FindField(*P17RequestLayout('E'), "code");
-    if (!aFrame.empty() && aFrame.front() == STX && aFrame.size() > code.Position && aFrame[code.Position] < 0x80) {
+    if (!aFrame.empty() && aFrame.front() == STX && aFrame.size() > code.Position &&
+        aFrame[code.Position] < 0x80) {
         fLastRequest = static_cast<char>(aFrame[code.Position]);
     }
     if (!fChannel.Write(aFrame)) {

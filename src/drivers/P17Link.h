@@ -96,7 +96,7 @@ private:
     Text fFault;
     Text fAckFault;
     Text fReceiptFault;
-    bool fNoise = false; // the last read found bytes that begin no frame
+    bool fNoise = false;      // the last read found bytes that begin no frame
     char fLastRequest = '\0'; // code letter of the last data frame sent
     bool fInReceipt = false;  // receipt frames are being collected
     Text fReceiptSoFar;       // the end of the receipt text received so far, as it came

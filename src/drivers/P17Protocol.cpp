@@ -604,9 +604,10 @@ bool kP17Protocol::ParsePayResponse(const Text& aPayload, _int_PAY_result& aResu
         } catch (const std::exception& e) {
             refundReference.clear();
             fChannel.WriteLog(tZR_MessageType::let_error,
-                              u"CalcRefundReference: STAN=" + stan + u" PAN=" + MaskCardNumber(card.Pan) + u" IDAcquirer=" +
-                                  acquirer + u" Amount=" + HostNumber(amount) + u" AuthCode=" +
-                                  card.AuthCode + u" TranDate=" + DateTimeToISO(dateTime, false),
+                              u"CalcRefundReference: STAN=" + stan + u" PAN=" + MaskCardNumber(card.Pan) +
+                                  u" IDAcquirer=" + acquirer + u" Amount=" + HostNumber(amount) +
+                                  u" AuthCode=" + card.AuthCode + u" TranDate=" +
+                                  DateTimeToISO(dateTime, false),
                               ExceptionMessage(e));
         }
     } else if (answer.Reads("error_text")) {
