@@ -60,4 +60,7 @@ step "release archives: made, unpacked, the C example built and run from each"
 scripts/package.sh
 scripts/check-archives.sh
 
+step "card data: the planted card numbers and tracks in no file the tests left under build/"
+python3 scripts/scan-card-data.py
+
 echo; echo "all checks passed in $(( $(date +%s) - t0 )) s"

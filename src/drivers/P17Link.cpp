@@ -61,6 +61,13 @@ kP17Link::~kP17Link() {
 }
 
 Text kP17Link::MaskReceived(const Text& aReceived) {
+    // The check character comes in a read of its own right after its frame: shown as that of the frame
+    // the log shows, changed by what the masking changed, so a right one stays right and a wrong one wrong.
+    const char16_t lrcChange = fLrcChange;
+    fLrcChange = 0;
+    if (aReceived.size() == 1 && lrcChange != 0) {
+        return Text(1, static_cast<char16_t>(aReceived.front() ^ lrcChange));
+    }
     if (aReceived.empty() || aReceived.front() != STX) {
         return MaskCardData(aReceived);
     }
@@ -69,6 +76,7 @@ Text kP17Link::MaskReceived(const Text& aReceived) {
     Text masked = STX + P17MaskTerminalMessage(payload, !ended, fLastRequest, fInReceipt, fReceiptSoFar);
     if (ended) {
         masked += aReceived.back();
+        fLrcChange = static_cast<char16_t>(CalcLRC(aReceived) ^ CalcLRC(masked));
     }
     if (fInReceipt) {
         const std::size_t header = P17FindField(P17ReceiptLayout(), "text")->Position - 1u;

@@ -175,6 +175,10 @@ TEST(CardData, TheLinkMasksWhatTheChannelLogsOfAFrame) {
     EXPECT_EQ(shown.back(), u'\x03');
     EXPECT_TRUE(PlantedCardDataIn(TextToBytes(shown)).empty()) << TextToUtf8(shown);
     EXPECT_NE(TextToUtf8(shown).find("492918******2170"), std::string::npos) << TextToUtf8(shown);
+    // The check character read next is shown as that of the frame shown; a wrong one stays wrong.
+    EXPECT_EQ(link.MaskReceived(Text(1, CalcLRC(frame))), Text(1, CalcLRC(shown)));
+    link.MaskReceived(frame);
+    EXPECT_NE(link.MaskReceived(Text(1, CalcLRC(frame) ^ 1)), Text(1, CalcLRC(shown)));
     // A frame cut short is masked as far as it came; bytes that begin no frame are free text.
     EXPECT_TRUE(PlantedCardDataIn(TextToBytes(link.MaskReceived(frame.substr(0, 25)))).empty());
     EXPECT_EQ(link.MaskReceived(u"noise 4929180473652170"), u"noise 492918******2170");
