@@ -39,26 +39,37 @@ def planted_lists(path):
     return lists["kPlantedPans"], lists["kPlantedTrackMarkers"]
 
 
+DIGIT_RUN = re.compile(rb"[0-9](?:[ -]?[0-9]){%d,}" % (WINDOW - 1))
+
+
 class Scanner:
     def __init__(self, pans, markers):
-        self.patterns = []
+        # Every eight-digit window of every planted number, and the number it belongs to.
+        self.windows = {}
         for pan in pans:
-            windows = sorted({pan[i:i + WINDOW] for i in range(len(pan) - WINDOW + 1)})
-            body = "|".join("[ -]?".join(w) for w in windows)
-            self.patterns.append((f"card number {pan}", re.compile(("(?:" + body + ")").encode())))
-        for marker in markers:
-            self.patterns.append((f"track data {marker}", re.compile(re.escape(marker.encode()))))
+            for i in range(len(pan) - WINDOW + 1):
+                self.windows.setdefault(pan[i:i + WINDOW].encode(), pan)
+        self.markers = [m.encode() for m in markers]
+
+    def planted_in(self, text):
+        names = set()
+        for run in DIGIT_RUN.finditer(text):
+            digits = run.group(0).replace(b" ", b"").replace(b"-", b"")
+            for i in range(len(digits) - WINDOW + 1):
+                pan = self.windows.get(digits[i:i + WINDOW])
+                if pan is not None:
+                    names.add(f"card number {pan}")
+        for marker in self.markers:
+            if marker in text:
+                names.add(f"track data {marker.decode()}")
+        return sorted(names)
 
     def findings(self, data):
         """What of the planted data aBytes holds: plain (NULs dropped) and in hex dumps."""
         text = data.replace(b"\0", b"")
         decoded = b"\n".join(bytes.fromhex(m.group(0).decode()) for m in HEX_DUMP.finditer(text))
-        found = []
-        for how, where in (("plain", text), ("as hex", decoded)):
-            for name, pattern in self.patterns:
-                if pattern.search(where):
-                    found.append(f"{name} ({how})")
-        return found
+        return [f"{name} ({how})" for how, where in (("plain", text), ("as hex", decoded))
+                for name in self.planted_in(where)]
 
 
 def is_binary(path, head):
