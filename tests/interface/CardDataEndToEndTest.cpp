@@ -36,6 +36,7 @@ TEST(CardData, NoDocumentErrorTextOrDeviceLogHoldsAFullCardNumberOrTrackData) {
     config.Pan = std::string(kPlantedPans[1]); // fills the 19 characters of the card field
     config.ErrorText = "NO " + kPlantedPanDashes;
     config.VoidErrorText = "NO " + std::string(kPlantedPans[3]);
+    config.VoidPan = std::string(kPlantedPans[1]);
     config.DayCloseErrorText = std::string(kPlantedPans[0]);
     config.ReceiptRaw = PlantedReceipt();
     config.ReceiptChunk = 37;
@@ -65,7 +66,9 @@ TEST(CardData, NoDocumentErrorTextOrDeviceLogHoldsAFullCardNumberOrTrackData) {
     const std::string voidSection = "<Payment><Action>VOID</Action><Amount>12.34</Amount><PrintLocation>ECR"
                                     "</PrintLocation><RefundReference><PaymentId>" +
                                     reference + "</PaymentId></RefundReference></Payment>";
-    EXPECT_EQ(call(PAY, voidSection, config).Result, 0) << "the refund reference voids the payment";
+    const auto voided = call(PAY, voidSection, config);
+    EXPECT_EQ(voided.Result, 0) << "the refund reference voids the payment";
+    EXPECT_EQ(U8(ElementOf(voided.Output, u"MaskedPAN")), "622058*********5930");
 
     // Sixteen digits and blanks in the card field: the refund reference cannot be made, and the line
     // that says so shows the number masked.
