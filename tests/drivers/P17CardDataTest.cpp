@@ -3,6 +3,8 @@
 // changes.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "FakeChannel.h"
 #include "drivers/P17CardData.h"
 #include "drivers/P17Link.h"
@@ -94,6 +96,22 @@ TEST(CardData, CardDataCutByAPieceEndIsCaughtOnBothSides) {
     // Alone, a run at the end of a piece that may go on shows six digits; a whole text shows it all.
     EXPECT_EQ(MaskCardData(std::string("TOT 49291804"), true), "TOT 492918**");
     EXPECT_EQ(MaskCardData(std::string("TOT 49291804"), false), "TOT 49291804");
+}
+
+TEST(CardData, AnyTextKeepsItsLengthAndIsMaskedOnceForAll) {
+    // Texts made of what card data is made of: masking keeps the length, and what it shows is final.
+    const std::string alphabet = "0123456789 -%B^;=?*A";
+    std::mt19937 random(17);
+    for (int round = 0; round < 3000; ++round) {
+        std::string text(random() % 90, ' ');
+        for (char& c : text) {
+            c = alphabet[random() % alphabet.size()];
+        }
+        const std::string shown = MaskCardData(text);
+        ASSERT_EQ(shown.size(), text.size()) << text;
+        EXPECT_EQ(MaskCardData(shown), shown) << text;
+        EXPECT_EQ(MaskCardData(text, true).size(), text.size()) << text;
+    }
 }
 
 TEST(CardData, AnswersAreMaskedByTheirLayout) {
