@@ -68,18 +68,37 @@ Text kP17Link::MaskReceived(const Text& aReceived) {
     if (aReceived.size() == 1 && lrcChange != 0) {
         return Text(1, static_cast<char16_t>(aReceived.front() ^ lrcChange));
     }
-    if (aReceived.empty() || aReceived.front() != STX) {
+    // A frame that a read's time-out cut goes on in the next read: that part is masked as its rest.
+    const Text unfinished = std::move(fUnfinished);
+    const char16_t unfinishedChange = fUnfinishedLrcChange;
+    fUnfinished.clear();
+    fUnfinishedLrcChange = 0;
+    const bool frame = !aReceived.empty() && aReceived.front() == STX;
+    const bool rest = !frame && !aReceived.empty() && !unfinished.empty();
+    if (!frame && !rest) {
         return MaskCardData(aReceived);
     }
     const bool ended = aReceived.size() > 1 && (aReceived.back() == ETX || aReceived.back() == EOT);
-    const Text payload = aReceived.substr(1, aReceived.size() - (ended ? 2 : 1));
-    Text masked = STX + P17MaskTerminalMessage(payload, !ended, fLastRequest, fInReceipt, fReceiptSoFar);
+    const Text payload = frame ? aReceived.substr(1, aReceived.size() - (ended ? 2 : 1))
+                               : aReceived.substr(0, aReceived.size() - (ended ? 1 : 0));
+    Text masked = frame
+                      ? STX + P17MaskTerminalMessage(payload, !ended, fLastRequest, fInReceipt, fReceiptSoFar)
+                      : MaskCardDataAfter(unfinished, payload, !ended);
     if (ended) {
         masked += aReceived.back();
-        fLrcChange = static_cast<char16_t>(CalcLRC(aReceived) ^ CalcLRC(masked));
+    }
+    // Both texts are as long: the difference of their check characters is what masking changed.
+    const auto change = static_cast<char16_t>(CalcLRC(aReceived) ^ CalcLRC(masked) ^ unfinishedChange);
+    if (ended) {
+        fLrcChange = change;
+    } else {
+        fUnfinished = unfinished + aReceived;
+        fUnfinished.erase(0,
+                          fUnfinished.size() > kCardDataContext ? fUnfinished.size() - kCardDataContext : 0);
+        fUnfinishedLrcChange = change;
     }
     if (fInReceipt) {
-        const std::size_t header = P17FindField(P17ReceiptLayout(), "text")->Position - 1u;
+        const std::size_t header = frame ? P17FindField(P17ReceiptLayout(), "text")->Position - 1u : 0;
         fReceiptSoFar += payload.size() > header ? payload.substr(header) : Text();
         if (fReceiptSoFar.size() > kCardDataContext) {
             fReceiptSoFar.erase(0, fReceiptSoFar.size() - kCardDataContext);

@@ -71,7 +71,8 @@ public:
 
     // Received text as the device log may show it: a data frame is masked as the answer to the last
     // request sent, or as receipt text while the receipt is collected (or when its code letter says so),
-    // with the receipt text that came before it; anything else as free text (P17CardData.h). The frame
+    // with the receipt text that came before it; the rest of a frame that a time-out cut as the rest of
+    // that text; anything else as free text (P17CardData.h). The frame
     // keeps its length, its STX and its terminator, and the check character read after it is shown changed
     // as the masking changed the frame (right for the frame shown when it was right for the frame read).
     Text MaskReceived(const Text& aReceived);
@@ -102,4 +103,6 @@ private:
     bool fInReceipt = false;  // receipt frames are being collected
     Text fReceiptSoFar;       // the end of the receipt text received so far, as it came
     char16_t fLrcChange = 0;  // what masking the last frame changed in its check character
+    Text fUnfinished;         // the end of a frame that a read's time-out cut, as it came
+    char16_t fUnfinishedLrcChange = 0;
 };
