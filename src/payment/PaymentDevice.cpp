@@ -12,6 +12,7 @@
 #include "platform/Clock.h"
 #include "platform/Process.h"
 #include "runtime/Application.h"
+#include "runtime/LogRetention.h"
 
 namespace {
 const Text kPayBanner = Text(60, u'-') + u" Pay";
@@ -56,6 +57,8 @@ void RunLogged(kIOHandler& aChannel, const Text& aNote, TResult& aResult, TBody&
     };
     TResult told;
     told.Error = true;
+    // A log folder that vanished since the last operation is replaced before the operation names its log.
+    aChannel.ConfirmLogFolder();
     try {
         aBody();
     } catch (const std::exception& e) {
@@ -68,6 +71,10 @@ void RunLogged(kIOHandler& aChannel, const Text& aNote, TResult& aResult, TBody&
         throw;
     }
     aChannel.Debug(tZR_MessageType::let_info, ResultLine(aResult, elapsed(), aNote));
+    // The log may have moved while the operation ran (its folder failed): the host is told where it went.
+    if (!aResult.LogFileName.empty()) {
+        aResult.LogFileName = aChannel.GetLogFileName();
+    }
 }
 } // namespace
 
@@ -77,6 +84,9 @@ kPaymentDevice::kPaymentDevice(const kPaymentHandler& aHandler) {
         throw ZrError(u"No channel could be built for the request's connection");
     }
     fIOHandler->SetVersion(GetDriverVersion());
+    // Device logs older than the kept days go, once a day, when a device is built.
+    DeleteExpiredDeviceLogsDaily(PaymentLogDirectory(), kDeviceHandler::SafeFileName(aHandler.fDriver),
+                                 gApplication->LogKeepDays());
 }
 
 kPaymentDevice::~kPaymentDevice() = default;
