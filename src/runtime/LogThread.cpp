@@ -155,6 +155,16 @@ Text tZR_LogState::BaseName() const {
     return fBaseName;
 }
 
+void tZR_LogState::SetBaseName(const Text& aValue) {
+    std::lock_guard<tZR_Lock> lock(fNameLock);
+    fBaseName = aValue;
+}
+
+bool tZR_LogState::HasRoot() const {
+    std::lock_guard<tZR_Lock> lock(fNameLock);
+    return fRoot != nullptr;
+}
+
 void tZR_LogState::SetPlace(const Text& aDirectory, const Text& aFileName) {
     std::lock_guard<tZR_Lock> lock(fNameLock);
     fDirectory = aDirectory;

@@ -74,6 +74,8 @@ public:
     Text Directory() const;
     // The file-name part of the file, also while the log has no file.
     Text BaseName() const;
+    void SetBaseName(const Text& aValue);
+    bool HasRoot() const;
     // Sets the folder and the full file name together.
     void SetPlace(const Text& aDirectory, const Text& aFileName);
     // From now on a folder that fails moves the file to the first of aRoot's folders (with aSubfolder

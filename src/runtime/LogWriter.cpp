@@ -214,7 +214,14 @@ Text tZR_LogWriter::FileName() const {
 
 void tZR_LogWriter::SetFileName(const Text& aValue) {
     const Text directory = Directory();
-    fImpl->SetPlaceInternal(directory, JoinPath(directory, FileNamePart(aValue)));
+    const Text fileName = JoinPath(directory, FileNamePart(aValue));
+    // A log without a folder gets no file here either: the name is the one it will have in the next folder
+    // found.
+    if (fImpl->fState->HasRoot() && FileName().empty() && !aValue.empty()) {
+        fImpl->fState->SetBaseName(FileNamePart(aValue));
+        return;
+    }
+    fImpl->SetPlaceInternal(directory, fileName);
 }
 
 std::int32_t tZR_LogWriter::MaxMessageLength() const {

@@ -190,10 +190,13 @@ TEST(LogFileSafety, AFolderThatVanishesMidRunMovesTheLog) {
     EXPECT_EQ(writer.FileName(), u"");
     EXPECT_EQ(writer.LinesLost(), 1u);
     EXPECT_EQ(root->Current(), u"");
-    // A folder that can be written again is found by the next operation's check.
+    // A new name makes no file in the current folder; a folder that can be written again is found by
+    // the next operation's check, and the log takes that name there.
+    writer.SetFileName(u"Renamed.log");
+    EXPECT_EQ(writer.FileName(), u"");
     fs::remove(first);
     writer.SetFileRetryIntervalForTest(0);
     writer.ConfirmFolder();
-    EXPECT_EQ(writer.FileName(), (first / "Payment" / "Device.log").u16string());
+    EXPECT_EQ(writer.FileName(), (first / "Payment" / "Renamed.log").u16string());
 }
 } // namespace
