@@ -435,6 +435,11 @@ tZR_AppendResult tZR_LogState::AppendWithRetries(const Text& aFileName, const st
         fFailedAttempts.fetch_add(1);
         // Seen by a close, which then does not wait for the retries.
         fFailing.store(true);
+        // The retries are for a file held a moment by another program; a folder that is gone will not
+        // come back by waiting, and a log that can move goes now.
+        if (HasRoot() && !FolderExists(Directory())) {
+            break;
+        }
         if (attempt < aAttempts) {
             PauseBeforeRetry();
         }
@@ -504,10 +509,11 @@ bool tZR_LogState::Relocate(bool aRefused) {
                             u"The log " + before +
                                 u" cannot be written, nor in any other log folder: its lines are lost.");
     }
+    // A refused file leaves this log without one; only failed folders leave the library without any.
     if (!aRefused) {
         root->SetCurrent(Text());
+        AnnounceNoLogFolder(u"Tried: " + (tried.empty() ? directory : tried) + u".");
     }
-    AnnounceNoLogFolder(u"Tried: " + (tried.empty() ? directory : tried) + u".");
     return false;
 }
 

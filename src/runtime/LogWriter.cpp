@@ -201,7 +201,10 @@ void tZR_LogWriter::PlaceUnder(std::shared_ptr<tZR_LogRoot> aRoot, const Text& a
     }
     const Text directory = JoinPath(current, aSubfolder);
     state.SetPlace(directory, JoinPath(directory, state.BaseName()));
-    CreateDirectories(directory);
+    // A folder that cannot be made moves the log before its first line.
+    if (!CreateDirectories(directory)) {
+        state.ConfirmFolder();
+    }
 }
 
 void tZR_LogWriter::ConfirmFolder() {

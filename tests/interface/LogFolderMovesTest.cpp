@@ -22,7 +22,8 @@ public:
         : fNoVariable(u"ZRPA_LOG_DIR", u""), fXdg(u"XDG_STATE_HOME", aDir.Child("User")),
           fLocal(u"LOCALAPPDATA", aDir.Child("User")), fSaved(gApplication) {
         fs::create_directories(aDir.Path() / "Shop");
-        gApplication = new tZR_Application(tZR_HostProcess{aDir.Child("Shop") + u"/POS.exe", {}});
+        gApplication =
+            new tZR_Application(tZR_HostProcess{(aDir.Path() / "Shop" / "POS.exe").u16string(), {}});
         SetProcessLogRoot(gApplication->LogRoot());
     }
     ~HostInTempFolder() {
