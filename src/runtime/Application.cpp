@@ -58,6 +58,8 @@ tZR_Application::tZR_Application(const tZR_HostProcess& aHost) {
     fLogRoot = std::make_shared<tZR_LogRoot>(logFolder.First, logFolder.Fallback, logFolder.Folder);
     fLogger = std::make_unique<tZR_LogWriter>(fApplicationName, Text(), 0, false);
     fLogger->PlaceUnder(fLogRoot, Text());
+    // Cleared first thing in the destructor: a log thread still running then tells nothing.
+    fLogRoot->SetReporter([this](tZR_MessageType aType, const Text& aMessage) { Log(aType, aMessage); });
     if (logFolder.Folder.empty()) {
         // A till goes on taking payments without a log; the host learns it once, here.
         AnnounceNoLogFolder(logFolder.Note);
@@ -77,6 +79,9 @@ tZR_Application::tZR_Application(const tZR_HostProcess& aHost) {
 }
 
 tZR_Application::~tZR_Application() {
+    if (fLogRoot) {
+        fLogRoot->SetReporter(nullptr);
+    }
     DeleteNotifyIcon();
     fSetup.reset();
     if (fLogger) {

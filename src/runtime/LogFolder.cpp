@@ -134,6 +134,18 @@ bool tZR_LogRoot::Contains(const Text& aDirectory, Text& aSubfolder) const {
            StartsWithFolder(aDirectory, fFallback, aSubfolder);
 }
 
+void tZR_LogRoot::SetReporter(tReporter aReporter) {
+    std::lock_guard<std::mutex> lock(fReportLock);
+    fReporter = std::move(aReporter);
+}
+
+void tZR_LogRoot::Report(tZR_MessageType aType, const Text& aMessage) const {
+    std::lock_guard<std::mutex> lock(fReportLock);
+    if (fReporter) {
+        fReporter(aType, aMessage);
+    }
+}
+
 std::shared_ptr<tZR_LogRoot> ProcessLogRoot() {
     std::lock_guard<std::mutex> lock(gRootLock);
     return gRoot;

@@ -3,10 +3,12 @@
 // that ZRPA_LOG_DIR names), and the user's own LogFiles folder when that one cannot be written, as for a
 // cashier's account under a program installed in a protected folder. The choice is made at load and made
 // again whenever writing fails later, so a log always names a file that is really written, or none.
+#include <functional>
 #include <memory>
 #include <mutex>
 
 #include "base/Text.h"
+#include "runtime/ZRBaseDefs.h"
 
 struct tZR_LogFolder {
     Text Folder;   // the LogFiles folder the logs go to; empty when no folder can be written
@@ -44,11 +46,20 @@ public:
     // (empty for the folder itself).
     bool Contains(const Text& aDirectory, Text& aSubfolder) const;
 
+    // Where the logs tell their moves and refusals: the application log of the context that owns the root.
+    // The owner clears it before it goes, so a log thread that outlives the owner (let go by a bounded
+    // close) tells nothing instead of reaching freed memory.
+    using tReporter = std::function<void(tZR_MessageType, const Text&)>;
+    void SetReporter(tReporter aReporter);
+    void Report(tZR_MessageType aType, const Text& aMessage) const;
+
 private:
     const Text fFirst;
     const Text fFallback;
     mutable std::mutex fLock;
     Text fCurrent;
+    mutable std::mutex fReportLock; // held while a report runs, so clearing the reporter waits for it
+    tReporter fReporter;
 };
 
 // The root of the library's own application context (gApplication): writers made in a folder below it

@@ -7,7 +7,6 @@
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/Locale.h"
-#include "runtime/ApplicationLog.h"
 
 namespace {
 void AppendDigits(Text& aOut, int aValue, int aWidth) {
@@ -158,6 +157,22 @@ Text tZR_LogState::BaseName() const {
 void tZR_LogState::SetBaseName(const Text& aValue) {
     std::lock_guard<tZR_Lock> lock(fNameLock);
     fBaseName = aValue;
+}
+
+void tZR_LogState::SetReportRoot(std::shared_ptr<tZR_LogRoot> aRoot) {
+    std::lock_guard<tZR_Lock> lock(fNameLock);
+    fReportRoot = std::move(aRoot);
+}
+
+void tZR_LogState::Report(tZR_MessageType aType, const Text& aMessage) const {
+    std::shared_ptr<tZR_LogRoot> root;
+    {
+        std::lock_guard<tZR_Lock> lock(fNameLock);
+        root = fRoot ? fRoot : fReportRoot;
+    }
+    if (root) {
+        root->Report(aType, aMessage);
+    }
 }
 
 bool tZR_LogState::HasRoot() const {
@@ -453,9 +468,9 @@ void tZR_LogState::ReportRefused(const Text& aFileName) {
         return;
     }
     fRefusedReported = aFileName;
-    WriteApplicationLog(tZR_MessageType::let_error,
-                        u"The log file " + aFileName +
-                            u" or its folder is a link or no plain file: nothing is written through it.");
+    Report(tZR_MessageType::let_error,
+           u"The log file " + aFileName +
+               u" or its folder is a link or no plain file: nothing is written through it.");
 }
 
 bool tZR_LogState::Relocate(bool aRefused) {
@@ -492,10 +507,9 @@ bool tZR_LogState::Relocate(bool aRefused) {
                     root->SetCurrent(folder);
                 }
                 if (fileName != before) {
-                    WriteApplicationLog(tZR_MessageType::let_info,
-                                        u"The log " +
-                                            (before.empty() ? JoinPath(directory, baseName) : before) +
-                                            u" cannot be written: it goes on in " + fileName + u".");
+                    Report(tZR_MessageType::let_info,
+                           u"The log " + (before.empty() ? JoinPath(directory, baseName) : before) +
+                               u" cannot be written: it goes on in " + fileName + u".");
                 }
                 return true;
             }
@@ -505,9 +519,9 @@ bool tZR_LogState::Relocate(bool aRefused) {
     }
     if (!before.empty()) {
         SetPlace(directory, Text());
-        WriteApplicationLog(tZR_MessageType::let_error,
-                            u"The log " + before +
-                                u" cannot be written, nor in any other log folder: its lines are lost.");
+        Report(tZR_MessageType::let_error,
+               u"The log " + before +
+                   u" cannot be written, nor in any other log folder: its lines are lost.");
     }
     // A refused file leaves this log without one; only failed folders leave the library without any.
     if (!aRefused) {

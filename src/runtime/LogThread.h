@@ -81,6 +81,9 @@ public:
     // From now on a folder that fails moves the file to the first of aRoot's folders (with aSubfolder
     // below it) that can be written, or leaves the log without a file; aRoot null: it never moves.
     void SetRoot(std::shared_ptr<tZR_LogRoot> aRoot, const Text& aSubfolder);
+    // The root whose reporter hears of a refused file when the log has no root of its own (the library's,
+    // taken when the writer is made).
+    void SetReportRoot(std::shared_ptr<tZR_LogRoot> aRoot);
     // The calling thread's check before an operation: when the folder is gone or no longer a folder, the
     // file moves now, as after a failed write; a log without a file tries again once per retry interval.
     void ConfirmFolder();
@@ -124,6 +127,8 @@ private:
     bool Relocate(bool aRefused);
     // The error line of a file that is a link or no plain file, once per file name.
     void ReportRefused(const Text& aFileName);
+    // A line for the application log, through the root's reporter (nothing without one).
+    void Report(tZR_MessageType aType, const Text& aMessage) const;
     // How many queued lines the next append may take: up to the next size test, or one when a drop
     // report is due after it.
     std::size_t LinesForNextWrite() const;
@@ -148,6 +153,7 @@ private:
     Text fDirectory;
     Text fBaseName; // the file-name part, kept while the log has no file
     std::shared_ptr<tZR_LogRoot> fRoot;
+    std::shared_ptr<tZR_LogRoot> fReportRoot;
     Text fSubfolder;
     Text fRefusedReported;                         // under fRelocateLock
     std::atomic<std::uint32_t> fLastConfirmTry{0}; // tick of a caller's last try without a file

@@ -106,6 +106,7 @@ tZR_LogWriter::tZR_LogWriter(const Text& aFileName, const Text& aDirectory, std:
                              bool aDaily)
     : fImpl(std::make_unique<Impl>()) {
     fImpl->fState = std::make_shared<tZR_LogState>(GuidToText(NewGuid()), aMaxMessageLength);
+    fImpl->fState->SetReportRoot(ProcessLogRoot());
     fImpl->fDaily = aDaily;
     Text name = aFileName;
     if (aDaily) {

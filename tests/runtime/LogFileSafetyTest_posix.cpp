@@ -144,6 +144,8 @@ TEST(LogFileSafety, AFolderThatVanishesMidRunMovesTheLog) {
     const fs::path first = dir.Path() / "Shop" / "LogFiles";
     const fs::path user = dir.Path() / "User" / "LogFiles";
     auto root = std::make_shared<tZR_LogRoot>(first.u16string(), user.u16string(), first.u16string());
+    root->SetReporter(
+        [](tZR_MessageType aType, const Text& aMessage) { gApplication->Log(aType, aMessage); });
     tZR_LogWriter writer(u"Device", Text(), 0, false);
     writer.PlaceUnder(root, u"Payment");
     writer.Write(tZR_MessageType::let_info, u"before");
