@@ -60,10 +60,16 @@ tZR_LogFolder ChooseLogFolder(const Text& aApplicationPath, const Text& aLogDirV
         why = u"ZRPA_LOG_DIR ignored (" + e.Message() + u"). ";
     }
     choice.First = choice.Folder;
+    Text userProblem = u"(none known)";
     try {
         choice.Fallback = aUserStateFolder.empty()
                               ? Text()
                               : JoinPath(JoinPath(aUserStateFolder, u"ZRPA_RIVEVEDEV17_10"), kLogFiles);
+    } catch (const ZrError& e) {
+        // A user folder with characters that no path may hold.
+        userProblem = u"(" + e.Message() + u")";
+    }
+    try {
         const Text problem = Unusable(choice.Folder, aProbeName);
         if (problem.empty()) {
             choice.Note = why;
@@ -76,13 +82,9 @@ tZR_LogFolder ChooseLogFolder(const Text& aApplicationPath, const Text& aLogDirV
             return choice;
         }
         choice.Note = why + u", nor can the user's folder " +
-                      (choice.Fallback.empty() ? u"(none known)" : choice.Fallback) +
-                      u": no log can be kept.";
+                      (choice.Fallback.empty() ? userProblem : choice.Fallback) + u": no log can be kept.";
     } catch (const ZrError& e) {
-        // A user folder with characters that no path may hold.
-        choice.Note =
-            why + u", and the user's folder cannot hold one (" + e.Message() + u"): no log can be kept.";
-        choice.Fallback.clear();
+        choice.Note = why + u" (" + e.Message() + u"): no log can be kept.";
     }
     choice.Folder.clear();
     return choice;

@@ -47,6 +47,8 @@ TEST(LogFolder, FirstChoiceUnlessItCannotBeWritten) {
         {blocked, u"", blocked, u"", u"no log can be kept"},
         {blocked, u"", u"", u"", u"(none known)"},
         {shop, u"C:bad|name", user, shop + Sep() + u"LogFiles", u"ZRPA_LOG_DIR ignored"},
+        {shop, u"", u"bad|user", shop + Sep() + u"LogFiles", u""},
+        {blocked, u"", u"bad|user", u"", u"(Invalid characters in path: bad|user)"},
     };
     if (!noLinks) {
         // A LogFiles folder that is a link is not written through.
