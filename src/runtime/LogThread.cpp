@@ -123,8 +123,13 @@ Text tZR_LogState::FormatLine(const tZR_LogEntry& aEntry) const {
     if (aEntry.fFormatted) {
         return aEntry.fMessage;
     }
-    const Text shown = ShownMessage(aEntry.fMessage, aEntry.fHexDumpFrom, kShownEnds);
-    TextView message = shown;
+    // Most lines are short and have no dump: their message is taken as it is, without a copy.
+    Text shown;
+    TextView message = aEntry.fMessage;
+    if (aEntry.fHexDumpFrom <= message.size() || message.size() > 2 * kShownEnds) {
+        shown = ShownMessage(message, aEntry.fHexDumpFrom, kShownEnds);
+        message = shown;
+    }
     if (fMaxMessageLength > 0 && message.size() > static_cast<std::size_t>(fMaxMessageLength)) {
         message = message.substr(0, static_cast<std::size_t>(fMaxMessageLength));
     }
