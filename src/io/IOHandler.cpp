@@ -67,6 +67,12 @@ Text kIOHandler::GetLogFileName() const {
     return fLogger ? fLogger->FileName() : Text();
 }
 
+void kIOHandler::ConfirmLogFolder() {
+    if (fLogger) {
+        fLogger->ConfirmFolder();
+    }
+}
+
 void kIOHandler::SetCustomError(std::int32_t aErrorCode, const Text& aErrorMessage) {
     fErrorFound = true;
     fErrorCode = aErrorCode;

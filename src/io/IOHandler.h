@@ -53,7 +53,11 @@ public:
     void WriteLog(tZR_MessageType aEntryType, const Text& aTitle, const Text& aMessage);
     // aMessage as one line, unchanged. Silent without a writer.
     void Debug(tZR_MessageType aEntryType, Text aMessage);
+    // The log's file; empty without a writer or while no log folder can be written.
     Text GetLogFileName() const;
+    // Before an operation: a log folder that is gone or no longer a folder is replaced now (the writer's
+    // ConfirmFolder), so GetLogFileName names the file the operation's lines go to.
+    void ConfirmLogFolder();
     tZR_LogWriter* Logger() const { return fLogger.get(); }
 
     // What the driver makes of received text before the channel logs it. The channel knows no protocol;

@@ -1,4 +1,7 @@
 import datetime
+import os
+import subprocess
+import sys
 import threading
 import time
 from decimal import Decimal
@@ -121,3 +124,33 @@ def test_amounts_are_never_floats():
 def test_documents_are_read_without_a_root_element():
     fields = parse_document("<A>x &amp; &lt;y&gt; &apos;z&apos;</A>\r\n<B>line 1\r\nline 2</B>\r\n<C></C>")
     assert fields == {"A": "x & <y> 'z'", "B": "line 1\r\nline 2", "C": ""}
+
+
+_SHOW_LOG_FOLDER = """
+import sys
+from zrpa import Terminal
+terminal = Terminal(tcp=sys.argv[1], log_dir=sys.argv[2] or None)
+print(terminal.log_folder)
+print(terminal.pay(1).log_file)
+"""
+
+
+@pytest.mark.parametrize("variable, named, expected", [
+    (None, None, "state/zrpa"),         # the user's own folder, never beside the interpreter
+    (None, "named", "named"),           # the folder the program names
+    ("operator", "named", "operator"),  # ZRPA_LOG_DIR wins
+])
+def test_the_logs_go_to_a_folder_of_the_user_and_the_package_says_which(emulator, tmp_path, variable, named,
+                                                                        expected):
+    env = {k: v for k, v in os.environ.items() if k != "ZRPA_LOG_DIR"}
+    env["XDG_STATE_HOME"] = str(tmp_path / "state")
+    env["PYTHONPATH"] = os.pathsep.join([str(os.path.dirname(os.path.dirname(__file__))), env.get("PYTHONPATH", "")])
+    if variable:
+        env["ZRPA_LOG_DIR"] = str(tmp_path / variable)
+    shown = subprocess.run([sys.executable, "-c", _SHOW_LOG_FOLDER, emulator(), str(tmp_path / named) if named else ""],
+                           env=env, capture_output=True, text=True, timeout=120)
+    assert shown.returncode == 0, shown.stderr
+    folder, log_file = shown.stdout.splitlines()
+    assert folder == str(tmp_path / expected / "LogFiles")
+    assert log_file.startswith(os.path.join(folder, "Payment", "ZRPA_RIVEVEDEV17_10_zrpa_"))
+    assert os.path.isfile(log_file)
