@@ -45,7 +45,12 @@ bool StartsWithFolder(const Text& aPath, const Text& aFolder, Text& aRest) {
 
 std::mutex gRootLock;
 // Writers keep their own reference: one destroyed after this (a device still open at exit) is not affected.
-std::shared_ptr<tZR_LogRoot> gRoot;
+// Never destroyed: at a process exit the static objects' destructors may run before the library's unload,
+// which then still clears it (a destroyed shared_ptr cleared again would release its root twice).
+std::shared_ptr<tZR_LogRoot>& Root() {
+    static auto* const root = new std::shared_ptr<tZR_LogRoot>();
+    return *root;
+}
 std::atomic<bool> gAnnounced{false};
 } // namespace
 
@@ -150,12 +155,12 @@ void tZR_LogRoot::Report(tZR_MessageType aType, const Text& aMessage) const {
 
 std::shared_ptr<tZR_LogRoot> ProcessLogRoot() {
     std::lock_guard<std::mutex> lock(gRootLock);
-    return gRoot;
+    return Root();
 }
 
 void SetProcessLogRoot(std::shared_ptr<tZR_LogRoot> aRoot) {
     std::lock_guard<std::mutex> lock(gRootLock);
-    gRoot = std::move(aRoot);
+    Root() = std::move(aRoot);
 }
 
 void AnnounceNoLogFolder(const Text& aWhy) {
