@@ -7,10 +7,11 @@
         payment = terminal.pay(Decimal("12.34"))
         terminal.void(payment.refund_reference)
 
-The library is found through ZRPA_LIBRARY, or by its file name on the system's search path.
+The library is found through ZRPA_LIBRARY, else the one a wheel carries, else by its file name on the
+system's search path.
 """
-from .errors import OutcomeUnknownError, ZrpaError
+from .errors import InvalidAmountError, OutcomeUnknownError, ZrpaError
 from .results import Payment, Receipt, Totals
 from .terminal import Terminal
 
-__all__ = ["Terminal", "Payment", "Receipt", "Totals", "ZrpaError", "OutcomeUnknownError"]
+__all__ = ["Terminal", "Payment", "Receipt", "Totals", "ZrpaError", "OutcomeUnknownError", "InvalidAmountError"]
