@@ -2,8 +2,10 @@
 # Checks the release archives of dist/ as a host author receives them: the checksums, then each archive
 # unpacked into an empty folder, the C example built from that folder only (the header, the CMake package
 # and pkg-config file on Linux; the header and the import libraries on Windows) and run against the
-# archive's library and terminal emulator. Windows programs run under Wine: both builds where this
-# machine executes 32-bit programs, otherwise the x86_64 one (the i686 one is built and named as not run).
+# archive's library and terminal emulator; then the other packages (.deb, Windows debug information,
+# NuGet, Python wheels) as their users install them. Windows programs run under Wine: both builds where
+# this machine executes 32-bit programs, otherwise the x86_64 one (the i686 one is built and named as not
+# run).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # shellcheck source=wine-env.sh
@@ -145,14 +147,19 @@ for arch in x86 x64; do
   "$prefix-gcc" -static -I"$root/include" "$work/direct.c" -L"$root/$arch" -l$name -loleaut32 -o "$run/direct.exe"
   # The MSVC import library (short import format) read by the GNU linker: its names must import the same.
   "$prefix-gcc" -static -I"$root/include" "$work/direct.c" "$root/$arch/$name.lib" -loleaut32 -o "$run/direct-msvc.exe"
+  # The C++ wrapper with Windows' BSTRs (wchar_t, oleaut32), linked through the import library.
+  "$prefix-g++-posix" -std=c++17 -O2 -static -I"$root/include" "$root/examples/cpp/pay_and_void.cpp" -L"$root/$arch" \
+    -l$name -loleaut32 -o "$run/pay_and_void_cpp.exe"
   if [ $arch = x86 ] && ! zr_runs_32bit; then
-    zr_not_run "windows archive (x86): the C example and the direct hosts under Wine"
+    zr_not_run "windows archive (x86): the C and C++ examples and the direct hosts under Wine"
     continue
   fi
   (cd "$run" && zr_wine ./direct.exe && zr_wine ./direct-msvc.exe &&
-    zr_wine ./pay_and_void.exe "$terminal" > "$work/windows-run.log") ||
-    { cat "$work/windows-run.log"; exit 1; }
+    zr_wine ./pay_and_void.exe "$terminal" > "$work/windows-run.log" &&
+    zr_wine ./pay_and_void_cpp.exe "$terminal" > "$work/windows-run-cpp.log") ||
+    { cat "$work/windows-run.log" "$work/windows-run-cpp.log" 2>/dev/null; exit 1; }
   echo "windows archive ($arch): C example built from the archive and run: $(tail -1 "$work/windows-run.log" | tr -d '\r')"
+  echo "windows archive ($arch): C++ example built from the archive and run: $(tail -1 "$work/windows-run-cpp.log" | tr -d '\r')"
 done
 
 # --- NuGet package -------------------------------------------------------------------------------
