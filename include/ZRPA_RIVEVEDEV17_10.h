@@ -10,7 +10,7 @@
  *          just before the text, a 16-bit NUL after it) and the library exports SysAllocStringLen,
  *          SysFreeString and SysStringLen, so a host written for Windows ports unchanged.
  *
- * Ownership, the same for all nine exports:
+ * Ownership, the same for all ten exports:
  *  - the request (first argument) stays the caller's: the library reads a copy and never frees it;
  *  - both outputs are set to null on entry WITHOUT being released, so pass them empty (null);
  *  - each output the library returns is a new BSTR that the caller frees with SysFreeString (on Linux the
@@ -30,6 +30,9 @@
  * Linux soname's number); the minor number grows with additions. VERSION reports the driver's release. */
 #define ZRPA_ABI_MAJOR 1
 #define ZRPA_DRIVER_NAME "ZRPA_RIVEVEDEV17_10"
+/* The leading words of the two failures that decide whether a host may simply try again. */
+#define ZRPA_NOT_PERFORMED "Not performed:"
+#define ZRPA_OUTCOME_UNKNOWN "Outcome unknown:"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -84,6 +87,12 @@ ZRPA_API int16_t ZRPA_CALL DAYCLOSE(BSTR aXml, BSTR* aOutput, BSTR* aErrorMessag
 ZRPA_API int16_t ZRPA_CALL GETTOTALS(BSTR aXml, BSTR* aOutput, BSTR* aErrorMessage);
 /* Verification of the last transaction (this driver answers "unsupported"). Caller frees both outputs. */
 ZRPA_API int16_t ZRPA_CALL VERIFYTRAN(BSTR aXml, BSTR* aOutput, BSTR* aErrorMessage);
+/* Stops the waiting of running commands, from any thread: those on the request's Handle, or every
+ * running command (those without a handle included) when the request names no handle. Returns at once
+ * with their number in the element Cancelled; each cancelled command returns within a second with
+ * -1: "Not performed: ..." when its request had not reached the terminal (safe to try again), else
+ * "Outcome unknown: ..." (look at the terminal before trying again). Caller frees both outputs. */
+ZRPA_API int16_t ZRPA_CALL CANCEL(BSTR aXml, BSTR* aOutput, BSTR* aErrorMessage);
 /* Version text of a registered driver; aDriverName is a plain name (ZRPA_DRIVER_NAME), not a document.
  * Returns a full 32-bit 0 or -1. Caller frees *aVersion and *aErrorMessage. */
 ZRPA_API int32_t ZRPA_CALL VERSION(BSTR aDriverName, BSTR* aVersion, BSTR* aErrorMessage);
@@ -98,6 +107,7 @@ typedef ZRPA_PFN_COMMAND ZRPA_PFN_GETSTATUS;
 typedef ZRPA_PFN_COMMAND ZRPA_PFN_DAYCLOSE;
 typedef ZRPA_PFN_COMMAND ZRPA_PFN_GETTOTALS;
 typedef ZRPA_PFN_COMMAND ZRPA_PFN_VERIFYTRAN;
+typedef ZRPA_PFN_COMMAND ZRPA_PFN_CANCEL;
 typedef int32_t(ZRPA_CALL* ZRPA_PFN_VERSION)(BSTR aDriverName, BSTR* aVersion, BSTR* aErrorMessage);
 #ifndef _WIN32
 /* The library's string functions (Windows hosts use oleaut32's). */

@@ -9,7 +9,7 @@ import subprocess
 import sys
 
 EXPECTED = {"PAY": 11, "REPRINT": 10, "OPEN": 9, "CLOSE": 5, "GETSTATUS": 8, "DAYCLOSE": 7,
-            "GETTOTALS": 6, "VERIFYTRAN": 3, "VERSION": 4}
+            "GETTOTALS": 6, "VERIFYTRAN": 3, "VERSION": 4, "CANCEL": 12}
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "ole32.dll",
                "oleaut32.dll", "ws2_32.dll", "winhttp.dll", "winspool.drv", "msvcrt.dll", "comctl32.dll",
                "version.dll", "shlwapi.dll", "comdlg32.dll", "rpcrt4.dll", "bcrypt.dll", "crypt32.dll"}

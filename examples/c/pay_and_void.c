@@ -140,6 +140,9 @@ int main(int argc, char** argv) {
     free(call(&api, api.pay, "VOID by refund reference", request, &failed));
 
     snprintf(request, sizeof request, "<Request><Handle>%s</Handle>%s</Request>", handle, connection);
+    /* Nothing runs on the handle now: CANCEL succeeds and reports Cancelled 0. A till calls it from
+     * another thread (a Cancel button) while a PAY waits. */
+    free(call(&api, api.cancel, "CANCEL (nothing running)", request, &failed));
     free(call(&api, api.close, "CLOSE", request, &failed));
 
     zrpa_unload(&api);

@@ -17,11 +17,12 @@ struct zrpa_api {
     ZRPA_PFN_DAYCLOSE dayclose;
     ZRPA_PFN_GETTOTALS gettotals;
     ZRPA_PFN_VERIFYTRAN verifytran;
+    ZRPA_PFN_CANCEL cancel;
     ZRPA_PFN_VERSION version;
 };
 
 /* Loads the library (aPath, or ZRPA_LIBRARY_FILE from the system's search path when null) and looks up
- * the nine exports. 0 on success; otherwise -1 with the reason printed on stderr. */
+ * the ten exports. 0 on success; otherwise -1 with the reason printed on stderr. */
 int zrpa_load(struct zrpa_api* aApi, const char* aPath);
 void zrpa_unload(struct zrpa_api* aApi);
 

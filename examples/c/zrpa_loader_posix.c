@@ -34,6 +34,7 @@ int zrpa_load(struct zrpa_api* aApi, const char* aPath) {
     *(void**)&aApi->dayclose = lookup(aApi->module, "DAYCLOSE", &missing);
     *(void**)&aApi->gettotals = lookup(aApi->module, "GETTOTALS", &missing);
     *(void**)&aApi->verifytran = lookup(aApi->module, "VERIFYTRAN", &missing);
+    *(void**)&aApi->cancel = lookup(aApi->module, "CANCEL", &missing);
     *(void**)&aApi->version = lookup(aApi->module, "VERSION", &missing);
     *(void**)&gAlloc = lookup(aApi->module, "SysAllocStringLen", &missing);
     *(void**)&gFree = lookup(aApi->module, "SysFreeString", &missing);

@@ -36,6 +36,7 @@ int zrpa_load(struct zrpa_api* aApi, const char* aPath) {
     aApi->dayclose = (ZRPA_PFN_DAYCLOSE)(void (*)(void))lookup(module, "DAYCLOSE", &missing);
     aApi->gettotals = (ZRPA_PFN_GETTOTALS)(void (*)(void))lookup(module, "GETTOTALS", &missing);
     aApi->verifytran = (ZRPA_PFN_VERIFYTRAN)(void (*)(void))lookup(module, "VERIFYTRAN", &missing);
+    aApi->cancel = (ZRPA_PFN_CANCEL)(void (*)(void))lookup(module, "CANCEL", &missing);
     aApi->version = (ZRPA_PFN_VERSION)(void (*)(void))lookup(module, "VERSION", &missing);
     if (missing) {
         zrpa_unload(aApi);

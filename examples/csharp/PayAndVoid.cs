@@ -49,6 +49,12 @@ static class Zrpa
     public static extern short VERIFYTRAN([MarshalAs(UnmanagedType.BStr)] string xml,
                                           [MarshalAs(UnmanagedType.BStr)] out string output,
                                           [MarshalAs(UnmanagedType.BStr)] out string errorMessage);
+    // From any thread: ends the waits of the commands on the request's Handle (of every command when it
+    // names none); each returns within a second, "Not performed: ..." or "Outcome unknown: ...".
+    [DllImport(Library, CallingConvention = Call)]
+    public static extern short CANCEL([MarshalAs(UnmanagedType.BStr)] string xml,
+                                      [MarshalAs(UnmanagedType.BStr)] out string output,
+                                      [MarshalAs(UnmanagedType.BStr)] out string errorMessage);
     [DllImport(Library, CallingConvention = Call)]
     public static extern int VERSION([MarshalAs(UnmanagedType.BStr)] string driverName,
                                      [MarshalAs(UnmanagedType.BStr)] out string version,
@@ -96,6 +102,9 @@ static class PayAndVoid
             "<Request>" + envelope + "<Payment><Action>VOID</Action><Currency>EUR</Currency><TillCode>1</TillCode>" +
             "<PrintLocation>ECR</PrintLocation><RefundReference><PaymentId>" + Element(payment, "RefundReference") +
             "</PaymentId></RefundReference></Payment></Request>");
+        // Nothing runs on the handle now: CANCEL succeeds and reports Cancelled 0. A till calls it from
+        // another thread (a Cancel button) while a PAY waits.
+        Run("CANCEL (nothing running)", Zrpa.CANCEL, "<Request>" + envelope + "</Request>");
         Run("CLOSE", Zrpa.CLOSE, "<Request>" + envelope + "</Request>");
 
         Console.WriteLine(failed ? "FAILED" : "all commands succeeded");

@@ -1,4 +1,4 @@
-{ A host in Object Pascal (Free Pascal or Delphi): the declarations of the nine exports, then a payment
+{ A host in Object Pascal (Free Pascal or Delphi): the declarations of the ten exports, then a payment
   of 12.34 EUR and its void by refund reference.
 
     fpc -Fl<folder of the library> payandvoid.pas && ./payandvoid [ADDRESS:PORT]   default 127.0.0.1:5017
@@ -38,6 +38,9 @@ function GETSTATUS(aXml: TBStr; aOutput, aErrorMessage: PBStr): SmallInt; extern
 function DAYCLOSE(aXml: TBStr; aOutput, aErrorMessage: PBStr): SmallInt; external ZrpaLibrary;
 function GETTOTALS(aXml: TBStr; aOutput, aErrorMessage: PBStr): SmallInt; external ZrpaLibrary;
 function VERIFYTRAN(aXml: TBStr; aOutput, aErrorMessage: PBStr): SmallInt; external ZrpaLibrary;
+{ From any thread: ends the waits of the commands on the request's Handle (of every command when it names
+  none); each returns within a second with 'Not performed: ...' or 'Outcome unknown: ...'. }
+function CANCEL(aXml: TBStr; aOutput, aErrorMessage: PBStr): SmallInt; external ZrpaLibrary;
 { aDriverName is the plain name 'ZRPA_RIVEVEDEV17_10'; the result is a full 32-bit 0 or -1. }
 function VERSION(aDriverName: TBStr; aVersion, aErrorMessage: PBStr): LongInt; external ZrpaLibrary;
 
@@ -127,6 +130,9 @@ begin
   Run('VOID by refund reference', @PAY, '<Request>' + Envelope + '<Payment><Action>VOID</Action>' +
     '<Currency>EUR</Currency><TillCode>1</TillCode><PrintLocation>ECR</PrintLocation><RefundReference>' +
     '<PaymentId>' + Element(Payment, 'RefundReference') + '</PaymentId></RefundReference></Payment></Request>');
+  { Nothing runs on the handle now: CANCEL succeeds and reports Cancelled 0. A till calls it from
+    another thread (a Cancel button) while a PAY waits. }
+  Run('CANCEL (nothing running)', @CANCEL, '<Request>' + Envelope + '</Request>');
   Run('CLOSE', @CLOSE, '<Request>' + Envelope + '</Request>');
 
   if Failed then

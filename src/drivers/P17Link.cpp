@@ -56,6 +56,9 @@ kP17Link::kP17Link(kIOHandler& aChannel, PauseFn aPause) : fChannel(aChannel), f
 void kP17Link::Pause(std::int32_t aMilliseconds) {
     if (fPause) {
         fPause(aMilliseconds);
+    } else if (const tZR_CancelSignal* signal = fChannel.CancelSignal()) {
+        // A cancelled command does not sit out the pause: the next read raises at once.
+        signal->Sleep(aMilliseconds);
     } else {
         std::this_thread::sleep_for(std::chrono::milliseconds(aMilliseconds));
     }
@@ -121,6 +124,8 @@ Text kP17Link::SilenceReason(const Text& aSilence) {
 }
 
 void kP17Link::ReadMessage(std::int32_t aTimeout, bool aSendAck, Text& aPayload, zrFrameKind& aKind) {
+    // Also between frames that keep coming: a cancelled command reads nothing more.
+    ThrowIfCancelled(fChannel.CancelSignal());
     // A channel without a byte stream (HTTP, library, ...) never has anything to read.
     kByteStream* stream = fChannel.ByteStream();
     fChannel.SetTemporaryReadTimeout(aTimeout);

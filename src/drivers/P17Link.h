@@ -53,6 +53,8 @@ public:
     bool SendFrame(const Text& aFrame);
     bool WaitForAck();
     bool SendAck();
+    // Every read and pause ends early when the channel's cancel signal is raised: the reads with
+    // tZR_Cancelled (ReadReceiptText keeps what it collected instead).
     // Reads and classifies one link message under aTimeout; raises ZrError "Invalid Packet Received" for
     // a data or ACK frame whose check fails. Data frames are acknowledged when aSendAck; an ACK that cannot
     // be sent does not raise (the frame was read and checked): AckFault says why.

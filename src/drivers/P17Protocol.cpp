@@ -6,9 +6,11 @@
 #include "base/ZrError.h"
 #include "drivers/AcquirerTable.h"
 #include "drivers/P17MessageText.h"
+#include "drivers/PaymentJournal.h"
 #include "drivers/RefundReference.h"
 #include "io/ByteStream.h"
 #include "io/IOHandler.h"
+#include "payment/CommandOutcome.h"
 #include "platform/Clock.h"
 #include "platform/Locale.h"
 #include "runtime/ApplicationLog.h"
@@ -296,6 +298,22 @@ TDateTime kP17Protocol::DecodeTerminalDateTime(const Text& aText, TDateTime aNow
 // --- the exchange ----------------------------------------------------------------------------------------
 
 bool kP17Protocol::Exchange(Text& aErrorText, const std::function<bool()>& aBody) {
+    fRequestSent = false;
+    try {
+        return ExchangeSteps(aErrorText, aBody);
+    } catch (const tZR_Cancelled& e) {
+        aErrorText = fRequestSent && fUnanswered ? fUnanswered(e.Message()) : NotPerformedText(e.Message());
+        fChannel.Debug(tZR_MessageType::let_error, aErrorText);
+        return false;
+    }
+}
+
+bool kP17Protocol::SendRequest(const Text& aMessage) {
+    fRequestSent = true;
+    return fLink.SendFrame(BuildFrame(aMessage));
+}
+
+bool kP17Protocol::ExchangeSteps(Text& aErrorText, const std::function<bool()>& aBody) {
     if (!fChannel.Connect()) {
         aErrorText = u"Unable to connect to device " + fDeviceDesignation;
         return false;
@@ -360,10 +378,18 @@ Text kP17Protocol::NotAcknowledged(const Text& aWhat) const {
 }
 
 Text kP17Protocol::NoAnswer(const Text& aWhat) const {
-    const Text text =
-        u"The terminal accepted the " + aWhat + u" request but no answer came (" + fLink.Fault() + u")";
+    const Text text = UnansweredText(aWhat, fLink.Fault());
     fChannel.Debug(tZR_MessageType::let_error, text);
     return text;
+}
+
+Text kP17Protocol::UnansweredText(const Text& aWhat, const Text& aReason) {
+    return u"The terminal accepted the " + aWhat + u" request but no answer came (" + aReason + u")";
+}
+
+Text kP17Protocol::NoRefundReferenceText(const Text& aWhy) {
+    return u"Approved without a refund reference: " + aWhy +
+           u". A void of this payment must be made on the terminal.";
 }
 
 void kP17Protocol::NoteAfterAnswer(const Text& aNote) {
@@ -412,14 +438,29 @@ bool kP17Protocol::SetPrintLocation(ZrPrintLocation aLocation) {
 bool kP17Protocol::CardOperation(const kPaymentReceipt& aReceipt, zrPaymentAction aAction,
                                  const Text& aMessage, CardAnswerParser aParse, bool aAmountFromRequest,
                                  _int_PAY_result& aResult) {
+    kPaymentJournal* const journal = fJournal;
+    if (journal != nullptr) {
+        journal->Asked(aAction, aReceipt);
+    }
+    const kJournalEnd journalEnd(journal, aResult);
+    fUnanswered = [aAction](const Text& aReason) { return OutcomeUnknownText(aAction, aReason); };
     const bool success = Exchange(aResult.ErrorText, [&]() {
         if (!SetPrintLocation(aReceipt.fPrintLocation)) {
             aResult.ErrorText = u"Errore";
             return false;
         }
-        if (!fLink.SendFrame(BuildFrame(aMessage))) {
+        if (journal != nullptr) {
+            journal->Sent();
+        }
+        if (!SendRequest(aMessage)) {
             aResult.ErrorText = NotAcknowledged(ActionWord(aAction));
+            if (journal != nullptr) {
+                journal->NotAcknowledged(fLink.Fault());
+            }
             return false;
+        }
+        if (journal != nullptr) {
+            journal->Acknowledged();
         }
         // The terminal holds the request now: without its answer nobody knows whether money moved.
         Text payload;
@@ -434,7 +475,13 @@ bool kP17Protocol::CardOperation(const kPaymentReceipt& aReceipt, zrPaymentActio
         if (!lost.empty()) {
             aResult.ErrorText = OutcomeUnknownText(aAction, lost);
             fChannel.Debug(tZR_MessageType::let_error, aResult.ErrorText);
+            if (journal != nullptr) {
+                journal->Lost(lost);
+            }
             return false;
+        }
+        if (journal != nullptr) {
+            journal->Answer(aMessage.size() > 9 ? static_cast<char>(aMessage[9]) : '\0', payload);
         }
         const bool approved = (this->*aParse)(payload, aResult);
         if (aAmountFromRequest) {
@@ -444,6 +491,9 @@ bool kP17Protocol::CardOperation(const kPaymentReceipt& aReceipt, zrPaymentActio
         // From here on the answer is the outcome: nothing that follows may raise past it or clear it.
         aResult.ReceiptText = ReceiptAfterAnswer(aReceipt.fPrintLocation == ZrPrintLocation::pl_ECR &&
                                                  aResult.TraceAuditId != u"000000");
+        if (journal != nullptr) {
+            journal->Receipt(!aResult.ReceiptText.empty(), fOperationNote);
+        }
         return approved;
     });
     aResult.Error = !success;
@@ -495,6 +545,7 @@ bool kP17Protocol::DoVoid(const kPaymentReceipt& aReceipt, _int_PAY_result& aRes
 
 bool kP17Protocol::DoReprint(const kPaymentReceipt& aReceipt, _int_REPRINT_result& aResult) {
     fOperationNote.clear();
+    fUnanswered = [](const Text& aReason) { return UnansweredText(u"reprint", aReason); };
     const bool success = Exchange(aResult.ErrorText, [&]() {
         bool printOnEcr = false;
         switch (aReceipt.fPrintLocation) {
@@ -508,7 +559,7 @@ bool kP17Protocol::DoReprint(const kPaymentReceipt& aReceipt, _int_REPRINT_resul
                                 PrintLocationName(aReceipt.fPrintLocation) + u"]");
             break;
         }
-        if (!fLink.SendFrame(BuildFrame(ReprintMessage(printOnEcr)))) {
+        if (!SendRequest(ReprintMessage(printOnEcr))) {
             aResult.ErrorText = NotAcknowledged(u"reprint");
             return false;
         }
@@ -530,8 +581,9 @@ template <typename TResult>
 bool kP17Protocol::ServiceOperation(const Text& aMessage, const Text& aWhat,
                                     bool (kP17Protocol::*aParse)(const Text&, TResult&), TResult& aResult) {
     fOperationNote.clear();
+    fUnanswered = [aWhat](const Text& aReason) { return UnansweredText(aWhat, aReason); };
     const bool success = Exchange(aResult.ErrorText, [&]() {
-        if (!fLink.SendFrame(BuildFrame(aMessage))) {
+        if (!SendRequest(aMessage)) {
             aResult.ErrorText = NotAcknowledged(aWhat);
             return false;
         }
@@ -595,18 +647,17 @@ bool kP17Protocol::ParsePayResponse(const Text& aPayload, _int_PAY_result& aResu
             // A currency without decimals keeps the integer.
             foreignAmount = ScaledAmount(foreign, decimals > 0 ? decimals : 0);
         }
-        try {
-            const Text& pan = card.Pan;
-            const Text last4 = pan.size() >= 4 ? pan.substr(pan.size() - 4) : pan;
-            refundReference = CalcRefundReference(StrToInt(stan), StrToInt(last4), StrToInt64(acquirer),
-                                                  amount, card.AuthCode, dateTime);
-        } catch (const std::exception& e) {
-            refundReference.clear();
+        Text why;
+        refundReference =
+            RefundReferenceOfAnswer(stan, card.Pan, acquirer, amount, card.AuthCode, dateTime, why);
+        if (refundReference.empty()) {
+            // The payment stands; the host learns that a void of it must be made on the terminal.
             fChannel.WriteLog(tZR_MessageType::let_error,
                               u"CalcRefundReference: STAN=" + stan + u" PAN=" + card.Pan + u" IDAcquirer=" +
                                   acquirer + u" Amount=" + HostNumber(amount) + u" AuthCode=" +
                                   card.AuthCode + u" TranDate=" + DateTimeToISO(dateTime, false),
-                              ExceptionMessage(e));
+                              why);
+            errorText = NoRefundReferenceText(why);
         }
     } else if (answer.Reads("error_text")) {
         errorText = RefusalText(answer, resultCode);

@@ -12,6 +12,7 @@
 #include "payment/PaymentDefs.h"
 
 class kIOHandler;
+class kPaymentJournal;
 
 class kP17Protocol {
 public:
@@ -68,6 +69,10 @@ public:
 
     kP17Link& Link() { return fLink; }
 
+    // The journal that the payment, refund and void record their steps in; null (the default): none.
+    // Not owned.
+    void SetJournal(kPaymentJournal* aJournal) { fJournal = aJournal; }
+
     // What the last operation adds to its outcome, for the device log's result line: set when the receipt
     // was cut short (or the ACK of the answer could not go out) after a validated answer; else empty.
     const Text& OperationNote() const { return fOperationNote; }
@@ -75,13 +80,24 @@ public:
     // The error text of a payment, refund or void whose request the terminal acknowledged but whose answer
     // never came (aReason: what happened instead). Begins with "Outcome unknown".
     static Text OutcomeUnknownText(zrPaymentAction aAction, const Text& aReason);
+    // The error text of an approved payment (Error stays false) whose answer lacks what a void needs
+    // (aWhy: which field). Begins with "Approved without a refund reference".
+    static Text NoRefundReferenceText(const Text& aWhy);
 
 private:
     TDateTime CurrentTime() const;
     bool SetPrintLocation(ZrPrintLocation aLocation);
+    // What a request that went out without its answer is told (aReason: what happened instead).
+    using UnansweredFn = std::function<Text(const Text& aReason)>;
     // Connect, ClearBuffers, aBody, Disconnect (also when aBody raises). False with the connection
-    // failure text in aErrorText when the channel does not connect.
+    // failure text in aErrorText when the channel does not connect. A cancelled command (tZR_Cancelled)
+    // ends it false with "Not performed: ..." while the request was not sent (SendRequest), else with
+    // fUnanswered of the cancel's reason (each operation sets it before its exchange).
     bool Exchange(Text& aErrorText, const std::function<bool()>& aBody);
+    bool ExchangeSteps(Text& aErrorText, const std::function<bool()>& aBody);
+    // Sends the frame of the operation's request (the one that may move money or change the terminal);
+    // from here on a cancel leaves the outcome unknown.
+    bool SendRequest(const Text& aMessage);
     void Refuse(Text& aErrorText, const Text& aMessage);
     // A payment, refund or void: print location, aMessage, the answer read by aParse, and the receipt
     // when the cash register prints it. aAmountFromRequest: the result carries the request's amount and
@@ -95,6 +111,8 @@ private:
     // The error text of an acknowledged request of a reprint, day close or totals that got no answer, also
     // written to the device log.
     Text NoAnswer(const Text& aWhat) const;
+    // "The terminal accepted the " + aWhat + " request but no answer came (" + aReason + ")".
+    static Text UnansweredText(const Text& aWhat, const Text& aReason);
     // After a validated answer: collects the receipt text when aCollect; a fault on the way only leaves
     // the operation note and a device-log line.
     Text ReceiptAfterAnswer(bool aCollect);
@@ -110,4 +128,7 @@ private:
     NowFn fNow;
     kP17Link fLink;
     Text fOperationNote;
+    kPaymentJournal* fJournal = nullptr;
+    bool fRequestSent = false;
+    UnansweredFn fUnanswered;
 };

@@ -3,6 +3,8 @@
 #include "base/ZrError.h"
 #include "drivers/AcquirerTable.h"
 #include "drivers/P17Protocol.h"
+#include "drivers/PaymentJournal.h"
+#include "drivers/RefundReference.h"
 #include "io/IOHandler.h"
 #include "platform/Process.h"
 
@@ -11,9 +13,11 @@ kPayment_RIVEVEDEV17::kPayment_RIVEVEDEV17(const kPaymentHandler& aHandler) : kP
         throw ZrError(u"The Protocol 17 driver needs a channel to the terminal");
     }
     LoadCustomAcquirers();
-    fProtocol = std::make_unique<kP17Protocol>(
-        *fIOHandler, fCustomAcquirerList,
-        DeviceDesignation(aHandler.fConnection.get(), fIOHandler->ClassName()));
+    const Text designation = DeviceDesignation(aHandler.fConnection.get(), fIOHandler->ClassName());
+    fProtocol = std::make_unique<kP17Protocol>(*fIOHandler, fCustomAcquirerList, designation);
+    fJournal = std::make_unique<kPaymentJournal>(JournalFolder(fIOHandler->GetLogFileName()), designation,
+                                                 fIOHandler->GetLogFileName());
+    fProtocol->SetJournal(fJournal.get());
 }
 
 kPayment_RIVEVEDEV17::~kPayment_RIVEVEDEV17() = default;
@@ -50,6 +54,11 @@ bool kPayment_RIVEVEDEV17::DoRefund(const kPaymentReceipt& aPayment, _int_PAY_re
 }
 
 bool kPayment_RIVEVEDEV17::DoVoid(const kPaymentReceipt& aPayment, _int_PAY_result& aResult) {
+    // The terminal voids the amount the reference names; the record keeps the request's amount.
+    Currency named;
+    if (RefundReferenceAmount(aPayment.fRefundReference.PaymentNumber, named)) {
+        fOperationAmount = named;
+    }
     return TakeNote(fProtocol->DoVoid(aPayment, aResult));
 }
 

@@ -6,6 +6,7 @@
 #include "payment/Payment.h"
 
 class kP17Protocol;
+class kPaymentJournal;
 
 class kPayment_RIVEVEDEV17 : public kPaymentDevice {
 public:
@@ -36,6 +37,7 @@ private:
 
     TextList fCustomAcquirerList;
     std::unique_ptr<kP17Protocol> fProtocol;
+    std::unique_ptr<kPaymentJournal> fJournal;
 };
 
 // The registry's factory for the driver class (a kPaymentClass).

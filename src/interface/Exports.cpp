@@ -1,4 +1,4 @@
-// The nine exports. Each runs on the caller's thread and never lets anything escape: not our errors,
+// The ten exports. Each runs on the caller's thread and never lets anything escape: not our errors,
 // not a C++ exception, not an allocation failure.
 #include <cstdint>
 
@@ -83,6 +83,11 @@ ZRPA_API int16_t ZRPA_CALL GETTOTALS(BSTR aXml, BSTR* aOutput, BSTR* aErrorMessa
 ZRPA_API int16_t ZRPA_CALL VERIFYTRAN(BSTR aXml, BSTR* aOutput, BSTR* aErrorMessage) {
     return static_cast<int16_t>(
         ZeroExtended(RunCommand<kPaymentWrapper_VERIFYTRAN>(aXml, aOutput, aErrorMessage)));
+}
+
+ZRPA_API int16_t ZRPA_CALL CANCEL(BSTR aXml, BSTR* aOutput, BSTR* aErrorMessage) {
+    return static_cast<int16_t>(
+        ZeroExtended(RunCommand<kPaymentWrapper_CANCEL>(aXml, aOutput, aErrorMessage)));
 }
 
 ZRPA_API int32_t ZRPA_CALL VERSION(BSTR aDriverName, BSTR* aVersion, BSTR* aErrorMessage) {

@@ -2,11 +2,13 @@
 
 #include <exception>
 
-#include "runtime/Application.h"
 #include "base/ZrError.h"
 #include "interface/PaymentRegistry.h"
 #include "interface/ResultDocument.h"
+#include "interface/RunningCommands.h"
 #include "io/IOHandler.h"
+#include "payment/CommandOutcome.h"
+#include "runtime/Application.h"
 
 namespace {
 using DocType = zrPaymentHandlerDocumentType;
@@ -77,9 +79,17 @@ void RunDeviceCommand(kPaymentWrapper& aWrapper, TResult& aResult, const Text& a
                       void (kPaymentDevice::*aOperation)(const kPaymentHandler&, TResult&),
                       const char16_t* aCommand) {
     bool reached = false;
+    // In the list of running commands before the request is read: a CANCEL from now on reaches it.
+    tZR_RunningCommand running;
+    aWrapper.Handler().fCancel = running.Signal();
     RunGuarded(aResult, [&] {
         aWrapper.Handler().Deserialize(aXml, {aDocumentType});
+        if (aWrapper.Handler().fCommandTimeout > 0) {
+            running.Signal()->SetTimeLimit(aWrapper.Handler().fCommandTimeout);
+        }
+        running.SetHandle(aWrapper.Handler().fDeviceHandle);
         const tDeviceUse use(aWrapper);
+        running.SetHandle(use.Device().Handle());
         reached = true;
         TResult result;
         (use.Device().*aOperation)(aWrapper.Handler(), result);
@@ -149,6 +159,13 @@ Text OpenResultDocument(const _int_OPEN_result& r) {
 
 Text CloseResultDocument(const _int_CLOSE_result& r) {
     tZR_ResultDocument d;
+    AddTail(d, r.Error, r.ErrorText, r.LogFileName);
+    return d.Document();
+}
+
+Text CancelResultDocument(const _int_CANCEL_result& r) {
+    tZR_ResultDocument d;
+    d.AddInteger(u"Cancelled", r.Cancelled);
     AddTail(d, r.Error, r.ErrorText, r.LogFileName);
     return d.Document();
 }
@@ -289,6 +306,27 @@ void kPaymentWrapper_CLOSE::Process(const Text& aXml) {
     });
     if (fResult.Error) {
         LogCommandError(*this, u"CLOSE", fResult.ErrorText);
+    }
+}
+
+// --- CANCEL --------------------------------------------------------------------------------------------
+
+void kPaymentWrapper_CANCEL::Process(const Text& aXml) {
+    ClearResult();
+    RunGuarded(fResult, [&] {
+        fHandler->Deserialize(aXml, {});
+        const std::int32_t handle = fHandler->fDeviceHandle;
+        fResult.Cancelled = CancelRunningCommands(handle, Text(kCancelledByHost));
+        fResult.Error = false;
+        if (gApplication != nullptr) {
+            gApplication->Log(tZR_MessageType::let_info,
+                              u"CANCEL " +
+                                  (handle >= 1 ? u"of handle " + IntToText(handle) : Text(u"of all")) +
+                                  u": " + IntToText(fResult.Cancelled) + u" running command(s) cancelled");
+        }
+    });
+    if (fResult.Error) {
+        LogCommandError(*this, u"CANCEL", fResult.ErrorText);
     }
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// The command objects behind the eight command exports. One object is built per call: Process parses
+// The command objects behind the nine command exports. One object is built per call: Process parses
 // the request, finds or opens the device and runs its operation; Format writes the result document,
 // the error text and the result code. Every error raised on the way becomes the record's Error and
 // ErrorText; nothing leaves Process.
@@ -45,6 +45,7 @@ Text PayResultDocument(const _int_PAY_result& aResult);
 Text ReprintResultDocument(const _int_REPRINT_result& aResult);
 Text OpenResultDocument(const _int_OPEN_result& aResult);
 Text CloseResultDocument(const _int_CLOSE_result& aResult);
+Text CancelResultDocument(const _int_CANCEL_result& aResult);
 Text GetStatusResultDocument(const _int_GETSTATUS_result& aResult);
 Text DayCloseResultDocument(const _int_DAYCLOSE_result& aResult);
 Text GetTotalsResultDocument(const _int_GETTOTALS_result& aResult);
@@ -91,6 +92,16 @@ public:
 };
 
 class kPaymentWrapper_CLOSE : public kPaymentCommand<_int_CLOSE_result, CloseResultDocument> {
+public:
+    void Process(const Text& aXml) override;
+};
+
+// CANCEL: ends the waits of the running commands on the request's Handle, or of every running command
+// when the request names none (Handle absent, 0 or negative). Returns at once with their number in
+// Cancelled; each cancelled command returns within a second ("Not performed: ..." when its request
+// had not been sent to the terminal, else an unknown outcome). Fails only for a request that cannot
+// be read.
+class kPaymentWrapper_CANCEL : public kPaymentCommand<_int_CANCEL_result, CancelResultDocument> {
 public:
     void Process(const Text& aXml) override;
 };

@@ -8,6 +8,7 @@
 #include "base/Currency.h"
 #include "base/Text.h"
 #include "io/Connection.h"
+#include "platform/Cancel.h"
 
 class kByteStream;
 #include "runtime/LogWriter.h"
@@ -39,6 +40,12 @@ public:
     virtual kByteStream* ByteStream() { return nullptr; }
 
     bool Connected() { return GetConnected(); }
+
+    // The signal of the command that uses the channel now (null between commands): every wait of the
+    // channel ends within kCancelSliceMs of it being raised, with tZR_Cancelled. The device sets it for
+    // the length of one operation; channels that wait in a transport of their own pass it on.
+    virtual void SetCancelSignal(const tZR_CancelSignal* aSignal) { fCancelSignal = aSignal; }
+    const tZR_CancelSignal* CancelSignal() const { return fCancelSignal; }
 
     // --- logging -------------------------------------------------------------------------------------
     // aTitle + ":" + aMessage, then " [" + hex dump + "]" when HexLog is set. Silent without a writer.
@@ -92,4 +99,5 @@ private:
     std::int32_t fTemporaryReadTimeout = 0;
     Text fVersion;
     std::int32_t fCodePage = 0;
+    const tZR_CancelSignal* fCancelSignal = nullptr;
 };

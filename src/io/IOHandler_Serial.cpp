@@ -145,6 +145,14 @@ int kIOHandler_Serial::ReadOneByte(bool aLogErrors) {
     return -1;
 }
 
+void kIOHandler_Serial::ThrowIfReadCancelled(const Text& aCollected) {
+    if (IsCancelled(CancelSignal())) {
+        WriteLog(tZR_MessageType::let_error, u"Read Cancelled",
+                 aCollected + u" (" + CancelSignal()->Reason() + u")");
+        CancelSignal()->ThrowIfCancelled();
+    }
+}
+
 Text kIOHandler_Serial::ReadChars(std::int32_t aCharsNum) {
     Text result;
     if (aCharsNum <= 0) {
@@ -157,6 +165,7 @@ Text kIOHandler_Serial::ReadChars(std::int32_t aCharsNum) {
     bool timedOut = false;
     bool done = false;
     do {
+        ThrowIfReadCancelled(result);
         const int b = ReadOneByte(false);
         if (b >= 0) {
             result += static_cast<char16_t>(b);
@@ -183,6 +192,7 @@ Text kIOHandler_Serial::ReadUpTo(const std::vector<std::uint8_t>& aChars) {
     const auto start = Clock::now();
     bool found = false;
     for (;;) {
+        ThrowIfReadCancelled(result);
         const int b = ReadOneByte(true);
         if (b >= 0) {
             result += static_cast<char16_t>(b);

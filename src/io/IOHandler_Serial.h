@@ -25,7 +25,8 @@ public:
     // Text goes out in the ANSI code page; false when not every byte could be written.
     bool Write(const Text& aMessage) override;
     // Both end at a terminator (ReadUpTo) or the count (ReadChars), or once ReadTimeout has passed,
-    // checked after every one-byte read whether a byte came or not.
+    // checked after every one-byte read whether a byte came or not. A raised cancel signal ends them
+    // before the next one-byte read with tZR_Cancelled.
     Text ReadUpTo(const std::vector<std::uint8_t>& aChars) override;
     Text ReadChars(std::int32_t aCharsNum) override;
     Text ReadAll() override; // raises "ReadAll Unsupported"
@@ -41,6 +42,8 @@ private:
     // One read of at most one byte within 100 ms; -1 when nothing came. A failed read is paced to the
     // full 100 ms, so a dead port cannot turn the read loops into busy loops.
     int ReadOneByte(bool aLogErrors);
+    // Logs what was read and raises tZR_Cancelled when the command's signal is raised.
+    void ThrowIfReadCancelled(const Text& aCollected);
 
     std::unique_ptr<TComPort> fComPort;
 };

@@ -130,6 +130,11 @@ bool kIOHandler_TCP::GetConnected() {
     }
 }
 
+void kIOHandler_TCP::SetCancelSignal(const tZR_CancelSignal* aSignal) {
+    kIOHandler::SetCancelSignal(aSignal);
+    fTCPClient->SetCancelSignal(aSignal);
+}
+
 bool kIOHandler_TCP::Connect() {
     kIOHandler::Connect();
     Debug(tZR_MessageType::let_info, u"Host=" + fTCPClient->Host());
@@ -145,6 +150,9 @@ bool kIOHandler_TCP::Connect() {
             WriteLog(tZR_MessageType::let_error, u"Connect Timeout", Text());
         }
         return connected;
+    } catch (const tZR_Cancelled& e) {
+        WriteLog(tZR_MessageType::let_error, u"Connect Cancelled", e.Message());
+        throw;
     } catch (const std::exception& e) {
         WriteLog(tZR_MessageType::let_error, u"Connect Error", ExceptionMessage(e));
         return false;
@@ -193,6 +201,9 @@ Text kIOHandler_TCP::ReadUpTo(const std::vector<std::uint8_t>& aChars) {
         } else {
             WriteLog(tZR_MessageType::let_info, u"Read", result);
         }
+    } catch (const tZR_Cancelled& e) {
+        WriteLog(tZR_MessageType::let_error, u"Read Cancelled", result + u" (" + e.Message() + u")");
+        throw;
     } catch (const std::exception& e) {
         WriteLog(tZR_MessageType::let_error, u"ReadUpTo Unexpected error", ExceptionMessage(e));
     }
@@ -212,6 +223,9 @@ Text kIOHandler_TCP::ReadChars(std::int32_t aCharsNum) {
             WriteLog(tZR_MessageType::let_info, u"Read", text);
         }
         return text;
+    } catch (const tZR_Cancelled& e) {
+        WriteLog(tZR_MessageType::let_error, u"Read Cancelled", e.Message());
+        throw;
     } catch (const std::exception& e) {
         WriteLog(tZR_MessageType::let_error, u"ReadChars Unexpected error", ExceptionMessage(e));
         return Text();

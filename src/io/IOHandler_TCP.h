@@ -18,13 +18,16 @@ public:
     ~kIOHandler_TCP() override;
 
     bool GetConnected() override;
-    // Header block, host and port; connects unless connected. Failures are logged and give false.
+    void SetCancelSignal(const tZR_CancelSignal* aSignal) override;
+    // Header block, host and port; connects unless connected. Failures are logged and give false; a
+    // cancelled connect raises tZR_Cancelled.
     bool Connect() override;
     bool Disconnect() override;
     void ClearBuffers() override;
     // Characters below 256 go out as that byte, others as "?" (code page 0). A send failure raises.
     bool Write(const Text& aMessage) override;
-    // Never raise: failures are logged and the text collected so far is returned.
+    // Never raise but for a cancelled command (tZR_Cancelled): failures are logged and the text collected
+    // so far is returned.
     Text ReadUpTo(const std::vector<std::uint8_t>& aChars) override;
     Text ReadChars(std::int32_t aCharsNum) override;
     Text ReadAll() override;

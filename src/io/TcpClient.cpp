@@ -24,7 +24,8 @@ void TcpClient::Connect() {
     fSocket->Close();
     fPeerClosed = false;
     ClearBuffer();
-    fSocket->Connect(fHost, fPort, fConnectTimeout > 0 ? fConnectTimeout : kDefaultConnectTimeout);
+    ThrowIfCancelled(fCancel);
+    fSocket->Connect(fHost, fPort, fConnectTimeout > 0 ? fConnectTimeout : kDefaultConnectTimeout, fCancel);
 }
 
 bool TcpClient::Connected() {
@@ -55,14 +56,16 @@ bool TcpClient::WaitForData(std::int32_t aTimeoutMs) {
     const tZR_Deadline deadline(std::max(aTimeoutMs, 0));
     // Connected moves what the socket holds into the buffer and notices a close; a readable socket
     // that gives nothing (a spurious wake-up) is waited on again for the time that is left.
+    // The wait is cut into slices so that a cancelled command stops waiting; nothing is lost by that.
     while (Connected()) {
         if (BufferedCount() > 0) {
             return true;
         }
         const std::int32_t left = deadline.MillisecondsLeft();
-        if (left == 0 || !fSocket->WaitReadable(left)) {
+        if (left == 0 || IsCancelled(fCancel)) {
             return false;
         }
+        fSocket->WaitReadable(tZR_CancelSignal::Slice(left));
     }
     return false;
 }
@@ -100,13 +103,20 @@ void TcpClient::FillBuffer() {
     if (fPeerClosed) {
         throw TcpClientError(zrTcpFailure::tf_Closed, u"Connection Closed Gracefully.");
     }
+    // Also looked at when bytes keep coming: a terminal that never stops talking is cancelled as well.
+    ThrowIfCancelled(fCancel);
     MakeRoom(kBlockSize);
     const tZR_Deadline deadline(std::max(fReadTimeout, 0));
     try {
         // A readable socket may still have nothing to give (a spurious wake-up); wait again for the
-        // time that is left.
+        // time that is left. The wait is cut into slices, each followed by a look at the signal.
         for (;;) {
-            if (!fSocket->WaitReadable(deadline.MillisecondsLeft())) {
+            bool readable = fSocket->WaitReadable(tZR_CancelSignal::Slice(deadline.MillisecondsLeft()));
+            while (!readable && !deadline.Passed()) {
+                ThrowIfCancelled(fCancel);
+                readable = fSocket->WaitReadable(tZR_CancelSignal::Slice(deadline.MillisecondsLeft()));
+            }
+            if (!readable) {
                 throw TcpClientError(zrTcpFailure::tf_ReadTimeout, u"Read timed out.");
             }
             const std::ptrdiff_t got = fSocket->Receive(fBuffer.data() + fTail, fBuffer.size() - fTail);

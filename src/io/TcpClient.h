@@ -12,6 +12,7 @@
 
 #include "base/Text.h"
 #include "base/ZrError.h"
+#include "platform/Cancel.h"
 
 enum class zrTcpFailure : std::uint8_t {
     tf_ReadTimeout,    // "Read timed out."
@@ -49,6 +50,10 @@ public:
     // The longest one wait for more data may last; 0 or less: take only what is already there.
     std::int32_t ReadTimeout() const { return fReadTimeout; }
     void SetReadTimeout(std::int32_t aValue) { fReadTimeout = aValue; }
+
+    // The signal that ends the waits of Connect, the reads and WaitForData early (null: none). Connect and
+    // the reads then raise tZR_Cancelled; WaitForData returns false.
+    void SetCancelSignal(const tZR_CancelSignal* aSignal) { fCancel = aSignal; }
 
     // Resolves the host (IPv4 and IPv6) and connects within the connect time-out. A connection that is
     // still open is closed first; the receive buffer starts empty.
@@ -97,6 +102,7 @@ private:
     std::int32_t fConnectTimeout = 1000;
     std::int32_t fReadTimeout = 1000;
     std::unique_ptr<TcpSocket> fSocket;
+    const tZR_CancelSignal* fCancel = nullptr;
     bool fPeerClosed = false;
     std::vector<std::uint8_t> fBuffer;
     std::size_t fHead = 0;

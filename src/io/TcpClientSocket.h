@@ -16,8 +16,11 @@ public:
     TcpSocket& operator=(const TcpSocket&) = delete;
 
     bool IsOpen() const { return fHandle != kInvalid; }
-    // Resolves aHost and tries its addresses in order until one accepts, all within aTimeoutMs.
-    void Connect(const Text& aHost, std::uint16_t aPort, std::int32_t aTimeoutMs);
+    // Resolves aHost and tries its addresses in order until one accepts, all within aTimeoutMs. A raised
+    // aCancel (may be null) ends the wait for the peer within kCancelSliceMs with tZR_Cancelled and
+    // nothing open; name resolution is not interrupted.
+    void Connect(const Text& aHost, std::uint16_t aPort, std::int32_t aTimeoutMs,
+                 const tZR_CancelSignal* aCancel = nullptr);
     // Waits at most aTimeoutMs (0: only looks) until data, a close or an error can be received.
     bool WaitReadable(std::int32_t aTimeoutMs);
     // Receives without waiting: the number of bytes, 0 after a close by the peer, kWouldBlock when

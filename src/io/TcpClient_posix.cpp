@@ -113,7 +113,8 @@ int OpenSocket(const addrinfo& aAddress) {
 }
 } // namespace
 
-void TcpSocket::Connect(const Text& aHost, std::uint16_t aPort, std::int32_t aTimeoutMs) {
+void TcpSocket::Connect(const Text& aHost, std::uint16_t aPort, std::int32_t aTimeoutMs,
+                        const tZR_CancelSignal* aCancel) {
     Close();
     if (aHost.empty()) {
         throw TcpClientError(zrTcpFailure::tf_Socket, u"No host given.");
@@ -143,7 +144,17 @@ void TcpSocket::Connect(const Text& aHost, std::uint16_t aPort, std::int32_t aTi
             error = errno;
             if (error == EINPROGRESS || error == EINTR) {
                 short revents = 0;
-                const int r = PollOne(fd, POLLOUT, deadline.MillisecondsLeft(), revents);
+                int r = 0;
+                // In slices, each followed by a look at the signal: a cancelled command leaves at once.
+                while ((r = PollOne(fd, POLLOUT, tZR_CancelSignal::Slice(deadline.MillisecondsLeft()),
+                                    revents)) == 0 &&
+                       !deadline.Passed()) {
+                    if (IsCancelled(aCancel)) {
+                        ::close(fd);
+                        ::freeaddrinfo(list);
+                        aCancel->ThrowIfCancelled();
+                    }
+                }
                 socklen_t len = sizeof error;
                 if (r == 0) {
                     timedOut = true;

@@ -117,7 +117,8 @@ SOCKET OpenSocket(const ADDRINFOW& aAddress) {
 }
 } // namespace
 
-void TcpSocket::Connect(const Text& aHost, std::uint16_t aPort, std::int32_t aTimeoutMs) {
+void TcpSocket::Connect(const Text& aHost, std::uint16_t aPort, std::int32_t aTimeoutMs,
+                        const tZR_CancelSignal* aCancel) {
     Close();
     if (const int e = WinsockStartError(); e != 0) {
         RaiseSocketError(e);
@@ -152,7 +153,17 @@ void TcpSocket::Connect(const Text& aHost, std::uint16_t aPort, std::int32_t aTi
             error = ::WSAGetLastError();
             if (error == WSAEWOULDBLOCK) {
                 bool failed = false;
-                const int r = WaitOne(s, kWrite, deadline.MillisecondsLeft(), failed);
+                int r = 0;
+                // In slices, each followed by a look at the signal: a cancelled command leaves at once.
+                while ((r = WaitOne(s, kWrite, tZR_CancelSignal::Slice(deadline.MillisecondsLeft()),
+                                    failed)) == 0 &&
+                       !deadline.Passed()) {
+                    if (IsCancelled(aCancel)) {
+                        ::closesocket(s);
+                        ::FreeAddrInfoW(list);
+                        aCancel->ThrowIfCancelled();
+                    }
+                }
                 int len = sizeof error;
                 if (r == 0) {
                     timedOut = true;

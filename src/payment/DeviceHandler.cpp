@@ -131,6 +131,14 @@ std::unique_ptr<XmlDocument> kDeviceHandler::Deserialize(const Text& aXml) {
     if (ParameterExists(u"ConnectTimeout")) {
         fConnection->SetConnectTimeOut(krptUtil::StrToInt(GetParameter(u"ConnectTimeout")));
     }
+    fCommandTimeout = 0;
+    if (ParameterExists(u"CommandTimeout")) {
+        const Text value = GetParameter(u"CommandTimeout");
+        if (!krptUtil::TryStrToInt(value, fCommandTimeout) || fCommandTimeout < 0) {
+            throw ZrError(u"Parameter CommandTimeout [" + CutValue(value) +
+                          u"] invalid. Allowed values are: 0 (no limit) to 2147483647 (milliseconds).");
+        }
+    }
     return document;
 }
 

@@ -47,4 +47,8 @@ public:
     std::int32_t fDeviceHandle = 0;
     TextList fParameters;
     Text fLogId;
+    // Parameters/CommandTimeout: the longest the whole command may wait for its terminal, in
+    // milliseconds from the moment its request was read; 0 (absent): the protocol's own waits only.
+    // A negative or non-integer value fails the request.
+    std::int32_t fCommandTimeout = 0;
 };

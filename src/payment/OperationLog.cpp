@@ -77,11 +77,16 @@ Text OperationOutcome(bool aError, const Text& aErrorText, bool aAnswered) {
 }
 
 Text ResultLine(const _int_PAY_result& aResult, std::int64_t aElapsedMs, const Text& aNote) {
+    return ResultLine(aResult, aElapsedMs, aNote, std::nullopt);
+}
+
+Text ResultLine(const _int_PAY_result& aResult, std::int64_t aElapsedMs, const Text& aNote,
+                const std::optional<Currency>& aMoved) {
     return ResultHead(aResult.Error, aResult.ErrorText, Answered(aResult.DeviceId, aResult.ErrorText))
         .Add(u"stan", aResult.TraceAuditId)
         .Add(u"auth", aResult.AuthCode)
         .Add(u"card", MaskedCardNumber(aResult.MaskedPAN))
-        .Add(u"amount", aResult.PaymentAmount.ToText())
+        .Add(u"amount", aMoved.value_or(aResult.PaymentAmount).ToText())
         .Done(aElapsedMs, aResult.ErrorText, aNote);
 }
 

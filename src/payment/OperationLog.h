@@ -7,6 +7,7 @@
 //           | error=<text> [| note=<text>]
 // Fields that do not belong to the operation are left out; request values are cut by CutValue.
 #include <cstdint>
+#include <optional>
 
 #include "base/Text.h"
 #include "payment/Payment.h"
@@ -24,6 +25,9 @@ Text OperationOutcome(bool aError, const Text& aErrorText, bool aAnswered);
 
 // aElapsedMs: since the operation began; aNote: the device's fOperationNote, added when not empty.
 Text ResultLine(const _int_PAY_result& aResult, std::int64_t aElapsedMs, const Text& aNote);
+// The same with the amount the terminal moved in place of the record's when aMoved holds one.
+Text ResultLine(const _int_PAY_result& aResult, std::int64_t aElapsedMs, const Text& aNote,
+                const std::optional<Currency>& aMoved);
 Text ResultLine(const _int_REPRINT_result& aResult, std::int64_t aElapsedMs, const Text& aNote);
 Text ResultLine(const _int_DAYCLOSE_result& aResult, std::int64_t aElapsedMs, const Text& aNote);
 Text ResultLine(const _int_GETTOTALS_result& aResult, std::int64_t aElapsedMs, const Text& aNote);

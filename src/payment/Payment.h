@@ -3,12 +3,14 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include "base/Currency.h"
 #include "base/DateTime.h"
 #include "base/Text.h"
 #include "payment/DeviceHandler.h"
 #include "payment/PaymentDefs.h"
+#include "platform/Cancel.h"
 
 class kIOHandler;
 class XmlElement;
@@ -111,6 +113,9 @@ public:
     std::unique_ptr<kPaymentReceipt> fPaymentReceipt;
     std::unique_ptr<kPaymentDayClose> fDayClose;
     std::unique_ptr<kPaymentTotals> fTotals;
+    // The cancel signal of the command this request belongs to; null: it cannot be cancelled. The
+    // command object sets it before the device runs, and the device's channel waits on it.
+    std::shared_ptr<tZR_CancelSignal> fCancel;
 };
 
 // A terminal as the library sees it: owns its channel and runs one command at a time.
@@ -137,7 +142,9 @@ public:
     static Text GetDriverVersion();
 
     // The public operations: banner, preset fields, the driver's operation, the channel's error text.
-    // They run one at a time per device (concurrent calls on one handle wait for each other).
+    // They run one at a time per device (concurrent calls on one handle wait for each other). The
+    // request's cancel signal (aHandler.fCancel) ends the wait for the device's turn and every wait of
+    // the channel: a command cancelled before its turn, or before it began, fails with "Not performed:".
     void Pub_Pay(const kPaymentHandler& aHandler, _int_PAY_result& aResult);
     void Pub_Reprint(const kPaymentHandler& aHandler, _int_REPRINT_result& aResult);
     void Pub_DayClose(const kPaymentHandler& aHandler, _int_DAYCLOSE_result& aResult);
@@ -153,12 +160,39 @@ protected:
     std::unique_ptr<kIOHandler> fIOHandler;
 
 private:
-    std::mutex fOperationLock;
+    // One public operation: waits for the device's turn unless cancelled, puts the command's signal on
+    // the channel and runs aBody between the banner and the result line.
+    template <typename TResult, typename TBody>
+    void RunTurn(const kPaymentHandler& aHandler, TResult& aResult, TBody&& aBody);
+    // Waits for the device's turn; false (not taken) once aSignal (may be null) is raised meanwhile.
+    bool TakeTurn(const tZR_CancelSignal* aSignal);
+    void GiveTurn();
+    // Gives the turn back when it goes.
+    class tTurnHeld {
+    public:
+        explicit tTurnHeld(kPaymentDevice& aDevice) : fDevice(aDevice) {}
+        ~tTurnHeld() { fDevice.GiveTurn(); }
+        tTurnHeld(const tTurnHeld&) = delete;
+        tTurnHeld& operator=(const tTurnHeld&) = delete;
+
+    private:
+        kPaymentDevice& fDevice;
+    };
+
+    // The device's turn: one public operation at a time. Taken and given back under fTurnLock; a command
+    // waiting for it looks at its cancel signal at every wake-up of fTurnFree (at least every 50 ms).
+    tZR_Lock fTurnLock;
+    tZR_Condition fTurnFree;
+    bool fTurnTaken = false;
 
 public:
     // What the driver adds to the result line of the running operation (e.g. a receipt cut short);
     // cleared at the start of each public operation.
     std::u16string fOperationNote;
+    // The amount the terminal moved, for the result line, when the record's amount is another (a void:
+    // the amount its refund reference names, while the record keeps the request's); cleared at the
+    // start of each public operation.
+    std::optional<Currency> fOperationAmount;
 };
 
 // A factory standing for a driver class in the registry.

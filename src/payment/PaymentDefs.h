@@ -80,6 +80,14 @@ struct _int_CLOSE_result {
     Text LogFileName;
 };
 
+// CANCEL: how many running commands it reached.
+struct _int_CANCEL_result {
+    std::int32_t Cancelled = 0;
+    bool Error = false;
+    Text ErrorText;
+    Text LogFileName;
+};
+
 struct _int_GETSTATUS_result {
     bool DayOpened = false;
     TDateTime DateTime = 0;

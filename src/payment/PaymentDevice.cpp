@@ -4,9 +4,11 @@
 #include <chrono>
 #include <exception>
 #include <mutex>
+#include <optional>
 
 #include "base/ZrError.h"
 #include "io/IOHandler.h"
+#include "payment/CommandOutcome.h"
 #include "payment/OperationLog.h"
 #include "payment/Payment.h"
 #include "platform/Clock.h"
@@ -44,10 +46,22 @@ template <typename TResult> void TakeChannelError(const kIOHandler& aChannel, TR
         aResult.ErrorText = aChannel.ErrorMessage();
     }
 }
+// The result line; a PAY's shows the amount the terminal moved when the driver named another.
+Text LineOf(const _int_PAY_result& aResult, std::int64_t aElapsedMs, const Text& aNote,
+            const std::optional<Currency>& aMoved) {
+    return ResultLine(aResult, aElapsedMs, aNote, aMoved);
+}
+template <typename TResult>
+Text LineOf(const TResult& aResult, std::int64_t aElapsedMs, const Text& aNote,
+            const std::optional<Currency>&) {
+    return ResultLine(aResult, aElapsedMs, aNote);
+}
+
 // Runs one operation (banner, request line, the driver) and ends it with the result line: what the host
 // is told, also when an error is raised on the way (the host then gets only the error text).
 template <typename TResult, typename TBody>
-void RunLogged(kIOHandler& aChannel, const Text& aNote, TResult& aResult, TBody&& aBody) {
+void RunLogged(kIOHandler& aChannel, const Text& aNote, const std::optional<Currency>& aMoved,
+               TResult& aResult, TBody&& aBody) {
     const auto started = std::chrono::steady_clock::now();
     const auto elapsed = [&] {
         return static_cast<std::int64_t>(
@@ -67,8 +81,22 @@ void RunLogged(kIOHandler& aChannel, const Text& aNote, TResult& aResult, TBody&
         aChannel.Debug(tZR_MessageType::let_info, ResultLine(told, elapsed(), aNote));
         throw;
     }
-    aChannel.Debug(tZR_MessageType::let_info, ResultLine(aResult, elapsed(), aNote));
+    aChannel.Debug(tZR_MessageType::let_info, LineOf(aResult, elapsed(), aNote, aMoved));
 }
+
+// The cancel signal of the running command on the channel, for the length of one operation.
+class tChannelSignal {
+public:
+    tChannelSignal(kIOHandler& aChannel, const tZR_CancelSignal* aSignal) : fChannel(aChannel) {
+        fChannel.SetCancelSignal(aSignal);
+    }
+    ~tChannelSignal() { fChannel.SetCancelSignal(nullptr); }
+    tChannelSignal(const tChannelSignal&) = delete;
+    tChannelSignal& operator=(const tChannelSignal&) = delete;
+
+private:
+    kIOHandler& fChannel;
+};
 } // namespace
 
 kPaymentDevice::kPaymentDevice(const kPaymentHandler& aHandler) {
@@ -81,6 +109,45 @@ kPaymentDevice::kPaymentDevice(const kPaymentHandler& aHandler) {
 
 kPaymentDevice::~kPaymentDevice() = default;
 
+bool kPaymentDevice::TakeTurn(const tZR_CancelSignal* aSignal) {
+    const std::lock_guard<tZR_Lock> guard(fTurnLock);
+    while (fTurnTaken) {
+        if (IsCancelled(aSignal)) {
+            return false;
+        }
+        fTurnFree.WaitFor(fTurnLock, static_cast<std::uint32_t>(kCancelSliceMs));
+    }
+    fTurnTaken = true;
+    return true;
+}
+
+void kPaymentDevice::GiveTurn() {
+    const std::lock_guard<tZR_Lock> guard(fTurnLock);
+    fTurnTaken = false;
+    fTurnFree.NotifyAll();
+}
+
+template <typename TResult, typename TBody>
+void kPaymentDevice::RunTurn(const kPaymentHandler& aHandler, TResult& aResult, TBody&& aBody) {
+    const tZR_CancelSignal* signal = aHandler.fCancel.get();
+    std::optional<tTurnHeld> held;
+    if (TakeTurn(signal)) {
+        held.emplace(*this);
+    }
+    // Cancelled before it began (also while it waited for its turn): nothing was sent.
+    if (!held || IsCancelled(signal)) {
+        aResult.Error = true;
+        aResult.ErrorText = NotPerformedText(signal->Reason());
+        aResult.LogFileName = fIOHandler->GetLogFileName();
+        fIOHandler->Debug(tZR_MessageType::let_error, aResult.ErrorText);
+        return;
+    }
+    fOperationNote.clear();
+    fOperationAmount.reset();
+    const tChannelSignal onChannel(*fIOHandler, signal);
+    RunLogged(*fIOHandler, fOperationNote, fOperationAmount, aResult, aBody);
+}
+
 Text kPaymentDevice::GetDriverVersion() {
     if (gApplication == nullptr) {
         throw ZrError(u"The application context is not initialised");
@@ -89,9 +156,7 @@ Text kPaymentDevice::GetDriverVersion() {
 }
 
 void kPaymentDevice::Pub_Pay(const kPaymentHandler& aHandler, _int_PAY_result& aResult) {
-    const std::lock_guard<std::mutex> lock(fOperationLock);
-    fOperationNote.clear();
-    RunLogged(*fIOHandler, fOperationNote, aResult, [&] {
+    RunTurn(aHandler, aResult, [&] {
         fIOHandler->Debug(tZR_MessageType::let_info, kPayBanner);
         const kPaymentReceipt& payment = Section(aHandler.fPaymentReceipt, u"Payment");
         fIOHandler->Debug(tZR_MessageType::let_info, PaymentRequestLine(payment));
@@ -115,9 +180,7 @@ void kPaymentDevice::Pub_Pay(const kPaymentHandler& aHandler, _int_PAY_result& a
 }
 
 void kPaymentDevice::Pub_Reprint(const kPaymentHandler& aHandler, _int_REPRINT_result& aResult) {
-    const std::lock_guard<std::mutex> lock(fOperationLock);
-    fOperationNote.clear();
-    RunLogged(*fIOHandler, fOperationNote, aResult, [&] {
+    RunTurn(aHandler, aResult, [&] {
         fIOHandler->Debug(tZR_MessageType::let_info, kReprintBanner);
         const kPaymentReceipt& payment = Section(aHandler.fPaymentReceipt, u"Reprint");
         fIOHandler->Debug(tZR_MessageType::let_info, ReprintRequestLine(payment, u"REPRINT"));
@@ -127,9 +190,7 @@ void kPaymentDevice::Pub_Reprint(const kPaymentHandler& aHandler, _int_REPRINT_r
 }
 
 void kPaymentDevice::Pub_DayClose(const kPaymentHandler& aHandler, _int_DAYCLOSE_result& aResult) {
-    const std::lock_guard<std::mutex> lock(fOperationLock);
-    fOperationNote.clear();
-    RunLogged(*fIOHandler, fOperationNote, aResult, [&] {
+    RunTurn(aHandler, aResult, [&] {
         fIOHandler->Debug(tZR_MessageType::let_info, kDayCloseBanner);
         const kPaymentDayClose& dayClose = Section(aHandler.fDayClose, u"DayClose");
         fIOHandler->Debug(tZR_MessageType::let_info,
@@ -142,9 +203,7 @@ void kPaymentDevice::Pub_DayClose(const kPaymentHandler& aHandler, _int_DAYCLOSE
 }
 
 void kPaymentDevice::Pub_GetTotals(const kPaymentHandler& aHandler, _int_GETTOTALS_result& aResult) {
-    const std::lock_guard<std::mutex> lock(fOperationLock);
-    fOperationNote.clear();
-    RunLogged(*fIOHandler, fOperationNote, aResult, [&] {
+    RunTurn(aHandler, aResult, [&] {
         fIOHandler->Debug(tZR_MessageType::let_info, kGetTotalsBanner);
         const kPaymentTotals& totals = Section(aHandler.fTotals, u"GetTotals");
         fIOHandler->Debug(tZR_MessageType::let_info,
@@ -157,9 +216,7 @@ void kPaymentDevice::Pub_GetTotals(const kPaymentHandler& aHandler, _int_GETTOTA
 }
 
 void kPaymentDevice::Pub_VerifyTran(const kPaymentHandler& aHandler, _int_PAY_result& aResult) {
-    const std::lock_guard<std::mutex> lock(fOperationLock);
-    fOperationNote.clear();
-    RunLogged(*fIOHandler, fOperationNote, aResult, [&] {
+    RunTurn(aHandler, aResult, [&] {
         fIOHandler->Debug(tZR_MessageType::let_info, kVerifyTranBanner);
         const kPaymentReceipt& payment = Section(aHandler.fPaymentReceipt, u"VerifyTran");
         fIOHandler->Debug(tZR_MessageType::let_info, ReprintRequestLine(payment, u"VERIFY"));

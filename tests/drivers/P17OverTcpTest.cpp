@@ -1,28 +1,13 @@
 // The driver's operations over the real TCP channel against the in-process terminal emulator.
 #include <gtest/gtest.h>
 
+#include "TcpRig.h"
 #include "base/ZrError.h"
 #include "drivers/P17Protocol.h"
 #include "io/IOHandler_TCP.h"
 #include "support/ErrorOf.h"
-#include "support/TerminalEmulatorFixture.h"
 
 namespace {
-struct TcpRig {
-    explicit TcpRig(const p17emu::Config& aConfig = p17emu::Config()) : Terminal(aConfig) {
-        Connection.ConnectionType = zrConnectionType::TCP;
-        Connection.Address = u"127.0.0.1";
-        Connection.Port = Terminal.Port();
-        Channel = std::make_unique<kIOHandler_TCP>(&Connection, Text(), Text());
-        P17 = std::make_unique<kP17Protocol>(*Channel, Custom, u"127.0.0.1:" + IntToText(Terminal.Port()));
-    }
-    EmulatedTerminal Terminal;
-    kConnection Connection;
-    std::unique_ptr<kIOHandler_TCP> Channel;
-    TextList Custom;
-    std::unique_ptr<kP17Protocol> P17;
-};
-
 kPaymentReceipt Payment(ZrPrintLocation aWhere = ZrPrintLocation::pl_EFT) {
     kPaymentReceipt r;
     r.fTillCode = u"5";
@@ -330,4 +315,43 @@ TEST(P17OverTcp, SlowTerminalHangsUpInsteadOfAnswering) {
     EXPECT_EQ(
         t.ErrorText,
         u"The terminal accepted the totals request but no answer came (the connection was closed or reset)");
+}
+
+// A terminal whose card field is padded, whose acquirer ends in a blank and whose authorisation code
+// holds a Latin-1 letter: the payment carries a reference, and the void it makes finds that payment.
+TEST(P17OverTcp, PaddedAnswerFieldsStillGiveAVoidableReference) {
+    p17emu::Config c;
+    c.VoidCheck = true;
+    c.Pan = "411111******1234   ";
+    c.Acquirer = "0000008000 ";
+    c.AuthCode = "A1\xC7"
+                 "2C3";
+    TcpRig rig(c);
+    const kPaymentReceipt payment = Payment();
+    _int_PAY_result paid;
+    ASSERT_TRUE(rig.P17->DoPay(payment, paid)) << TextToUtf8(paid.ErrorText);
+    EXPECT_TRUE(paid.ErrorText.empty()) << TextToUtf8(paid.ErrorText);
+    ASSERT_EQ(paid.RefundReference.size(), 34u);
+    rig.Terminal->WaitIdle(5000);
+    kPaymentReceipt v = payment;
+    v.fRefundReference.PaymentNumber = paid.RefundReference;
+    _int_PAY_result voided;
+    EXPECT_TRUE(rig.P17->DoVoid(v, voided)) << TextToUtf8(voided.ErrorText);
+    rig.Terminal->WaitIdle(5000);
+    EXPECT_EQ(rig.Terminal->JournalTotal(), 0);
+}
+
+// An alphanumeric STAN cannot travel back in a void: approved all the same, and the result says why
+// there is no reference.
+TEST(P17OverTcp, AnApprovalWithoutReferenceSaysSo) {
+    p17emu::Config c;
+    c.Stan = "00A123";
+    TcpRig rig(c);
+    _int_PAY_result paid;
+    EXPECT_TRUE(rig.P17->DoPay(Payment(), paid));
+    EXPECT_FALSE(paid.Error);
+    EXPECT_TRUE(paid.RefundReference.empty());
+    EXPECT_EQ(paid.ErrorText,
+              u"Approved without a refund reference: the STAN [00A123] is not a number of up to 6 "
+              u"digits. A void of this payment must be made on the terminal.");
 }

@@ -90,3 +90,79 @@ TEST(RefundReference, WellFormedness) {
     EXPECT_EQ(Decode(u"").Stan, u"000000");
     EXPECT_EQ(Decode(u"#!").Stan, u"000000");
 }
+
+// The card layouts terminals send: whatever surrounds the last four digits, the void names those four.
+TEST(RefundReference, BuiltFromTheAnswerOverCardLayouts) {
+    const TDateTime when = EncodeDateTime(2025, 3, 7, 14, 5);
+    const struct {
+        Text Card;
+        Text Last4; // empty: no reference can be built
+    } cases[] = {
+        {u"***************1234", u"C1234"},
+        {u"411111******1234   ", u"C1234"},
+        {u"************1234   ", u"C1234"},
+        {u"   ************1234", u"C1234"},
+        {u"4111 11** **** 1234", u"C1234"},
+        {u"4111-11**-****-0042", u"C0042"},
+        {Text(u"411111XXXXXX9876") + Text(3, u'\0'), u"C9876"},
+        {u"1234", u"C1234"},
+        {u"4111 11** **** ****", u""},
+        {u"***************12  ", u""},
+        {u"123", u""},
+        {u"", u""},
+    };
+    for (const auto& c : cases) {
+        Text why;
+        const Text reference = RefundReferenceOfAnswer(u"000123", c.Card, u"00000080006",
+                                                       Currency::FromRaw(123400), u"A1B2C3", when, why);
+        if (c.Last4.empty()) {
+            EXPECT_TRUE(reference.empty()) << TextToUtf8(c.Card);
+            EXPECT_NE(why.find(u"the card number"), Text::npos) << TextToUtf8(why);
+        } else {
+            ASSERT_TRUE(IsWellFormedRefundReference(reference))
+                << TextToUtf8(c.Card) << ": " << TextToUtf8(why);
+            EXPECT_EQ(Decode(reference).Pan, c.Last4) << TextToUtf8(c.Card);
+            EXPECT_TRUE(why.empty());
+        }
+    }
+}
+
+// The other fields: blanks around numbers are layout; what a void cannot send back is named.
+TEST(RefundReference, BuiltFromTheAnswerOverOtherFields) {
+    const TDateTime when = EncodeDateTime(2025, 3, 7, 14, 5);
+    const struct {
+        Text Stan, Acquirer, AuthCode;
+        Text Why; // empty: built; else the start of the reason
+    } cases[] = {
+        {u"000123", u"0000008000 ", u"A1B2C3", u""},
+        {u" 123  ", u"   80006   ", u"A1B2C3", u""},
+        {u"000123", u"00000080006", u"A1B\u00C7C3", u""},
+        {u"000123", u"00000080006", u"12 4  ", u""},
+        {u"00A123", u"00000080006", u"A1B2C3", u"the STAN"},
+        {u"      ", u"00000080006", u"A1B2C3", u"the STAN"},
+        {u"000123", u"0000008000X", u"A1B2C3", u"the acquirer"},
+        {u"000123", u"           ", u"A1B2C3", u"the acquirer"},
+        {u"000123", u"00000080006", u"A1B\u0085C3", u"the authorisation code"},
+        {u"000123", u"00000080006", u"A1B\u20ACC3", u"the authorisation code"},
+    };
+    for (const auto& c : cases) {
+        Text why;
+        const Text reference = RefundReferenceOfAnswer(c.Stan, u"****1234", c.Acquirer,
+                                                       Currency::FromRaw(500), c.AuthCode, when, why);
+        const std::string name = TextToUtf8(c.Stan + u"|" + c.Acquirer + u"|" + c.AuthCode);
+        if (c.Why.empty()) {
+            ASSERT_TRUE(IsWellFormedRefundReference(reference)) << name << ": " << TextToUtf8(why);
+            const Fields f = Decode(reference);
+            EXPECT_EQ(f.AuthCode, c.AuthCode.substr(0, 6))
+                << name << ": the void sends the code back as it came";
+            EXPECT_EQ(f.Amount, u"00000005") << name;
+        } else {
+            EXPECT_TRUE(reference.empty()) << name;
+            EXPECT_EQ(why.rfind(c.Why, 0), 0u) << name << ": " << TextToUtf8(why);
+        }
+    }
+    Currency named;
+    ASSERT_TRUE(RefundReferenceAmount(u"003F0YA00001PQE0000YA1234560BMP499", named));
+    EXPECT_EQ(named.ToText(), u"12.34");
+    EXPECT_FALSE(RefundReferenceAmount(u"003F0YA", named));
+}

@@ -115,7 +115,8 @@ constexpr ExportChoice kExports[] = {{PAY, "PAY"},
                                      {DAYCLOSE, "DAYCLOSE"},
                                      {GETTOTALS, "GETTOTALS"},
                                      {VERIFYTRAN, "VERIFYTRAN"}};
-constexpr char kExportLetters[] = "PROCSDTVN";
+// K (CANCEL) came last: the other bytes keep picking what they picked before.
+constexpr char kExportLetters[] = "PROCSDTVNK";
 
 Text RequestText(const std::uint8_t* aData, std::size_t aSize, bool aUtf16) {
     if (!aUtf16) {
@@ -257,6 +258,8 @@ void FuzzRequest(const std::uint8_t* aData, std::size_t aSize) {
     const Text request = RequestText(aData + 1, aSize - 1, utf16);
     if (index == 8) {
         CheckOutcome("VERSION", CallVersion(request));
+    } else if (index == 9) {
+        CheckOutcome("CANCEL", CallExport(CANCEL, request));
     } else {
         CheckOutcome(kExports[index].Name, CallExport(kExports[index].Export, request));
     }

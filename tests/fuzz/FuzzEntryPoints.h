@@ -9,9 +9,9 @@
 // Prints what broke and aborts.
 [[noreturn]] void FuzzFailure(const std::string& aWhat);
 
-// One request through one export. The first byte picks the export (P R O C S D T V N: PAY, REPRINT, OPEN,
-// CLOSE, GETSTATUS, DAYCLOSE, GETTOTALS, VERIFYTRAN, VERSION; lower case: the rest is raw UTF-16LE, so
-// lone surrogates and NULs reach the export; any other byte picks by its value). The rest is the request
+// One request through one export. The first byte picks the export (P R O C S D T V N K: PAY, REPRINT, OPEN,
+// CLOSE, GETSTATUS, DAYCLOSE, GETTOTALS, VERIFYTRAN, VERSION, CANCEL; lower case: the rest is raw UTF-16LE,
+// so lone surrogates and NULs reach the export; any other byte picks by its value). The rest is the request
 // text in UTF-8. Devices are built by a driver whose terminal answers every request at once over no
 // transport, so no input reaches a network, a serial line, a library or a printer. The library must be
 // loaded (LibraryLoad) and the fuzz driver installed.

@@ -191,7 +191,7 @@ TEST(ExportsEndToEnd, ResultCodesReadAs32BitsHaveAZeroUpperHalf) {
     ASSERT_TRUE(lib.IsLoaded()) << lib.LoadError();
     using WideCommandFn = std::uint32_t(ZRPA_CALL*)(BSTR, BSTR*, BSTR*);
     for (const char* name :
-         {"PAY", "REPRINT", "OPEN", "CLOSE", "GETSTATUS", "DAYCLOSE", "GETTOTALS", "VERIFYTRAN"}) {
+         {"PAY", "REPRINT", "OPEN", "CLOSE", "GETSTATUS", "DAYCLOSE", "GETTOTALS", "VERIFYTRAN", "CANCEL"}) {
         const auto command = reinterpret_cast<WideCommandFn>(lib.Symbol(name));
         ASSERT_NE(command, nullptr) << name;
         BSTR output = nullptr;

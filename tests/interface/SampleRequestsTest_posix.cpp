@@ -83,6 +83,11 @@ TEST(SampleRequests, EveryCommandAndActionOverTcp) {
     sent.push_back(Send(lib, "GETSTATUS", "getstatus.xml", port));
     sent.push_back(Send(lib, "OPEN", "open-tcp.xml", port));
     const std::string handle = Element(sent.back().Outcome, "Handle");
+    // Nothing runs on the handle: CANCEL succeeds and reaches no command.
+    sent.push_back(Send(lib, "CANCEL", "cancel.xml", port, [&](std::string r) {
+        return Replaced(r, "<Handle>1</Handle>", "<Handle>" + handle + "</Handle>");
+    }));
+    EXPECT_EQ(Element(sent.back().Outcome, "Cancelled"), "0");
     sent.push_back(Send(lib, "CLOSE", "close.xml", port, [&](std::string r) {
         return Replaced(r, "<Handle>1</Handle>", "<Handle>" + handle + "</Handle>");
     }));
@@ -125,9 +130,9 @@ TEST(SampleRequests, OpenOverSerialThenPayOnThatDevice) {
 
 TEST(SampleRequests, EverySampleIsSentByATest) {
     const std::set<std::string> tested = {
-        "pay-ecr.xml",    "pay-eft.xml",     "void-ecr.xml",  "void-eft.xml",  "refund-ecr.xml",
-        "refund-eft.xml", "reprint.xml",     "gettotals.xml", "dayclose.xml",  "getstatus.xml",
-        "open-tcp.xml",   "open-serial.xml", "close.xml",     "verifytran.xml"};
+        "pay-ecr.xml",    "pay-eft.xml",     "void-ecr.xml",  "void-eft.xml",   "refund-ecr.xml",
+        "refund-eft.xml", "reprint.xml",     "gettotals.xml", "dayclose.xml",   "getstatus.xml",
+        "open-tcp.xml",   "open-serial.xml", "close.xml",     "verifytran.xml", "cancel.xml"};
     std::set<std::string> present;
     for (const auto& entry : std::filesystem::directory_iterator(kSamples)) {
         if (entry.path().extension() == ".xml") {

@@ -146,6 +146,43 @@ TEST_F(TcpChannelTest, ConnectToAListenerThatNeverAnswersTimesOut) {
     EXPECT_EQ(line->Message, u"Connect Error:Connect timed out.");
 }
 
+// A cancel raised on another thread ends a connect that hangs and a read that waits long before their
+// time-outs: the connect raises tZR_Cancelled with nothing left open, the read with what it had.
+TEST_F(TcpChannelTest, CancelConcurrencyEndsAHangingConnectAndAWaitingRead) {
+    LoopbackListener full(0, 0);
+    ASSERT_TRUE(full.Valid());
+    if (!full.FillBacklog()) {
+        GTEST_SKIP() << "this system refuses connections to a full accept queue";
+    }
+    for (const bool reading : {false, true}) {
+        auto channel = reading ? MakeChannel(fListener.Port(), 60000)
+                               : MakeChannel(full.Port(), 200, false, u"127.0.0.1", 60000);
+        tZR_CancelSignal signal;
+        channel->SetCancelSignal(&signal);
+        std::thread canceller([&] {
+            std::this_thread::sleep_for(200ms);
+            signal.Cancel(u"cancelled by the host");
+        });
+        if (reading) {
+            ScriptedPeer peer(fListener, [](LoopbackPeer& p) {
+                p.Send("\x02"
+                       "AB");
+                std::this_thread::sleep_for(1000ms);
+            });
+            ASSERT_TRUE(channel->Connect());
+            EXPECT_THROW(channel->ReadUpTo(kEtxEot), tZR_Cancelled);
+            channel->Disconnect();
+        } else {
+            EXPECT_THROW(channel->Connect(), tZR_Cancelled);
+            EXPECT_FALSE(channel->Connected());
+        }
+        canceller.join();
+        channel->SetCancelSignal(nullptr);
+        const auto lines = Finish(channel);
+        EXPECT_NE(FindLine(lines, reading ? u"Read Cancelled:" : u"Connect Cancelled:"), nullptr) << reading;
+    }
+}
+
 TEST_F(TcpChannelTest, HostNameResolvesAndPortUsesItsLow16Bits) {
     // localhost comes from the hosts file; it may name ::1 first, where nothing listens, and then 127.0.0.1.
     ASSERT_TRUE(fListener.Valid());

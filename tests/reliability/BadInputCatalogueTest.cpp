@@ -98,7 +98,7 @@ std::string Nested(std::size_t aDepth) {
 
 struct RequestCase {
     const char* Kind;
-    const char* Export; // PAY, REPRINT, OPEN, CLOSE, GETSTATUS, DAYCLOSE, GETTOTALS, VERIFYTRAN, VERSION
+    const char* Export; // an export's name: PAY, REPRINT, ..., CANCEL, VERSION
     std::string Request;
     std::string MustName; // what the error text must contain ("" when the value cannot be shown)
     bool MaySucceed = false;
@@ -262,6 +262,9 @@ std::vector<RequestCase> RequestCases() {
         {"VERSION of an unknown driver", "VERSION", "NO_SUCH_DRIVER", "NO_SUCH_DRIVER"},
         {"VERSION with a 10 MB name", "VERSION", kTenMegabytes, ""},
         {"VERIFYTRAN (declined by this driver)", "VERIFYTRAN", valid, ""},
+        {"CANCEL of a handle that is not an integer", "CANCEL", "<Cancel><Handle>two</Handle></Cancel>",
+         "two"},
+        {"CANCEL that is not XML", "CANCEL", "stop", ""},
     };
 }
 
@@ -273,7 +276,8 @@ CommandExport ExportNamed(const std::string& aName) {
                                                                                 {"GETSTATUS", GETSTATUS},
                                                                                 {"DAYCLOSE", DAYCLOSE},
                                                                                 {"GETTOTALS", GETTOTALS},
-                                                                                {"VERIFYTRAN", VERIFYTRAN}};
+                                                                                {"VERIFYTRAN", VERIFYTRAN},
+                                                                                {"CANCEL", CANCEL}};
     for (const auto& [name, fn] : kExports) {
         if (name == aName) {
             return fn;

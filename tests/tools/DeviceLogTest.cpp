@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "DeviceLog.h"
+#include "JournalReport.h"
 #include "Json.h"
 #include "LogReport.h"
 #include "ZrpaFiles.h"
@@ -281,4 +282,86 @@ TEST(DeviceLog, DamagedLogsNeverCrashAndReportValidText) {
         const std::string text = LogReportText(ops);
         EXPECT_EQ(ValidUtf8(text), text);
     }
+}
+
+TEST(DeviceLog, ALogCutByACrashNeverCallsAMoneyOperationThatMayHaveGoneOutFailed) {
+    const std::vector<std::string> lines = {
+        "2025-03-07 14:00:00:000 - ------------------------------------------------------------ Pay",
+        "2025-03-07 14:00:00:001 - Request: PAY | amount=12.34 | currency=EUR | print=ECR | till=5 | "
+        "reference=R",
+        "2025-03-07 14:00:00:002 - kIOHandler_TCP",
+        "2025-03-07 14:00:00:003 - Write:<STX>000000000E1<ETX>:",
+        "2025-03-07 14:00:00:004 - Read:<ACK><ETX>z",
+        "2025-03-07 14:00:00:005 - Write:<STX>000000000X0000000500000000012340000000000<ETX>Q",
+        "2025-03-07 14:00:00:006 - Read:<ACK><ETX>z",
+        "2025-03-07 14:00:00:007 - Set Read Timeout to 180000",
+    };
+    // Every cut after the request line: the lines that follow may have been lost, not skipped.
+    for (std::size_t keep = 2; keep <= lines.size(); ++keep) {
+        std::string log;
+        for (std::size_t i = 0; i < keep; ++i) {
+            log += lines[i] + "\r\n";
+        }
+        const auto ops = ReadDeviceLog(log, "cut");
+        ASSERT_EQ(ops.size(), 1u) << keep;
+        EXPECT_EQ(ops[0].Outcome, LogOutcome::Unknown) << "cut after line " << keep << ": " << ops[0].Reason;
+        EXPECT_EQ(ops[0].Reason, kRecordEnds) << keep;
+    }
+    // Lines that settle it before the request could go out keep their verdict.
+    const struct {
+        const char* Line;
+        LogOutcome Outcome;
+    } settled[] = {
+        {"2025-03-07 14:00:00:002 - ERROR - Amount -1 invalid. Allowed values are: 0 to 999999.99.",
+         LogOutcome::Failed},
+        {"2025-03-07 14:00:00:002 - ERROR - The terminal did not acknowledge the payment request (no ACK)",
+         LogOutcome::Failed},
+        {"2025-03-07 14:00:00:002 - Connect Error:refused", LogOutcome::Failed},
+    };
+    for (const auto& s : settled) {
+        const auto ops = ReadDeviceLog(lines[0] + "\r\n" + lines[1] + "\r\n" + s.Line + "\r\n", "settled");
+        ASSERT_EQ(ops.size(), 1u) << s.Line;
+        EXPECT_EQ(ops[0].Outcome, s.Outcome) << s.Line << ": " << ops[0].Reason;
+    }
+}
+
+TEST(DeviceLog, TheJournalCompletesALogCutByACrash) {
+    const std::string log =
+        "2025-03-07 14:00:00:000 - ------------------------------------------------------------ Pay\r\n"
+        "2025-03-07 14:00:00:001 - Request: PAY | amount=12.34 | currency=EUR | print=ECR | till=5\r\n"
+        "2025-03-07 14:05:00:000 - ------------------------------------------------------------ Pay\r\n"
+        "2025-03-07 14:05:00:001 - Request: REFUND | amount=3.00 | currency=EUR | print=ECR | till=5\r\n";
+    auto record = [](const std::string& aTime, const std::string& aOp, const std::string& aStep,
+                     std::vector<std::pair<std::string, std::string>> aFields = {}) {
+        return FormatJournalRecord({aTime, aOp, aStep, std::move(aFields)});
+    };
+    const std::string journal =
+        record("2025-03-07 14:00:00:002", "a", "asked", {{"kind", "PAY"}, {"log", "day.log"}}) +
+        record("2025-03-07 14:00:00:003", "a", "sent") +
+        record("2025-03-07 14:00:02:000", "a", "answer", {{"result", "00"}, {"stan", "000042"}}) +
+        record("2025-03-07 14:05:00:002", "b", "asked", {{"kind", "REFUND"}, {"log", "day.log"}}) +
+        record("2025-03-07 14:05:00:003", "b", "sent") +
+        // The log lost every line of this one; the journal has it.
+        record("2025-03-07 14:09:00:000", "c", "asked",
+               {{"kind", "VOID"}, {"log", "day.log"}, {"amount", "1"}}) +
+        record("2025-03-07 14:09:00:001", "c", "sent") + record("2025-03-07 14:09:00:002", "c", "ack") +
+        // Another device log's operation is not this log's.
+        record("2025-03-07 14:00:00:002", "d", "asked", {{"kind", "PAY"}, {"log", "other.log"}});
+    std::vector<JournalEntry> entries;
+    for (auto& op : ReadJournal(journal)) {
+        entries.push_back({"P17_t.journal", std::move(op)});
+    }
+    auto ops = ReadDeviceLog(log, "Payment/day.log");
+    CompleteFromJournal(ops, "Payment/day.log", entries);
+    ASSERT_EQ(ops.size(), 3u);
+    EXPECT_EQ(ops[0].Outcome, LogOutcome::Approved);
+    EXPECT_EQ(Field(ops[0].Answer, "stan"), "000042");
+    EXPECT_EQ(ops[0].Journal, "approved");
+    EXPECT_EQ(ops[1].Name, "REFUND");
+    EXPECT_EQ(ops[1].Outcome, LogOutcome::Unknown);
+    EXPECT_EQ(ops[1].Reason, kRecordEnds);
+    EXPECT_EQ(ops[2].Name, "VOID");
+    EXPECT_EQ(ops[2].Outcome, LogOutcome::Unknown);
+    EXPECT_EQ(Field(ops[2].Request, "amount"), "1");
+    EXPECT_EQ(JournalFolderOf("LogFiles/Payment/day.log"), "LogFiles/Payment/Journal");
 }

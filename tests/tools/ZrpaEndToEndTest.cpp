@@ -3,9 +3,11 @@
 // display on a pipe (on a pseudo-terminal: ZrpaSignalsTest_posix.cpp).
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "ZrpaToolSupport.h"
+#include "drivers/JournalFormat.h"
 #include "support/PaymentLogs.h"
 #include "support/TempFolder.h"
 #include "support/TerminalEmulatorFixture.h"
@@ -97,7 +99,9 @@ TEST(ZrpaEndToEnd, EveryOperationAgainstTheEmulator) {
         std::vector<std::string> Args;
         const char* Expected;
     } kCases[] = {
-        {{"void", reference, "--amount", "12.34"}, "void: approved"},
+        {{"void", reference, "--amount", "99.00"},
+         "Warning:           --amount 99.00 is not the amount of the voided payment: the terminal takes back "
+         "the 12.34 its refund reference names\n  Amount:            12.34 EUR"},
         {{"refund", "5.00", "--eft"}, "refund: approved"},
         {{"reprint"}, "Receipt:"},
         {{"reprint", "--eft"}, "reprint: done"},
@@ -209,4 +213,38 @@ TEST(ZrpaEndToEnd, DemoChecksEveryResultOfTheDay) {
     const ChildOutcome r = RunZrpaProgram({"demo"});
     EXPECT_EQ(r.Status, 0) << r.Out << r.Err;
     EXPECT_TRUE(Has(r.Out, "Every result is what a cash register expects.")) << r.Out;
+}
+
+TEST(ZrpaEndToEnd, JournalListsWhatNothingHasSettled) {
+    TempFolder folder;
+    const std::filesystem::path journal = folder.Path() / "P17_127.0.0.1_9100.journal";
+    {
+        std::ofstream out(journal, std::ios::binary);
+        auto record = [&](const std::string& aOp, const std::string& aStep,
+                          std::vector<std::pair<std::string, std::string>> aFields = {}) {
+            out << FormatJournalRecord({"2025-03-07 14:00:00:000", aOp, aStep, std::move(aFields)});
+        };
+        record("settled", "asked", {{"kind", "PAY"}, {"amount", "12.34"}, {"currency", "EUR"}});
+        record("settled", "sent");
+        record("settled", "answer", {{"result", "00"}, {"terminal_id", "10000001"}});
+        record("open", "asked", {{"kind", "REFUND"}, {"amount", "3"}, {"currency", "EUR"}});
+        record("open", "sent");
+        record("open", "ack");
+        out << "ZRJ1\tcut by a cra"; // the last line of a crash
+    }
+    const std::string file = journal.string();
+    const auto all = RunZrpaProgram({"journal", file});
+    EXPECT_EQ(all.Status, 0) << all.Err;
+    EXPECT_TRUE(Has(all.Out, "PAY 12.34 EUR  approved")) << all.Out;
+    EXPECT_TRUE(Has(all.Out, "REFUND 3 EUR  outcome unknown (the record ends)")) << all.Out;
+    EXPECT_TRUE(Has(all.Out, "2 operations, 1 unresolved, 1 damaged lines skipped")) << all.Out;
+
+    const auto open = RunZrpaProgram({"journal", folder.Path().string(), "--unresolved", "--json"});
+    EXPECT_EQ(open.Status, 0) << open.Err;
+    EXPECT_TRUE(Has(open.Out, "\"operation\":\"open\"")) << open.Out;
+    EXPECT_FALSE(Has(open.Out, "\"operation\":\"settled\"")) << open.Out;
+
+    const auto missing = RunZrpaProgram({"journal", file + ".none"});
+    EXPECT_EQ(missing.Status, 2);
+    EXPECT_TRUE(Has(missing.Err, "cannot read")) << missing.Err;
 }

@@ -1,6 +1,6 @@
 // What needs POSIX terminals and signals: the progress display on a pseudo-terminal (updated in place:
-// carriage returns, no line feeds), Ctrl+C while the terminal holds the payment, and `zrpa emulator`
-// serving `zrpa pay` until Ctrl+C stops it.
+// carriage returns, no line feeds), Ctrl+C (a cancel) while the terminal holds the payment, and `zrpa
+// emulator` serving `zrpa pay` until Ctrl+C stops it.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -76,7 +76,9 @@ TEST(ZrpaEndToEnd, ProgressOnATerminalIsUpdatedInPlace) {
     EXPECT_TRUE(run.Screen.ends_with("\r")) << run.Screen;
 }
 
-TEST(ZrpaEndToEnd, CtrlCWhileTheTerminalHoldsThePaymentWarnsAndEndsWithStatusThree) {
+// Ctrl+C cancels the call through the library: it returns its own result (the request was sent, so the
+// outcome is unknown) instead of zrpa leaving it behind.
+TEST(ZrpaEndToEnd, CtrlCWhileTheTerminalHoldsThePaymentCancelsItAsUnknown) {
     p17emu::Config silent;
     silent.FaultKind = p17emu::Fault::Silence; // acknowledged, never answered
     silent.FaultOn = "X";
@@ -85,8 +87,10 @@ TEST(ZrpaEndToEnd, CtrlCWhileTheTerminalHoldsThePaymentWarnsAndEndsWithStatusThr
                                  "--log-id", "zrpa-e2e-interrupt"},
                                 "waiting for the terminal: 2 s");
     EXPECT_EQ(run.Status, 3) << run.Screen;
-    EXPECT_NE(run.Screen.find("The terminal may still complete the payment"), std::string::npos)
+    EXPECT_NE(run.Screen.find("Cancelling: the library stops waiting for the terminal"), std::string::npos)
         << run.Screen;
+    EXPECT_EQ(run.Screen.find("The terminal may still complete the payment"), std::string::npos)
+        << "zrpa waited for the cancelled call: " << run.Screen;
 }
 
 TEST(ZrpaEndToEnd, OneProgramServesBothEndsOnABench) {

@@ -140,6 +140,21 @@ bool AllDigits(const std::string& s) {
     return true;
 }
 
+// How a void names a field of the journal: the card's last four digits whatever the layout around
+// them, a number without the blanks it was padded with, as aWidth digits.
+std::string VoidDigits(const std::string& aField, std::size_t aWidth, bool aLastOnly) {
+    std::string kept;
+    for (const char c : aField) {
+        if (c != ' ' && c != '\0' && c != '-') {
+            kept += c;
+        }
+    }
+    if (aLastOnly) {
+        return kept.size() >= aWidth ? kept.substr(kept.size() - aWidth) : kept;
+    }
+    return kept.size() < aWidth ? std::string(aWidth - kept.size(), '0') + kept : kept;
+}
+
 std::string Field(const std::string& t, std::size_t aPos, std::size_t aLen) {
     return aPos - 1 < t.size() ? t.substr(aPos - 1, aLen) : std::string();
 }
@@ -589,8 +604,8 @@ private:
         const std::string pan = Fit(c.Pan, 19);
         TerminalEmulator::Payment p;
         p.Stan = Fit(stan, 6);
-        p.Last4 = pan.substr(15, 4);
-        p.Acquirer = Fit(c.Acquirer, 11);
+        p.Last4 = VoidDigits(pan, 4, true);
+        p.Acquirer = VoidDigits(Fit(c.Acquirer, 11), 11, false);
         p.Amount = amount;
         p.Auth = Fit(c.AuthCode, 6);
         p.Date = now.DdMmYyHhNn;

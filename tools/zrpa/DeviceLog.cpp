@@ -190,6 +190,7 @@ public:
             std::string action;
             fOp->Request = SplitPipeLine(std::string_view(t).substr(9), action);
             fOp->Request.insert(fOp->Request.begin(), {"action", action});
+            fRequestLine = true;
         } else if (t.starts_with("Result: ")) {
             ResultLine(std::string_view(t).substr(8));
         } else if (t.starts_with("kIOHandler_")) {
@@ -263,7 +264,7 @@ private:
         fRequest = 0;
         fAwaitingAck = 0;
         fPrintAcked = fRequestAcked = fAnswered = fBadAnswer = fConnectFailed = false;
-        fDataForAck = fBadAck = fWaitShown = false;
+        fDataForAck = fBadAck = fWaitShown = fRequestLine = false;
         fEmptyReads = 0;
         fLastError.clear();
         fPrintFlag.clear();
@@ -476,6 +477,9 @@ private:
         if (fConnectFailed) {
             return set(LogOutcome::Failed, "could not connect to the terminal");
         }
+        if (RecordEndsBeforeResult(aOp)) {
+            return set(LogOutcome::Unknown, kRecordEnds);
+        }
         if (fRequest == 0) {
             if (!fPrintFlag.empty() && !fPrintAcked) {
                 return set(LogOutcome::Failed, "the terminal did not acknowledge the print location");
@@ -515,6 +519,24 @@ private:
         set(LogOutcome::Failed, "no answer from the terminal (" + why + ")");
     }
 
+    // A money operation whose log has the host's request but not the result the driver writes at the end
+    // of every operation: the lines after some point never reached the file (the host was killed; lines
+    // reach the file in order, so what is there is a beginning). Only a line that ends the operation
+    // before its request could go out settles it; anything else may have sent the request.
+    bool RecordEndsBeforeResult(const LogOperation& aOp) const {
+        const std::string action = FieldOf(aOp.Request, "action");
+        // Logs written before the driver's Request and Result lines are read from their frames alone.
+        if (!fRequestLine || (action != "PAY" && action != "REFUND" && action != "VOID")) {
+            return false;
+        }
+        const bool refusedBeforeSending =
+            fRequest == 0 && fPrintFlag.empty() && !fLastError.empty() &&
+            (fLastError.starts_with("Amount ") || fLastError.starts_with("Reference [") ||
+             fLastError.starts_with("Invalid Refund Reference"));
+        const bool notAcknowledged = fLastError.find("did not acknowledge the") != std::string::npos;
+        return !refusedBeforeSending && !notAcknowledged;
+    }
+
     std::string fFile;
     std::vector<LogOperation> fOps;
     LogOperation* fOp = nullptr;
@@ -523,6 +545,7 @@ private:
     char fAwaitingAck = 0;
     bool fPrintAcked = false, fRequestAcked = false, fAnswered = false, fBadAnswer = false;
     bool fConnectFailed = false, fDataForAck = false, fBadAck = false, fWaitShown = false;
+    bool fRequestLine = false; // the driver's "Request:" line is there
     int fEmptyReads = 0;
     std::string fLastError, fPrintFlag, fReceipt;
     LogFields fRequestFields, fResultFields;

@@ -12,6 +12,9 @@
 #include "LogLines.h"
 
 enum class LogOutcome : std::uint8_t { Approved, Declined, Failed, Unknown };
+// The reason of a money operation whose record ends before its result while its request may have gone
+// out: never "failed", since the terminal may have taken it.
+inline constexpr const char* kRecordEnds = "the record ends";
 // "approved", "declined", "failed", "outcome unknown".
 const char* LogOutcomeName(LogOutcome aOutcome);
 
@@ -40,6 +43,7 @@ struct LogOperation {
     LogFields Answer;                 // the terminal's answer: result, stan, auth_code, card, acquirer, ...
     std::vector<std::string> Receipt; // receipt lines as the cash register prints them (UTF-8)
     bool HasResultLine = false;       // the outcome comes from the driver's own "Result:" line
+    std::string Journal;              // what the payment journal says of it; empty when it has no record
 };
 
 // The operations of one log's content; aFile names it in the report. Never fails.

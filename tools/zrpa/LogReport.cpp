@@ -124,7 +124,11 @@ std::string LogReportText(const std::vector<LogOperation>& aOps) {
         if (!op.Reason.empty()) {
             out += " (" + op.Reason + ")";
         }
-        out += ", " + std::to_string(op.ElapsedMs) + " ms\n\n";
+        out += ", " + std::to_string(op.ElapsedMs) + " ms\n";
+        if (!op.Journal.empty()) {
+            out += "  journal: " + op.Journal + "\n";
+        }
+        out += "\n";
     }
     return ValidUtf8(out);
 }
@@ -138,8 +142,9 @@ std::string LogReportJson(const std::vector<LogOperation>& aOps) {
                ",\"operation\":" + JsonString(op.Name) + ",\"request\":" + FieldsJson(op.Request) +
                ",\"connection\":" + JsonString(op.Connection) +
                ",\"outcome\":" + JsonString(LogOutcomeName(op.Outcome)) +
-               ",\"reason\":" + JsonString(op.Reason) + ",\"elapsed_ms\":" + std::to_string(op.ElapsedMs) +
-               ",\"answer\":" + FieldsJson(op.Answer) + ",\"receipt\":[";
+               ",\"reason\":" + JsonString(op.Reason) + ",\"journal\":" + JsonString(op.Journal) +
+               ",\"elapsed_ms\":" + std::to_string(op.ElapsedMs) + ",\"answer\":" + FieldsJson(op.Answer) +
+               ",\"receipt\":[";
         for (std::size_t i = 0; i < op.Receipt.size(); ++i) {
             out += (i ? "," : "") + JsonString(op.Receipt[i]);
         }

@@ -14,16 +14,24 @@
 #include "LogLines.h"
 
 namespace {
-std::atomic<bool> gInterrupted{false};
+std::atomic<int> gInterrupts{0};
 
 void OnInterrupt(int) {
-    gInterrupted = true;
+    ++gInterrupts;
+    // Some systems reset the handler once it ran; the second Ctrl+C must still come here.
+    std::signal(SIGINT, OnInterrupt);
 }
+
+const char* const kCancelNotice = "\nCancelling: the library stops waiting for the terminal (Ctrl+C again "
+                                  "to leave at once).\n";
 
 const char* const kInterruptWarning =
     "\nInterrupted. The terminal may still complete the payment: do not take it again before you have\n"
     "looked at the terminal (its display, its receipt or its list of transactions) and at the log\n"
     "(zrpa log FILE --outcome unknown). zrpa ends with status 3, outcome unknown.\n";
+
+// How long a cancelled call may take to return before zrpa leaves without its result.
+constexpr auto kCancelGrace = std::chrono::seconds(5);
 
 // At most aMax characters of UTF-8 text, cut at a character boundary.
 std::string Cut(const std::string& aText, std::size_t aMax) {
@@ -102,8 +110,8 @@ std::string LatestLogLine(const std::vector<std::string>& aFolders, const std::s
     return Cut(text, aMax);
 }
 
-void RunWithProgress(const std::function<void()>& aCall, const std::function<std::string()>& aLatestLine,
-                     bool aInPlace, std::FILE* aOut) {
+void RunWithProgress(const std::function<void()>& aCall, const std::function<void()>& aCancel,
+                     const std::function<std::string()>& aLatestLine, bool aInPlace, std::FILE* aOut) {
     std::mutex lock;
     std::condition_variable changed;
     bool done = false;
@@ -113,16 +121,27 @@ void RunWithProgress(const std::function<void()>& aCall, const std::function<std
         done = true;
         changed.notify_all();
     });
-    gInterrupted = false;
+    gInterrupts = 0;
     auto previous = std::signal(SIGINT, OnInterrupt);
     const auto start = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point cancelled{};
     std::string shownLine;
     long long shownSecond = -1, lastPlain = -10;
     std::unique_lock<std::mutex> guard(lock);
     // Ends when the call returns: the driver bounds every wait of its own.
     while (!done) {
         guard.unlock();
-        if (gInterrupted) {
+        // The first Ctrl+C cancels the call, which then returns its own result within a second; a second
+        // one, or a call that does not return, leaves without it.
+        const int interrupts = gInterrupts;
+        if (interrupts == 1 && cancelled == std::chrono::steady_clock::time_point{}) {
+            cancelled = std::chrono::steady_clock::now();
+            std::fputs(kCancelNotice, aOut);
+            std::fflush(aOut);
+            aCancel();
+        }
+        if (interrupts > 1 ||
+            (interrupts == 1 && std::chrono::steady_clock::now() - cancelled > kCancelGrace)) {
             std::fputs(kInterruptWarning, aOut);
             std::fflush(aOut);
             std::_Exit(3);

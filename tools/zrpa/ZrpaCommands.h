@@ -21,6 +21,9 @@ int RunSend(LoadedLibrary& aLibrary, const ZrpaOptions& aOptions);
 int RunStatusOrVersion(LoadedLibrary& aLibrary, const ZrpaOptions& aOptions);
 // log FILE...
 int RunLog(const ZrpaOptions& aOptions);
+// journal [FILE|FOLDER...] [--unresolved]: the payment journals (default: the Journal folders beside the
+// device logs).
+int RunJournal(const ZrpaOptions& aOptions);
 // demo: a day at the till against the built-in emulator; 1 when any result is not what a till expects.
 int RunDemo(LoadedLibrary& aLibrary, const ZrpaOptions& aOptions);
 

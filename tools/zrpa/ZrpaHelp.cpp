@@ -32,7 +32,11 @@ Output:
   --xml                    the library's result document as it is
   --json                   a JSON object with the outcome and every field of the result
 
-Exit status: 0 approved or done, 1 declined or failed, 2 wrong command line or request,
+Ctrl+C while the terminal is waited for cancels the call (the library's CANCEL): it ends within a
+second as "Not performed" (nothing reached the terminal: safe to try again) or as an outcome unknown.
+Ctrl+C again leaves at once.
+
+Exit status: 0 approved or done, 1 declined, failed or not performed, 2 wrong command line or request,
 3 outcome unknown (the terminal took the request and no answer came: see `zrpa help unknown`).
 )";
 
@@ -63,6 +67,7 @@ Other commands:
   status                     the library's status (GETSTATUS)
   version                    the driver's version
   log FILE...                what happened, operation by operation, from device logs
+  journal [FILE|FOLDER...]   the payment journals; --unresolved: what may have moved money unseen
   demo                       a day at the till against the built-in terminal emulator
   emulator [options]         play a terminal on this computer (see zrpa emulator --help)
   help [COMMAND|unknown]     this text, a command's help, or what to do when the outcome is unknown
@@ -94,7 +99,9 @@ std::string ZrpaCommandHelp(const std::string& aCommand) {
         return Operation(
             "zrpa void REFUND-REFERENCE [--amount A] [options]",
             "Cancels an earlier payment, named by the 34-character refund reference that `zrpa pay`\n"
-            "showed (also in the result document of the payment). --amount is only reported back.",
+            "showed (also in the result document of the payment). The terminal takes back the amount\n"
+            "the reference names, which zrpa shows; --amount is only put in the request, and zrpa warns\n"
+            "when it differs.",
             "  zrpa void 00010YA000000010000YAA1B2C30F34XKW --amount 12.34\n", true);
     }
     if (aCommand == "reprint") {
@@ -117,7 +124,7 @@ std::string ZrpaCommandHelp(const std::string& aCommand) {
         return Operation(
             "zrpa send EXPORT FILE [options]",
             "Calls the export EXPORT (PAY, REPRINT, OPEN, CLOSE, GETSTATUS, DAYCLOSE, GETTOTALS,\n"
-            "VERIFYTRAN, VERSION) with the request document in FILE as it stands (- reads standard\n"
+            "VERIFYTRAN, CANCEL, VERSION) with the request document in FILE as it stands (- reads standard\n"
             "input). The connection options are not used: the document names its connection.",
             "  zrpa send PAY request.xml --xml\n  zrpa send GETTOTALS - < totals.xml\n", false);
     }
@@ -143,12 +150,37 @@ and new, and damaged or cut logs are read; what cannot be read is skipped.
   --outcome O              only approved, declined, failed or unknown operations
   --json                   a JSON array of the operations
 
-Exit status: 0 when the logs were read, 2 when a file cannot be read or an option is wrong.
+The journal beside each log (its Journal folder) completes a log cut short by a crash: an operation
+whose log ends before its result takes its outcome from the journal, and one the log lost is shown from
+the journal. A money operation whose record ends after its request may have gone out is never called
+failed: it is outcome unknown, because the record ends.
+
+           Exit status : 0 when the logs were read,
+           2 when a file cannot be read or an option is wrong.
+
+                                               Examples
+        : zrpa log LogFiles / Payment / ZRPA_RIVEVEDEV17_10_TILL01_20250307.log zrpa log LogFiles /
+                                               Payment/*.log --outcome unknown
+  zrpa log day.log --since "2025-03-07 14:00" --until "2025-03-07 15:00" --json
+)";
+    }
+    if (aCommand == "journal") {
+        return R"(Usage: zrpa journal [FILE|FOLDER...] [--unresolved] [--json]
+
+Shows the payment journals (LogFiles/Payment/Journal/P17_<terminal>.journal, one per terminal): every
+payment, refund and void with its steps (asked, sent, ack, answer, lost, receipt, end, verdict), what the
+terminal answered and what the host was told. Without FILE, the Journal folders beside the device logs
+(as zrpa log finds them). Lines damaged or cut by a crash are skipped and counted.
+
+  --unresolved             only the operations whose request may have reached the terminal and that
+                           nothing has settled since (no answer, no verdict): check these on the terminal
+  --json                   a JSON array of the operations
+
+Exit status: 0 when the journals were read, 2 when a named file cannot be read or an option is wrong.
 
 Examples:
-  zrpa log LogFiles/Payment/ZRPA_RIVEVEDEV17_10_TILL01_20250307.log
-  zrpa log LogFiles/Payment/*.log --outcome unknown
-  zrpa log day.log --since "2025-03-07 14:00" --until "2025-03-07 15:00" --json
+  zrpa journal --unresolved
+  zrpa journal LogFiles/Payment/Journal/P17_192.168.1.50_9100.journal --json
 )";
     }
     if (aCommand == "demo") {

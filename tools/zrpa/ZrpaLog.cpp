@@ -1,6 +1,7 @@
 #include <iostream>
 
 #include "DeviceLog.h"
+#include "JournalReport.h"
 #include "LogReport.h"
 #include "ZrpaCommands.h"
 #include "ZrpaFiles.h"
@@ -25,7 +26,12 @@ int RunLog(const ZrpaOptions& aOptions) {
             status = kExitUsage;
             continue;
         }
-        for (auto& op : ReadDeviceLog(content, file)) {
+        // The journal beside the log completes what a log cut by a crash leaves open.
+        std::vector<std::string> unreadable;
+        std::size_t damaged = 0;
+        auto ops = ReadDeviceLog(content, file);
+        CompleteFromJournal(ops, file, ReadJournalFiles({JournalFolderOf(file)}, unreadable, damaged));
+        for (auto& op : ops) {
             if (MatchesFilter(op, filter)) {
                 shown.push_back(std::move(op));
             }
@@ -39,6 +45,42 @@ int RunLog(const ZrpaOptions& aOptions) {
         }
         std::cout << shown.size() << " operations: " << counts[0] << " approved, " << counts[1]
                   << " declined, " << counts[2] << " failed, " << counts[3] << " outcome unknown\n";
+    }
+    return status;
+}
+
+int RunJournal(const ZrpaOptions& aOptions) {
+    std::vector<std::string> paths = aOptions.Arguments;
+    if (paths.empty()) {
+        for (const auto& folder : DeviceLogFolders()) {
+            paths.push_back(folder + "/Journal");
+        }
+    }
+    std::vector<std::string> unreadable;
+    std::size_t damaged = 0;
+    std::vector<JournalEntry> entries = ReadJournalFiles(paths, unreadable, damaged);
+    int status = kExitDone;
+    for (const auto& file : unreadable) {
+        // The default folders need not all exist; a file the user named must.
+        if (!aOptions.Arguments.empty()) {
+            std::cerr << "zrpa: cannot read " << file << "\n";
+            status = kExitUsage;
+        }
+    }
+    if (aOptions.Unresolved) {
+        std::erase_if(entries, [](const JournalEntry& e) { return !e.Operation.Unresolved(); });
+    }
+    std::cout << (aOptions.Json ? JournalReportJson(entries) : JournalReportText(entries));
+    if (!aOptions.Json) {
+        std::size_t open = 0;
+        for (const auto& e : entries) {
+            open += e.Operation.Unresolved() ? 1 : 0;
+        }
+        std::cout << entries.size() << " operations, " << open << " unresolved";
+        if (damaged > 0) {
+            std::cout << ", " << damaged << " damaged lines skipped";
+        }
+        std::cout << "\n";
     }
     return status;
 }

@@ -1,4 +1,7 @@
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 
 #include "Console.h"
@@ -53,7 +56,11 @@ bool CheckOperation(const OperationKind& aKind, ZrpaOptions& aOptions) {
     }
     if (std::string(aKind.Action) == "VOID") {
         aOptions.Reference = aOptions.Arguments[0];
-        if (aOptions.Reference.size() != 34) {
+        // Counted in characters: a Latin-1 letter of the authorisation code is two bytes here.
+        const auto characters =
+            std::count_if(aOptions.Reference.begin(), aOptions.Reference.end(),
+                          [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; });
+        if (characters != 34) {
             return Usage("refund reference " + aOptions.Reference +
                          " invalid: a refund reference has 34 characters (as zrpa pay shows it)");
         }
@@ -105,7 +112,30 @@ void ReadLoggedOutcome(const std::string& aPath, ZrpaResult& aResult) {
     if (!ops.empty()) {
         aResult.LogOutcome = LogOutcomeName(ops.back().Outcome);
         aResult.LogReason = ops.back().Reason;
+        if (ops.back().Name == "VOID") {
+            for (const auto& [name, value] : ops.back().Answer) {
+                aResult.MovedAmount = name == "amount" ? value : aResult.MovedAmount;
+            }
+        }
     }
+}
+
+// An amount as whole cents; -1 when it is not one.
+long long Cents(const std::string& aAmount) {
+    char* end = nullptr;
+    const double value = std::strtod(aAmount.c_str(), &end);
+    return aAmount.empty() || *end != '\0' ? -1 : std::llround(value * 100);
+}
+
+// A void moves the amount its reference names, whatever the request's amount says.
+void WarnOfAnotherAmount(ZrpaResult& aResult) {
+    const std::string asked = ResultField(ReadResultDocument(aResult.Document), "PaymentAmount");
+    if (aResult.MovedAmount.empty() || Cents(asked) <= 0 || Cents(asked) == Cents(aResult.MovedAmount)) {
+        return;
+    }
+    aResult.Warning = "--amount " + MoneyText(asked, "") +
+                      " is not the amount of the voided payment: the terminal takes back the " +
+                      MoneyText(aResult.MovedAmount, "") + " its refund reference names";
 }
 
 int Print(ZrpaResult& aResult, const ZrpaOptions& aOptions) {
@@ -188,14 +218,16 @@ int RunOperation(LoadedLibrary& aLibrary, const ZrpaOptions& aOptions) {
     const std::string prefix = "ZRPA_RIVEVEDEV17_10_" + options.LogId + "_";
     // The progress shows this operation's lines only, not the end of the one before.
     const LogMark before = MarkNewestLog(folders, prefix);
-    RunWithProgress([&]() { outcome = aLibrary.Call(kind->Export, Utf8ToUtf16(request)); },
-                    [&]() { return LatestLogLine(folders, prefix, before, 50); }, StandardErrorIsTerminal(),
-                    stderr);
+    RunWithProgress(
+        [&]() { outcome = aLibrary.Call(kind->Export, Utf8ToUtf16(request)); },
+        [&]() { aLibrary.Call("CANCEL", Utf8ToUtf16("<Cancel><Handle>" + handle + "</Handle></Cancel>")); },
+        [&]() { return LatestLogLine(folders, prefix, before, 50); }, StandardErrorIsTerminal(), stderr);
     aLibrary.Call("CLOSE", Utf8ToUtf16(ZrpaRequest(options, "CLOSE", "", handle)));
     ZrpaResult r = FromOutcome(options.Command, kind->Export, outcome);
     // A raised error leaves the log file out of the result: then the newest log of this log id.
     std::string logFile = ResultField(ReadResultDocument(r.Document), "LogFileName");
     ReadLoggedOutcome(logFile.empty() ? NewestLogFile(folders, prefix) : logFile, r);
+    WarnOfAnotherAmount(r);
     Classify(r, kind->Card);
     return Print(r, options);
 }
@@ -216,7 +248,7 @@ int RunSend(LoadedLibrary& aLibrary, const ZrpaOptions& aOptions) {
     if (aLibrary.Symbol(exportName.c_str()) == nullptr || exportName.starts_with("Sys")) {
         std::cerr << "zrpa: export " << exportName
                   << " unknown. Allowed are: PAY, REPRINT, OPEN, CLOSE, GETSTATUS, DAYCLOSE, GETTOTALS, "
-                     "VERIFYTRAN, VERSION\n";
+                     "VERIFYTRAN, CANCEL, VERSION\n";
         return kExitUsage;
     }
     LoadedLibrary::Outcome outcome;
@@ -225,7 +257,9 @@ int RunSend(LoadedLibrary& aLibrary, const ZrpaOptions& aOptions) {
             outcome = exportName == "VERSION" ? aLibrary.Version(Utf8ToUtf16(request))
                                               : aLibrary.Call(exportName, Utf8ToUtf16(request));
         },
-        [] { return std::string(); }, StandardErrorIsTerminal(), stderr);
+        // The request may name a handle or none: Ctrl+C cancels whatever the library runs.
+        [&]() { aLibrary.Call("CANCEL", u"<Cancel/>"); }, [] { return std::string(); },
+        StandardErrorIsTerminal(), stderr);
     ZrpaResult r = FromOutcome("send " + exportName, exportName, outcome);
     Classify(r, exportName == "PAY");
     return Print(r, aOptions);

@@ -30,8 +30,13 @@ struct FlagOption {
     bool ZrpaOptions::*Field;
 };
 const FlagOption kFlagOptions[] = {
-    {"--hex-log", &ZrpaOptions::HexLog}, {"--xml", &ZrpaOptions::Xml},   {"--json", &ZrpaOptions::Json},
-    {"--frames", &ZrpaOptions::Frames},  {"--help", &ZrpaOptions::Help}, {"-h", &ZrpaOptions::Help},
+    {"--hex-log", &ZrpaOptions::HexLog},
+    {"--xml", &ZrpaOptions::Xml},
+    {"--json", &ZrpaOptions::Json},
+    {"--frames", &ZrpaOptions::Frames},
+    {"--help", &ZrpaOptions::Help},
+    {"-h", &ZrpaOptions::Help},
+    {"--unresolved", &ZrpaOptions::Unresolved},
 };
 } // namespace
 

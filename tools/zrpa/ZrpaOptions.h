@@ -27,6 +27,8 @@ struct ZrpaOptions {
     bool Xml = false, Json = false;
     // zrpa log.
     std::string Since, Until, Outcome;
+    // zrpa journal: only the operations that nothing has settled.
+    bool Unresolved = false;
     // zrpa demo.
     bool Frames = false;
 };

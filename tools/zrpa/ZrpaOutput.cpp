@@ -11,9 +11,9 @@ void Line(std::string& aOut, const char* aLabel, const std::string& aValue) {
     }
 }
 
-// "0" and "0.0000" amounts are not worth a line. Money is shown with two decimals at least, as a receipt
-// shows it: the document writes 2.5 for 2.50.
-std::string Amount(const std::string& aValue, const std::string& aCurrency) {
+} // namespace
+
+std::string MoneyText(const std::string& aValue, const std::string& aCurrency) {
     if (aValue.empty() || aValue.find_first_not_of("0.") == std::string::npos) {
         return std::string();
     }
@@ -25,7 +25,6 @@ std::string Amount(const std::string& aValue, const std::string& aCurrency) {
     }
     return aCurrency.empty() ? money : money + " " + aCurrency;
 }
-} // namespace
 
 std::string OutcomeWord(int aExitStatus, bool aCardOperation, bool aDeclined) {
     switch (aExitStatus) {
@@ -50,8 +49,11 @@ std::string SummaryText(const ZrpaResult& aResult) {
         Line(out, "Error", error.empty() ? "(no error text)" : error);
         Line(out, "From the log", aResult.LogReason);
     }
-    Line(out, "Amount", Amount(ResultField(f, "PaymentAmount"), ResultField(f, "PaymentCurrency")));
-    Line(out, "Total", Amount(ResultField(f, "TotalAmount"), ResultField(f, "Currency")));
+    Line(out, "Warning", aResult.Warning);
+    Line(out, "Amount",
+         MoneyText(aResult.MovedAmount.empty() ? ResultField(f, "PaymentAmount") : aResult.MovedAmount,
+                   ResultField(f, "PaymentCurrency")));
+    Line(out, "Total", MoneyText(ResultField(f, "TotalAmount"), ResultField(f, "Currency")));
     const std::string pan = ResultField(f, "MaskedPAN");
     if (!pan.empty()) {
         std::string card = pan;
@@ -93,15 +95,16 @@ std::string SummaryText(const ZrpaResult& aResult) {
 }
 
 std::string ResultJson(const ZrpaResult& aResult) {
-    std::string out = "{\"command\":" + JsonString(aResult.Command) +
-                      ",\"export\":" + JsonString(aResult.Export) +
-                      ",\"result_code\":" + std::to_string(aResult.ResultCode) +
-                      ",\"outcome\":" + JsonString(aResult.Outcome) +
-                      ",\"exit_status\":" + std::to_string(aResult.ExitStatus) +
-                      ",\"error_message\":" + JsonString(aResult.ErrorMessage) +
-                      ",\"log_outcome\":" + JsonString(aResult.LogOutcome) +
-                      ",\"log_reason\":" + JsonString(aResult.LogReason) +
-                      ",\"log_file\":" + JsonString(aResult.LogFile) + ",\"fields\":{";
+    std::string out =
+        "{\"command\":" + JsonString(aResult.Command) + ",\"export\":" + JsonString(aResult.Export) +
+        ",\"result_code\":" + std::to_string(aResult.ResultCode) +
+        ",\"outcome\":" + JsonString(aResult.Outcome) +
+        ",\"exit_status\":" + std::to_string(aResult.ExitStatus) +
+        ",\"error_message\":" + JsonString(aResult.ErrorMessage) +
+        ",\"log_outcome\":" + JsonString(aResult.LogOutcome) +
+        ",\"log_reason\":" + JsonString(aResult.LogReason) + ",\"log_file\":" + JsonString(aResult.LogFile) +
+        ",\"moved_amount\":" + JsonString(aResult.MovedAmount) +
+        ",\"warning\":" + JsonString(aResult.Warning) + ",\"fields\":{";
     bool first = true;
     for (const auto& [name, value] : ReadResultDocument(aResult.Document)) {
         out += (first ? "" : ",") + JsonString(name) + ":" + JsonString(value);

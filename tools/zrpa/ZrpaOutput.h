@@ -15,10 +15,18 @@ struct ZrpaResult {
     std::string LogOutcome; // the operation's outcome as its device log tells it ("" when not read)
     std::string LogReason;
     std::string LogFile; // the device log read for LogOutcome
+    // A void: the amount its refund reference names, as the device log's result line gives it (the
+    // document's amount is the request's); empty otherwise.
+    std::string MovedAmount;
+    std::string Warning; // shown before the fields; empty: none
 };
 
 // The outcome word for an exit status; aDeclined: the terminal answered with a refusal.
 std::string OutcomeWord(int aExitStatus, bool aCardOperation, bool aDeclined);
+
+// An amount of a document as a receipt shows it, with two decimals at least ("2.5" gives "2.50"),
+// followed by aCurrency when given; empty for a zero amount, which is not worth a line.
+std::string MoneyText(const std::string& aValue, const std::string& aCurrency);
 
 std::string SummaryText(const ZrpaResult& aResult);
 std::string ResultJson(const ZrpaResult& aResult);

@@ -48,6 +48,9 @@ int RunZrpa(const std::vector<std::string>& aArgs, int aArgc, char** aArgv) {
     if (options.Command == "log") {
         return RunLog(options);
     }
+    if (options.Command == "journal") {
+        return RunJournal(options);
+    }
     LoadedLibrary library;
     if (!library.IsLoaded()) {
         std::cerr << "zrpa: cannot load the library " << LoadedLibrary::DefaultPath() << ": "

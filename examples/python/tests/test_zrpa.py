@@ -1,9 +1,11 @@
 import datetime
+import threading
+import time
 from decimal import Decimal
 
 import pytest
 
-from zrpa import OutcomeUnknownError, Payment, Terminal, Totals, ZrpaError
+from zrpa import NotPerformedError, OutcomeUnknownError, Payment, Terminal, Totals, ZrpaError
 from zrpa.errors import error_for
 from zrpa.results import parse_document
 
@@ -63,7 +65,35 @@ def test_an_unreachable_terminal_is_an_ordinary_error():
     assert failure.value.text == "Unable to connect to device 127.0.0.1:1"
 
 
+def test_cancel_from_another_thread_and_the_time_limit(emulator):
+    address = emulator("--fault", "silence")
+    with Terminal(tcp=address, print_location="EFT", command_timeout_ms=60000) as terminal:
+        outcome = []
+
+        def pay():
+            try:
+                terminal.pay(1)
+            except ZrpaError as e:
+                outcome.append(e)
+
+        payer = threading.Thread(target=pay)
+        payer.start()
+        reached = 0
+        for _ in range(500):  # until the PAY is inside the library (bounded)
+            reached = terminal.cancel()
+            if reached:
+                break
+            time.sleep(0.01)
+        payer.join(timeout=30)
+        assert reached == 1 and not payer.is_alive()
+        assert isinstance(outcome[0], (OutcomeUnknownError, NotPerformedError)), outcome[0].text
+    with pytest.raises(OutcomeUnknownError) as limited:
+        Terminal(tcp=address, print_location="EFT", command_timeout_ms=300).pay(1)
+    assert "(its time limit of 300 ms passed)" in limited.value.text
+
+
 @pytest.mark.parametrize("text, kind", [
+    ("Not performed: the request was not sent to the terminal (cancelled by the host).", NotPerformedError),
     ("Outcome unknown: no answer from the terminal", OutcomeUnknownError),
     ("Outcome unknown", OutcomeUnknownError),
     ("outcome unknown", ZrpaError),

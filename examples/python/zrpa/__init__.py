@@ -10,8 +10,9 @@
 The library is found through ZRPA_LIBRARY, else the one a wheel carries, else by its file name on the
 system's search path.
 """
-from .errors import InvalidAmountError, OutcomeUnknownError, ZrpaError
+from .errors import InvalidAmountError, NotPerformedError, OutcomeUnknownError, ZrpaError
 from .results import Payment, Receipt, Totals
 from .terminal import Terminal
 
-__all__ = ["Terminal", "Payment", "Receipt", "Totals", "ZrpaError", "OutcomeUnknownError", "InvalidAmountError"]
+__all__ = ["Terminal", "Payment", "Receipt", "Totals", "ZrpaError", "OutcomeUnknownError", "NotPerformedError",
+           "InvalidAmountError"]

@@ -8,7 +8,7 @@ import ctypes
 import os
 import sys
 
-COMMANDS = ("PAY", "REPRINT", "OPEN", "CLOSE", "GETSTATUS", "DAYCLOSE", "GETTOTALS", "VERIFYTRAN")
+COMMANDS = ("PAY", "REPRINT", "OPEN", "CLOSE", "GETSTATUS", "DAYCLOSE", "GETTOTALS", "VERIFYTRAN", "CANCEL")
 
 
 def default_path():
@@ -22,7 +22,7 @@ def default_path():
 
 
 class Library:
-    """The nine exports of one loaded library. Calls return (result, output text, error text)."""
+    """The ten exports of one loaded library. Calls return (result, output text, error text)."""
 
     def __init__(self, path=None):
         path = path or default_path()

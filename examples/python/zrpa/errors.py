@@ -1,6 +1,7 @@
 """Failed commands as exceptions."""
 
 OUTCOME_UNKNOWN_PREFIX = "Outcome unknown"
+NOT_PERFORMED_PREFIX = "Not performed:"
 
 
 class ZrpaError(Exception):
@@ -18,9 +19,16 @@ class OutcomeUnknownError(ZrpaError):
     approved. Do not charge again before checking (the device log, or the terminal's totals)."""
 
 
+class NotPerformedError(ZrpaError):
+    """The command was cancelled (cancel(), or its time limit) before its request reached the terminal:
+    nothing happened there, and it is safe to try again."""
+
+
 def error_for(command, text, fields):
-    """The exception for a failed command: OutcomeUnknownError when the error text says so."""
-    kind = OutcomeUnknownError if text.startswith(OUTCOME_UNKNOWN_PREFIX) else ZrpaError
+    """The exception for a failed command: OutcomeUnknownError or NotPerformedError when the error text
+    says so."""
+    kind = (OutcomeUnknownError if text.startswith(OUTCOME_UNKNOWN_PREFIX)
+            else NotPerformedError if text.startswith(NOT_PERFORMED_PREFIX) else ZrpaError)
     return kind(command, text, fields)
 
 

@@ -15,12 +15,13 @@ class Terminal:
 
     tcp: "address:port". serial: "COM1" (on Linux the device named by ZRPA_SERIAL_COM1, else /dev/ttyS0),
     with speed, data_bits, parity, stop_bits. print_location: "ECR" (the receipt text comes back) or "EFT"
-    (the terminal prints it).
+    (the terminal prints it). command_timeout_ms: the longest one command may wait for the terminal (0:
+    the protocol's own waits); cancel() stops a command from another thread.
     """
 
     def __init__(self, tcp=None, serial=None, *, speed=9600, data_bits=8, parity="NONE", stop_bits=1,
                  till_code=1, currency="EUR", print_location="ECR", log_id="zrpa", connect_timeout_ms=3000,
-                 library=None):
+                 command_timeout_ms=0, library=None):
         if (tcp is None) == (serial is None):
             raise ValueError("give exactly one of tcp='address:port' or serial='COMn'")
         if tcp is not None:
@@ -33,7 +34,8 @@ class Terminal:
                           f"<DataBits>{int(data_bits)}</DataBits><Parity>{escape(parity)}</Parity>"
                           f"<StopBits>{int(stop_bits)}</StopBits>")
         self._envelope = (f"<Driver>{DRIVER}</Driver><LogId>{escape(log_id)}</LogId><Connection>{connection}"
-                          f"<ConnectTimeout>{int(connect_timeout_ms)}</ConnectTimeout></Connection>")
+                          f"<ConnectTimeout>{int(connect_timeout_ms)}</ConnectTimeout></Connection>"
+                          f"<Parameters><CommandTimeout>{int(command_timeout_ms)}</CommandTimeout></Parameters>")
         self._till_code = int(till_code)
         self._currency = currency
         self._print_location = print_location
@@ -89,6 +91,18 @@ class Terminal:
     def dayclose(self):
         """Closes the accounting period; returns its totals."""
         return Totals.from_fields(self._run("DAYCLOSE", f"<DayClose>{self._period()}</DayClose>"))
+
+    def cancel(self, every_command=False):
+        """CANCEL, from any thread: the command running on this terminal's device (opened with open()), or
+        every command the library runs when every_command is true or no device is open. The cancelled
+        command raises NotPerformedError (nothing reached the terminal) or OutcomeUnknownError within a
+        second. Returns how many commands were reached."""
+        handle = "" if every_command or self.handle is None else f"<Handle>{self.handle}</Handle>"
+        result, document, error = self._library.call("CANCEL", f"<Cancel>{handle}</Cancel>")
+        fields = parse_document(document)
+        if result != 0:
+            raise error_for("CANCEL", error, fields)
+        return int(fields["Cancelled"])
 
     def version(self):
         """The driver's version text."""

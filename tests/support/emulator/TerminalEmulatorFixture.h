@@ -2,7 +2,9 @@
 // The terminal emulator of tools/emulator, started in process for one test.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "base/Text.h"
 #include "emulator/P17Wire.h"
@@ -26,6 +28,20 @@ public:
 private:
     p17emu::TerminalEmulator fEmulator;
 };
+
+// True once the terminal has accepted a request whose code letter (position 10) is aCode; gives up after
+// about 10 s.
+inline bool WaitForRequest(const p17emu::TerminalEmulator& aTerminal, char aCode) {
+    for (int i = 0; i < 1000; ++i) {
+        for (const std::string& r : aTerminal.Requests()) {
+            if (r.size() >= 10 && r[9] == aCode) {
+                return true;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
 
 // A port on 127.0.0.1 where nothing listens (it was listening a moment ago).
 inline std::uint16_t ClosedLoopbackPort() {

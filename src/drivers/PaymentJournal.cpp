@@ -1,0 +1,236 @@
+#include "drivers/PaymentJournal.h"
+
+#include <atomic>
+#include <cstdio>
+#include <exception>
+
+#include "drivers/JournalFormat.h"
+#include "drivers/P17MessageText.h"
+#include "payment/OperationLog.h"
+#include "platform/Clock.h"
+#include "platform/Files.h"
+#include "platform/Guid.h"
+#include "platform/JournalFile.h"
+#include "platform/Process.h"
+
+namespace {
+std::atomic<bool> gSaidUnavailable{false};
+
+std::string Two(int aValue, int aWidth = 2) {
+    std::string s = std::to_string(aValue);
+    return s.size() < static_cast<std::size_t>(aWidth) ? std::string(aWidth - s.size(), '0') + s : s;
+}
+
+std::string Stamp(const LocalTimeParts& t, bool aCompact) {
+    if (aCompact) {
+        return Two(t.Year, 4) + Two(t.Month) + Two(t.Day) + Two(t.Hour) + Two(t.Minute) + Two(t.Second) +
+               Two(t.Millisecond, 3);
+    }
+    return Two(t.Year, 4) + "-" + Two(t.Month) + "-" + Two(t.Day) + " " + Two(t.Hour) + ":" + Two(t.Minute) +
+           ":" + Two(t.Second) + ":" + Two(t.Millisecond, 3);
+}
+
+// What may stand in a file name of the terminal: letters, digits, "." and "-"; the rest becomes "_".
+Text FileNamePart(const Text& aTerminal) {
+    Text part;
+    for (const char16_t c : aTerminal) {
+        const bool keep = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
+                          c == u'.' || c == u'-';
+        part += keep ? c : u'_';
+    }
+    while (!part.empty() && part.front() == u'_') {
+        part.erase(0, 1);
+    }
+    return part.empty() ? Text(u"terminal") : part.substr(0, 100);
+}
+
+std::string Utf8(const Text& aText) {
+    return TextToUtf8(aText);
+}
+
+const char* KindName(zrPaymentAction aAction) {
+    switch (aAction) {
+    case zrPaymentAction::pa_Refund:
+        return "REFUND";
+    case zrPaymentAction::pa_Void:
+        return "VOID";
+    case zrPaymentAction::pa_Pay:
+        break;
+    }
+    return "PAY";
+}
+
+std::string ProcessTag() {
+    static const std::string tag = [] {
+        Text guid = GuidToText(NewGuid());
+        return Utf8(guid.substr(1, 8));
+    }();
+    return tag;
+}
+} // namespace
+
+Text JournalFolder(const Text& aLogFile) {
+    const auto slash = aLogFile.find_last_of(u"/\\");
+    return slash == Text::npos ? Text() : aLogFile.substr(0, slash + 1) + u"Journal";
+}
+
+kPaymentJournal::kPaymentJournal(const Text& aFolder, const Text& aTerminal, Text aLogFile)
+    : fLogFile(Utf8(aLogFile)), fTerminal(Utf8(aTerminal)) {
+    if (aFolder.empty() || !CreatePrivateFolder(aFolder)) {
+        Unavailable(u"the folder " + aFolder + u" cannot be created");
+        return;
+    }
+    fPath = aFolder + PathSeparator() + u"P17_" + FileNamePart(aTerminal) + u".journal";
+    const auto slash = fLogFile.find_last_of("/\\");
+    if (slash != std::string::npos) {
+        fLogFile.erase(0, slash + 1);
+    }
+}
+
+void kPaymentJournal::Unavailable(const Text& aWhy) {
+    if (!gSaidUnavailable.exchange(true)) {
+        const std::string line = "ZRPA_RIVEVEDEV17_10: the payment journal cannot be written (" + Utf8(aWhy) +
+                                 "); payments go on without it.\n";
+        std::fputs(line.c_str(), stderr);
+        std::fflush(stderr);
+    }
+}
+
+void kPaymentJournal::Append(const Text& aStep, std::vector<std::pair<std::string, std::string>> aFields,
+                             bool aDurable) {
+    if (fPath.empty() || fOperation.empty()) {
+        return;
+    }
+    JournalRecord record{Stamp(LocalTimeNow(), false), fOperation, Utf8(aStep), std::move(aFields)};
+    if (!AppendRecord(fPath, FormatJournalRecord(record), aDurable)) {
+        Unavailable(u"the file " + fPath + u" cannot be appended to");
+    }
+}
+
+void kPaymentJournal::RotateWhenDue() {
+    if (FileSize(fPath) <= kRotateBytes) {
+        return;
+    }
+    const Text stem = fPath.substr(0, fPath.size() - Text(u".journal").size());
+    const Text rotated = stem + u"_" + Utf8ToText(Stamp(LocalTimeNow(), true)) + u".journal";
+    RotateRecordFile(fPath, rotated, [](const std::string& aContent) {
+        // The records of every operation still open travel to the new file, so the live file alone holds
+        // all that a recovery needs.
+        std::string carried;
+        for (const auto& op : ReadJournal(aContent)) {
+            if (op.Unresolved()) {
+                for (const auto& record : op.Records) {
+                    carried += FormatJournalRecord(record);
+                }
+            }
+        }
+        return carried;
+    });
+}
+
+void kPaymentJournal::Asked(zrPaymentAction aAction, const kPaymentReceipt& aReceipt) {
+    fOperation.clear();
+    if (fPath.empty()) {
+        return;
+    }
+    RotateWhenDue();
+    static std::atomic<unsigned> counter{0};
+    fOperation = Stamp(LocalTimeNow(), true) + "-" + ProcessTag() + "-" + std::to_string(++counter);
+    std::vector<std::pair<std::string, std::string>> fields{
+        {"kind", KindName(aAction)},
+        {"amount", Utf8(aReceipt.fAmount.ToText())},
+        {"currency", Utf8(aReceipt.fCurrency)},
+        {"till", Utf8(aReceipt.fTillCode)},
+        {"print", aReceipt.fPrintLocation == ZrPrintLocation::pl_EFT ? "EFT" : "ECR"},
+        {"terminal", fTerminal},
+        {"log", fLogFile}};
+    if (aAction == zrPaymentAction::pa_Void) {
+        fields.emplace_back("refund_reference", Utf8(aReceipt.fRefundReference.PaymentNumber));
+    } else {
+        fields.emplace_back("reference", Utf8(aReceipt.fReference));
+    }
+    Append(u"asked", std::move(fields), false);
+}
+
+void kPaymentJournal::Sent() {
+    Append(u"sent", {}, true);
+}
+
+void kPaymentJournal::Acknowledged() {
+    Append(u"ack", {}, false);
+}
+
+void kPaymentJournal::NotAcknowledged(const Text& aFault) {
+    Append(u"noack", {{"fault", Utf8(aFault)}}, false);
+}
+
+void kPaymentJournal::Answer(char aRequestCode, const Text& aPayload) {
+    if (fPath.empty() || fOperation.empty()) {
+        return;
+    }
+    std::vector<std::pair<std::string, std::string>> fields;
+    // The fields that the layout reads for this answer's result code, as raw text: a recovery and a
+    // technician need what the terminal said even where the driver cannot convert it.
+    static constexpr const char* kKept[] = {"terminal_id", "result", "stan",      "auth_code", "card",
+                                            "operation",   "amount", "date_time", "acquirer",  "error_text"};
+    if (P17AnswerLayout(aRequestCode) != nullptr) {
+        const kP17Answer answer(aRequestCode, aPayload);
+        for (const char* name : kKept) {
+            if (P17FindField(*P17AnswerLayout(aRequestCode), name) == nullptr || !answer.Reads(name)) {
+                continue;
+            }
+            Text value = answer[name];
+            while (!value.empty() && value.back() == u' ') {
+                value.pop_back();
+            }
+            fields.emplace_back(name,
+                                Utf8(std::string_view(name) == "card" ? MaskedCardNumber(value) : value));
+        }
+    }
+    Append(u"answer", std::move(fields), true);
+}
+
+void kPaymentJournal::Lost(const Text& aReason) {
+    Append(u"lost", {{"reason", Utf8(aReason)}}, false);
+}
+
+void kPaymentJournal::Receipt(bool aCollected, const Text& aCut) {
+    std::vector<std::pair<std::string, std::string>> fields{
+        {"receipt", aCut.empty() ? (aCollected ? "complete" : "none") : "cut"}};
+    if (!aCut.empty()) {
+        fields.emplace_back("fault", Utf8(aCut));
+    }
+    Append(u"receipt", std::move(fields), false);
+}
+
+void kPaymentJournal::End(const _int_PAY_result& aResult) {
+    Append(u"end",
+           {{"error", aResult.Error ? "True" : "False"},
+            {"amount", Utf8(aResult.PaymentAmount.ToText())},
+            {"refund_reference", Utf8(aResult.RefundReference)},
+            {"error_text", Utf8(aResult.ErrorText)}},
+           false);
+    fOperation.clear();
+}
+
+kJournalEnd::kJournalEnd(kPaymentJournal* aJournal, const _int_PAY_result& aResult)
+    : fJournal(aJournal), fResult(aResult), fExceptions(std::uncaught_exceptions()) {}
+
+kJournalEnd::~kJournalEnd() {
+    if (fJournal == nullptr) {
+        return;
+    }
+    try {
+        if (std::uncaught_exceptions() > fExceptions) {
+            // The host gets the error's text; the device log has it too.
+            _int_PAY_result told;
+            told.Error = true;
+            told.ErrorText = u"the operation ended by an error (the device log has its text)";
+            fJournal->End(told);
+        } else {
+            fJournal->End(fResult);
+        }
+    } catch (...) {
+        // A record that cannot be made must not replace the operation's own outcome.
+    }
+}
