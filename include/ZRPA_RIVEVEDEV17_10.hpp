@@ -165,6 +165,7 @@ inline const Command kGetStatus{"GETSTATUS", &GETSTATUS};
 inline const Command kDayClose{"DAYCLOSE", &DAYCLOSE};
 inline const Command kGetTotals{"GETTOTALS", &GETTOTALS};
 inline const Command kVerifyTran{"VERIFYTRAN", &VERIFYTRAN};
+inline const Command kCancel{"CANCEL", &CANCEL};
 
 /* What one export returned: its code (0 success, -1 failure), the result document and the error text. */
 struct Outcome {
@@ -252,9 +253,13 @@ public:
     const std::string& Command() const noexcept { return fCommand; }
     const std::string& Text() const noexcept { return fOutcome.error; }
     const std::string& Document() const noexcept { return fOutcome.document; }
-    /* The request reached the terminal but no answer came back: the payment may have been approved.
-     * Check the device log or the terminal's totals before charging again. */
-    bool OutcomeUnknown() const noexcept { return fOutcome.error.rfind("Outcome unknown", 0) == 0; }
+    /* The request reached the terminal but no answer came back (or the command was cancelled after
+     * that): the payment may have been approved. Check the device log or the terminal's totals before
+     * charging again. */
+    bool OutcomeUnknown() const noexcept { return fOutcome.error.rfind(ZRPA_OUTCOME_UNKNOWN, 0) == 0; }
+    /* The command was cancelled (Cancel(), or its time limit) before its request reached the terminal:
+     * nothing happened there, and it is safe to try again. */
+    bool NotPerformed() const noexcept { return fOutcome.error.rfind(ZRPA_NOT_PERFORMED, 0) == 0; }
 
 private:
     std::string fCommand;
@@ -342,12 +347,14 @@ struct Connection {
 };
 
 /* Settings of the requests a Terminal makes. printLocation: "ECR" (the receipt text comes back) or
- * "EFT" (the terminal prints it). */
+ * "EFT" (the terminal prints it). commandTimeoutMs: the longest one command may wait for the terminal
+ * (0: the protocol's own waits). */
 struct Options {
     int tillCode = 1;
     std::string currency = "EUR";
     std::string printLocation = "ECR";
     std::string logId = "zrpa";
+    unsigned commandTimeoutMs = 0;
 };
 
 /* aAmount when it is a plain decimal text such as "12.34" (the library checks its range); otherwise
@@ -367,13 +374,16 @@ inline std::string CheckedAmount(std::string_view aAmount) {
 
 /* Commands on one terminal. Open() builds a device that later commands share and Close() (or the
  * destructor) releases; without Open() each command builds and frees a device of its own. A failed
- * command throws zrpa::Error. Not for use by several threads at once. */
+ * command throws zrpa::Error. One command at a time; only Cancel() may be called from another thread
+ * while one runs. */
 class Terminal {
 public:
     explicit Terminal(Connection aConnection, Options aOptions = {})
         : fOptions(std::move(aOptions)),
           fEnvelope("<Driver>" ZRPA_DRIVER_NAME "</Driver><LogId>" + Escape(fOptions.logId) +
-                    "</LogId><Connection>" + aConnection.element + "</Connection>") {}
+                    "</LogId><Connection>" + aConnection.element +
+                    "</Connection><Parameters><CommandTimeout>" + std::to_string(fOptions.commandTimeoutMs) +
+                    "</CommandTimeout></Parameters>") {}
     Terminal(const Terminal&) = delete;
     Terminal& operator=(const Terminal&) = delete;
     ~Terminal() {
@@ -426,6 +436,24 @@ public:
     Totals DayClose() {
         return Totals::FromDocument(Run(kDayClose, "<DayClose>" + Period() + "</DayClose>"));
     }
+    /* GETSTATUS: the library's answer document, without touching the terminal. */
+    std::string Status() { return Run(kGetStatus, ""); }
+    /* VERIFYTRAN: this driver answers it as unsupported (a zrpa::Error that says so). */
+    std::string VerifyTran() { return Run(kVerifyTran, ""); }
+
+    /* CANCEL, from any thread: stops the command running on this terminal's device (of Open()), or every
+     * command the library runs when aEveryCommand or no device is open. The cancelled command throws
+     * within a second, with NotPerformed() or OutcomeUnknown(). Returns how many commands were reached. */
+    long Cancel(bool aEveryCommand = false) {
+        const std::string handle =
+            aEveryCommand || fHandle.empty() ? std::string() : "<Handle>" + fHandle + "</Handle>";
+        Outcome outcome = Call(kCancel, "<Cancel>" + handle + "</Cancel>");
+        if (!outcome.Succeeded()) {
+            throw Error(kCancel.name, std::move(outcome));
+        }
+        return std::stol("0" + Field(outcome.document, "Cancelled"));
+    }
+
     /* The driver's version text ("Version 1.27 - ..."). */
     static std::string Version() {
         const BStr name = BStr::FromUtf8(ZRPA_DRIVER_NAME);

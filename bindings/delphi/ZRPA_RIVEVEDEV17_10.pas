@@ -1,4 +1,4 @@
-{ The payment-terminal driver ZRPA_RIVEVEDEV17_10 for Delphi and Free Pascal: the declarations of the nine
+{ The payment-terminal driver ZRPA_RIVEVEDEV17_10 for Delphi and Free Pascal: the declarations of the ten
   exports and of the BSTR functions, and a thin wrapper that makes and frees every BSTR.
 
   One unit for 32-bit Windows (the product DLL, stdcall), 64-bit Windows and Linux (the C calling
@@ -21,6 +21,9 @@ uses
 
 const
   ZrpaDriverName = 'ZRPA_RIVEVEDEV17_10';
+  { The leading words of the two failures that decide whether a host may simply try again. }
+  ZrpaNotPerformed = 'Not performed:';
+  ZrpaOutcomeUnknown = 'Outcome unknown:';
 {$IFDEF MSWINDOWS}
   ZrpaLibrary = 'ZRPA_RIVEVEDEV17_10.dll';
   ZrpaBstrLibrary = 'oleaut32.dll';
@@ -59,6 +62,11 @@ function GETTOTALS(aXml: TBStr; aOutput, aErrorMessage: PBStr): SmallInt;
 {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external ZrpaLibrary;
 function VERIFYTRAN(aXml: TBStr; aOutput, aErrorMessage: PBStr): SmallInt;
 {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external ZrpaLibrary;
+{ From any thread: ends the waits of the commands on the request's Handle (of every command when it names
+  none) and reports their number in Cancelled; each returns within a second, failing with
+  ZrpaNotPerformed or ZrpaOutcomeUnknown at the start of its error text. }
+function CANCEL(aXml: TBStr; aOutput, aErrorMessage: PBStr): SmallInt;
+{$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external ZrpaLibrary;
 { aDriverName is the plain name ZrpaDriverName; the result is a full 32-bit 0 or -1. }
 function VERSION(aDriverName: TBStr; aVersion, aErrorMessage: PBStr): LongInt;
 {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF}; external ZrpaLibrary;
@@ -88,6 +96,8 @@ type
     { The request reached the terminal but no answer came back: the payment may have been approved.
       Check the device log or the terminal's totals before charging again. }
     function OutcomeUnknown: Boolean;
+    { The command was cancelled before its request reached the terminal: safe to try again. }
+    function NotPerformed: Boolean;
     property Command: UnicodeString read FCommand;
     property ErrorText: UnicodeString read FErrorText;
     property Document: UnicodeString read FDocument;
@@ -120,7 +130,12 @@ end;
 
 function EZrpaError.OutcomeUnknown: Boolean;
 begin
-  Result := Copy(FErrorText, 1, 15) = 'Outcome unknown';
+  Result := Copy(FErrorText, 1, Length(ZrpaOutcomeUnknown)) = ZrpaOutcomeUnknown;
+end;
+
+function EZrpaError.NotPerformed: Boolean;
+begin
+  Result := Copy(FErrorText, 1, Length(ZrpaNotPerformed)) = ZrpaNotPerformed;
 end;
 
 function ZrpaToBStr(const aText: UnicodeString): TBStr;

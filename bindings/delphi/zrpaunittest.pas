@@ -64,6 +64,9 @@ begin
 
     Document := ZrpaRun('DAYCLOSE', DAYCLOSE, '<Request>' + Envelope + '<DayClose>' + Period + '</DayClose></Request>');
     Check(ZrpaField(Document, 'TotalAmount') <> '', 'DAYCLOSE totals: ' + string(Document));
+    { Nothing runs on the device now: CANCEL reaches no command. }
+    Document := ZrpaRun('CANCEL', CANCEL, '<Cancel><Handle>' + Handle + '</Handle></Cancel>');
+    Check(ZrpaField(Document, 'Cancelled') = '0', 'CANCEL with nothing running: ' + string(Document));
     ZrpaRun('CLOSE', CLOSE, '<Request>' + Envelope + '</Request>');
   except
     on E: Exception do
@@ -82,5 +85,5 @@ begin
     WriteLn(Failures, ' checks FAILED');
     Halt(1);
   end;
-  WriteLn('Delphi unit: payment, void, refusal and day close passed');
+  WriteLn('Delphi unit: payment, void, refusal, day close and cancel passed');
 end.

@@ -1,6 +1,6 @@
 Attribute VB_Name = "ZRPA_RIVEVEDEV17_10"
 ' The payment-terminal driver ZRPA_RIVEVEDEV17_10 for Visual Basic 6 (and VBA, 32-bit Office): the
-' declarations of the nine exports of the 32-bit DLL (x86\ZRPA_RIVEVEDEV17_10.dll, stdcall) and two
+' declarations of the ten exports of the 32-bit DLL (x86\ZRPA_RIVEVEDEV17_10.dll, stdcall) and two
 ' helpers. Put the DLL beside the program (or the .vbp while developing) and add this module.
 '
 ' Strings: the exports take and return BSTRs, which is what a VB String is. But a Declare converts every
@@ -25,6 +25,11 @@ Public Declare Function ZRPA_GETSTATUS Lib "ZRPA_RIVEVEDEV17_10.dll" Alias "GETS
 Public Declare Function ZRPA_DAYCLOSE Lib "ZRPA_RIVEVEDEV17_10.dll" Alias "DAYCLOSE" (ByVal Xml As Long, ByRef Output As Long, ByRef ErrorMessage As Long) As Integer
 Public Declare Function ZRPA_GETTOTALS Lib "ZRPA_RIVEVEDEV17_10.dll" Alias "GETTOTALS" (ByVal Xml As Long, ByRef Output As Long, ByRef ErrorMessage As Long) As Integer
 Public Declare Function ZRPA_VERIFYTRAN Lib "ZRPA_RIVEVEDEV17_10.dll" Alias "VERIFYTRAN" (ByVal Xml As Long, ByRef Output As Long, ByRef ErrorMessage As Long) As Integer
+' Ends the waits of the commands on the request's Handle (every command when it names none); each returns
+' within a second, failing with "Not performed:" (safe to try again) or "Outcome unknown:" (look at the
+' terminal first). A VB6 program runs nothing else while a Declare'd call blocks, so it cannot call this
+' during its own PAY: bound a command with the request's Parameters/CommandTimeout instead.
+Public Declare Function ZRPA_CANCEL Lib "ZRPA_RIVEVEDEV17_10.dll" Alias "CANCEL" (ByVal Xml As Long, ByRef Output As Long, ByRef ErrorMessage As Long) As Integer
 ' DriverName: StrPtr of the plain text "ZRPA_RIVEVEDEV17_10".
 Public Declare Function ZRPA_VERSION Lib "ZRPA_RIVEVEDEV17_10.dll" Alias "VERSION" (ByVal DriverName As Long, ByRef Version As Long, ByRef ErrorMessage As Long) As Long
 

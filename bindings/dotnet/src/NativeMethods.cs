@@ -48,6 +48,12 @@ namespace Zrpa
         internal static extern short VERIFYTRAN([MarshalAs(UnmanagedType.BStr)] string xml,
                                                 [MarshalAs(UnmanagedType.BStr)] out string output,
                                                 [MarshalAs(UnmanagedType.BStr)] out string errorMessage);
+        // From any thread: ends the waits of the commands on the request's Handle (every command when it
+        // names none); each returns within a second, "Not performed: ..." or "Outcome unknown: ...".
+        [DllImport(Library, CallingConvention = Call)]
+        internal static extern short CANCEL([MarshalAs(UnmanagedType.BStr)] string xml,
+                                            [MarshalAs(UnmanagedType.BStr)] out string output,
+                                            [MarshalAs(UnmanagedType.BStr)] out string errorMessage);
         [DllImport(Library, CallingConvention = Call)]
         internal static extern int VERSION([MarshalAs(UnmanagedType.BStr)] string driverName,
                                            [MarshalAs(UnmanagedType.BStr)] out string version,

@@ -174,14 +174,28 @@ namespace Zrpa
 
         internal static ZrpaException For(string command, string errorText, string document)
         {
-            return (errorText ?? "").StartsWith("Outcome unknown", StringComparison.Ordinal)
-                       ? new OutcomeUnknownException(command, errorText, document)
-                       : new ZrpaException(command, errorText, document);
+            string text = errorText ?? "";
+            if (text.StartsWith("Outcome unknown:", StringComparison.Ordinal))
+                return new OutcomeUnknownException(command, errorText, document);
+            if (text.StartsWith("Not performed:", StringComparison.Ordinal))
+                return new NotPerformedException(command, errorText, document);
+            return new ZrpaException(command, errorText, document);
         }
     }
 
-    /// <summary>The request reached the terminal but its answer did not come back: the payment may have been
-    /// approved. Do not charge again before checking (the device log, or the terminal's totals).</summary>
+    /// <summary>The command was cancelled (Terminal.Cancel, or its time limit) before its request reached the
+    /// terminal: nothing happened there, and it is safe to try again.</summary>
+    public sealed class NotPerformedException : ZrpaException
+    {
+        public NotPerformedException(string command, string errorText, string document)
+            : base(command, errorText, document)
+        {
+        }
+    }
+
+    /// <summary>The request reached the terminal but its answer did not come back (or the command was cancelled
+    /// after that): the payment may have been approved. Do not charge again before checking (the device log,
+    /// or the terminal's totals).</summary>
     public sealed class OutcomeUnknownException : ZrpaException
     {
         public OutcomeUnknownException(string command, string errorText, string document)

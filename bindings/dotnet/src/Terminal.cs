@@ -31,12 +31,15 @@ namespace Zrpa
         public string PrintLocation = "ECR";
         public string LogId = "zrpa";
         public int ConnectTimeoutMs = 3000;
+        /// <summary>The longest one command may wait for the terminal (0: the protocol's own waits).</summary>
+        public int CommandTimeoutMs = 0;
     }
 
     /// <summary>Commands on one terminal. Open() builds a device that later commands share and Close() or
     /// Dispose() releases; without Open() each command builds and frees a device of its own. A failed
-    /// command throws ZrpaException (OutcomeUnknownException when the terminal may have approved it). Not for
-    /// use by several threads at once.</summary>
+    /// command throws ZrpaException (OutcomeUnknownException when the terminal may have approved it,
+    /// NotPerformedException when it was cancelled before reaching it). One command at a time; only Cancel may
+    /// be called from another thread while one runs.</summary>
     public sealed class Terminal : IDisposable
     {
         public const string DriverName = "ZRPA_RIVEVEDEV17_10";
@@ -52,7 +55,9 @@ namespace Zrpa
             envelope = "<Driver>" + DriverName + "</Driver><LogId>" + Document.Escape(this.options.LogId) +
                        "</LogId><Connection>" + connection + "<ConnectTimeout>" +
                        this.options.ConnectTimeoutMs.ToString(CultureInfo.InvariantCulture) +
-                       "</ConnectTimeout></Connection>";
+                       "</ConnectTimeout></Connection><Parameters><CommandTimeout>" +
+                       this.options.CommandTimeoutMs.ToString(CultureInfo.InvariantCulture) +
+                       "</CommandTimeout></Parameters>";
         }
 
         /// <summary>A terminal at address:port.</summary>
@@ -138,6 +143,36 @@ namespace Zrpa
             return new Totals(Run("DAYCLOSE", NativeMethods.DAYCLOSE, "<DayClose>" + Period() + "</DayClose>"));
         }
 
+        /// <summary>GETSTATUS: the library's answer without touching the terminal (the document's elements).</summary>
+        public IDictionary<string, string> GetStatus()
+        {
+            return Run("GETSTATUS", NativeMethods.GETSTATUS, "");
+        }
+
+        /// <summary>VERIFYTRAN: verification of the last transaction, which this driver answers as unsupported
+        /// (a ZrpaException that says so).</summary>
+        public IDictionary<string, string> VerifyTran()
+        {
+            return Run("VERIFYTRAN", NativeMethods.VERIFYTRAN, "");
+        }
+
+        /// <summary>CANCEL, from any thread: stops the command running on this terminal's device (of Open()), or
+        /// every command the library runs when everyCommand is true or no device is open. The cancelled command
+        /// throws within a second (NotPerformedException or OutcomeUnknownException). Returns how many commands
+        /// were reached.</summary>
+        public int Cancel(bool everyCommand = false)
+        {
+            string handle = Handle;  // read once: Close() may clear it meanwhile on the paying thread
+            string request = "<Cancel>" + (everyCommand || handle == null ? "" : "<Handle>" + handle + "</Handle>") +
+                             "</Cancel>";
+            string output = null, error = null;
+            int code = Load(() => NativeMethods.CANCEL(request, out output, out error));
+            if (code != 0)
+                throw ZrpaException.For("CANCEL", error, output);
+            string reached = Document.Text(Document.Parse(output), "Cancelled");
+            return reached.Length == 0 ? 0 : int.Parse(reached, CultureInfo.InvariantCulture);
+        }
+
         /// <summary>The driver's version text ("Version 1.27 - ...").</summary>
         public static string Version()
         {
@@ -148,7 +183,7 @@ namespace Zrpa
             return text;
         }
 
-        /// <summary>Runs any command (PAY, REPRINT, OPEN, CLOSE, GETSTATUS, DAYCLOSE, GETTOTALS, VERIFYTRAN)
+        /// <summary>Runs any command (PAY, REPRINT, OPEN, CLOSE, GETSTATUS, DAYCLOSE, GETTOTALS, VERIFYTRAN, CANCEL)
         /// with a whole request document; a failure is an Outcome with Code -1, not an exception.</summary>
         public static Outcome Call(string command, string request)
         {
@@ -166,6 +201,7 @@ namespace Zrpa
                 { "OPEN", NativeMethods.OPEN },       { "CLOSE", NativeMethods.CLOSE },
                 { "GETSTATUS", NativeMethods.GETSTATUS }, { "DAYCLOSE", NativeMethods.DAYCLOSE },
                 { "GETTOTALS", NativeMethods.GETTOTALS }, { "VERIFYTRAN", NativeMethods.VERIFYTRAN },
+                { "CANCEL", NativeMethods.CANCEL },
             };
 
         // Runs an export; a library that cannot be loaded gets an error that says which file and why.

@@ -127,6 +127,45 @@ static class ZrpaTests
         }
     }
 
+    static void CancelFromAnotherThreadAndTheTimeLimit()
+    {
+        using (var emulator = new Emulator("--fault silence"))
+        {
+            using (Terminal till = emulator.Terminal(new TerminalOptions { PrintLocation = "EFT", CommandTimeoutMs = 60000 }))
+            {
+                till.Open();
+                Exception failure = null;
+                var payer = new Thread(() => {
+                    try
+                    {
+                        till.Pay(1m);
+                    }
+                    catch (Exception e)
+                    {
+                        failure = e;
+                    }
+                });
+                payer.Start();
+                int reached = 0;
+                for (int i = 0; i < 500 && reached == 0; i++)  // until the PAY is inside the library (bounded)
+                {
+                    reached = till.Cancel();
+                    if (reached == 0)
+                        Thread.Sleep(10);
+                }
+                Check(payer.Join(30000), "the cancelled PAY returns");
+                Check(reached == 1, "CANCEL reached " + reached + " commands");
+                Check(failure is NotPerformedException || failure is OutcomeUnknownException,
+                      "the cancelled PAY: " + failure);
+            }
+            ZrpaException limited = Throws<OutcomeUnknownException>(
+                () => emulator.Terminal(new TerminalOptions { PrintLocation = "EFT", CommandTimeoutMs = 300 }).Pay(1m),
+                "a PAY beyond its time limit");
+            Check(limited != null && limited.ErrorText.Contains("(its time limit of 300 ms passed)"),
+                  "the time limit's text: " + (limited == null ? "" : limited.ErrorText));
+        }
+    }
+
     static void TextsCrossAsUtf16BothWays()
     {
         using (var emulator = new Emulator())
@@ -140,6 +179,11 @@ static class ZrpaTests
 
     static void CallsAndDocuments()
     {
+        using (Terminal unreached = Terminal.Tcp("127.0.0.1", 9))
+        {
+            Check(unreached.GetStatus() != null, "GETSTATUS needs no terminal");
+            Throws<ZrpaException>(() => unreached.VerifyTran(), "VERIFYTRAN is unsupported");
+        }
         Outcome status = Terminal.Call("GETSTATUS", "");
         Check(status.Succeeded && status.ErrorText == "", "GETSTATUS: " + status.ErrorText);
         Outcome refused = Terminal.Call("PAY", "<R>");
@@ -156,6 +200,7 @@ static class ZrpaTests
         var tests = new Dictionary<string, Action> {
             { "a day at the till", ADayAtTheTillOnAnOpenDevice },
             { "failures", FailuresThrowWithTheErrorTextAndTheDocument },
+            { "cancel and time limit", CancelFromAnotherThreadAndTheTimeLimit },
             { "UTF-16 texts", TextsCrossAsUtf16BothWays },
             { "calls and documents", CallsAndDocuments },
         };

@@ -5,10 +5,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ZRPA_RIVEVEDEV17_10.hpp"
@@ -137,6 +139,42 @@ TEST(Terminal, AnUnreachableTerminalIsAnOrdinaryError) {
     }
 }
 
+TEST(Terminal, CancelFromAnotherThreadAndTheTimeLimit) {
+    Emulator emulator({"--fault", "silence"});
+    zrpa::Options options{1, "EUR", "EFT", "tests", 60000};
+    zrpa::Terminal till(emulator.Connection(), options);
+    till.Open();
+    std::string failure;
+    bool settled = false;
+    std::thread payer([&] {
+        try {
+            till.Pay("1");
+        } catch (const zrpa::Error& e) {
+            failure = e.Text();
+            settled = e.NotPerformed() || e.OutcomeUnknown();
+        }
+    });
+    long reached = 0;
+    for (int i = 0; i < 500 && reached == 0; ++i) { // until the PAY is inside the library (bounded)
+        reached = till.Cancel();
+        if (reached == 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+    payer.join();
+    EXPECT_EQ(reached, 1);
+    EXPECT_TRUE(settled) << failure;
+
+    options.commandTimeoutMs = 300;
+    try {
+        zrpa::Terminal(emulator.Connection(), options).Pay("1");
+        ADD_FAILURE() << "paid although the terminal never answers";
+    } catch (const zrpa::Error& e) {
+        EXPECT_TRUE(e.OutcomeUnknown()) << e.Text();
+        EXPECT_NE(e.Text().find("(its time limit of 300 ms passed)"), std::string::npos) << e.Text();
+    }
+}
+
 TEST(Strings, TextsCrossAsUtf16BothWays) {
     for (const std::string text : {"", "plain", "Caffè €", "clef \xF0\x9D\x84\x9E end"}) {
         EXPECT_EQ(zrpa::BStr::FromUtf8(text).Utf8(), text);
@@ -165,6 +203,9 @@ TEST(Strings, OwnershipMovesAndOutputsStartEmpty) {
     EXPECT_EQ(*b.Out(), nullptr); // an output is passed empty
     const zrpa::Outcome status = zrpa::Call(zrpa::kGetStatus, "");
     EXPECT_TRUE(status.Succeeded()) << status.error;
+    zrpa::Terminal unreached(zrpa::Connection::Tcp("127.0.0.1", 9));
+    EXPECT_NO_THROW(unreached.Status()); // needs no terminal
+    EXPECT_THROW(unreached.VerifyTran(), zrpa::Error);
 }
 
 TEST(Documents, FieldsAreUnescapedAndRequestsEscaped) {

@@ -2,6 +2,7 @@
 from typing import Any, Dict
 
 OUTCOME_UNKNOWN_PREFIX: str
+NOT_PERFORMED_PREFIX: str
 
 class ZrpaError(Exception):
     command: str
@@ -10,6 +11,8 @@ class ZrpaError(Exception):
     def __init__(self, command: str, text: str, fields: Dict[str, str]) -> None: ...
 
 class OutcomeUnknownError(ZrpaError): ...
+
+class NotPerformedError(ZrpaError): ...
 
 class InvalidAmountError(ValueError):
     value: Any
