@@ -129,6 +129,9 @@ scripts/run-examples.sh
 step "release archives: made, unpacked, the C example built and run from each"
 scripts/package.sh
 scripts/check-archives.sh
+
+step "card data: the planted card numbers and tracks in no file the tests left under build/"
+python3 scripts/scan-card-data.py
 end_step
 
 echo

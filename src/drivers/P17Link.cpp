@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "base/ZrError.h"
+#include "drivers/P17CardData.h"
 #include "drivers/P17MessageText.h"
 #include "io/ByteStream.h"
 #include "io/IOHandler.h"
@@ -51,7 +52,60 @@ bool ValidatePacket(TextView aPacket) {
     return rest.front() == SOH || rest == TextView(u"\x06\x03", 2);
 }
 
-kP17Link::kP17Link(kIOHandler& aChannel, PauseFn aPause) : fChannel(aChannel), fPause(std::move(aPause)) {}
+kP17Link::kP17Link(kIOHandler& aChannel, PauseFn aPause) : fChannel(aChannel), fPause(std::move(aPause)) {
+    fChannel.SetReceivedLogMask([this](const Text& aReceived) { return MaskReceived(aReceived); });
+}
+
+kP17Link::~kP17Link() {
+    fChannel.SetReceivedLogMask(nullptr);
+}
+
+Text kP17Link::MaskReceived(const Text& aReceived) {
+    // The check character comes in a read of its own right after its frame: shown as that of the frame
+    // the log shows, changed by what the masking changed, so a right one stays right and a wrong one wrong.
+    const char16_t lrcChange = fLrcChange;
+    fLrcChange = 0;
+    if (aReceived.size() == 1 && lrcChange != 0) {
+        return Text(1, static_cast<char16_t>(aReceived.front() ^ lrcChange));
+    }
+    // A frame that a read's time-out cut goes on in the next read: that part is masked as its rest.
+    const Text unfinished = std::move(fUnfinished);
+    const char16_t unfinishedChange = fUnfinishedLrcChange;
+    fUnfinished.clear();
+    fUnfinishedLrcChange = 0;
+    const bool frame = !aReceived.empty() && aReceived.front() == STX;
+    const bool rest = !frame && !aReceived.empty() && !unfinished.empty();
+    if (!frame && !rest) {
+        return MaskCardData(aReceived);
+    }
+    const bool ended = aReceived.size() > 1 && (aReceived.back() == ETX || aReceived.back() == EOT);
+    const Text payload = frame ? aReceived.substr(1, aReceived.size() - (ended ? 2 : 1))
+                               : aReceived.substr(0, aReceived.size() - (ended ? 1 : 0));
+    Text masked = frame
+                      ? STX + P17MaskTerminalMessage(payload, !ended, fLastRequest, fInReceipt, fReceiptSoFar)
+                      : MaskCardDataAfter(unfinished, payload, !ended);
+    if (ended) {
+        masked += aReceived.back();
+    }
+    // Both texts are as long: the difference of their check characters is what masking changed.
+    const auto change = static_cast<char16_t>(CalcLRC(aReceived) ^ CalcLRC(masked) ^ unfinishedChange);
+    if (ended) {
+        fLrcChange = change;
+    } else {
+        fUnfinished = unfinished + aReceived;
+        fUnfinished.erase(0,
+                          fUnfinished.size() > kCardDataContext ? fUnfinished.size() - kCardDataContext : 0);
+        fUnfinishedLrcChange = change;
+    }
+    if (fInReceipt) {
+        const std::size_t header = frame ? P17FindField(P17ReceiptLayout(), "text")->Position - 1u : 0;
+        fReceiptSoFar += payload.size() > header ? payload.substr(header) : Text();
+        if (fReceiptSoFar.size() > kCardDataContext) {
+            fReceiptSoFar.erase(0, fReceiptSoFar.size() - kCardDataContext);
+        }
+    }
+    return masked;
+}
 
 void kP17Link::Pause(std::int32_t aMilliseconds) {
     if (fPause) {
@@ -66,6 +120,11 @@ void kP17Link::Pause(std::int32_t aMilliseconds) {
 
 bool kP17Link::SendFrame(const Text& aFrame) {
     fFault.clear();
+    const P17Field& code = *P17FindField(*P17RequestLayout('E'), "code");
+    if (!aFrame.empty() && aFrame.front() == STX && aFrame.size() > code.Position &&
+        aFrame[code.Position] < 0x80) {
+        fLastRequest = static_cast<char>(aFrame[code.Position]);
+    }
     if (!fChannel.Write(aFrame)) {
         fFault = u"the frame could not be written to the line";
         return false;
@@ -218,12 +277,18 @@ Text kP17Link::ReadReceiptText() {
         return Text();
     }
     Text all;
+    fReceiptSoFar.clear();
+    struct InReceipt {
+        bool& Flag;
+        explicit InReceipt(bool& aFlag) : Flag(aFlag) { Flag = true; }
+        ~InReceipt() { Flag = false; }
+    } inReceipt(fInReceipt);
     try {
         CollectReceipt(*stream, all);
     } catch (const std::exception& e) {
         fReceiptFault = fFault.empty() ? ExceptionMessage(e) : u"the terminal sent " + fFault;
     }
-    return BreakReceiptLines(all);
+    return BreakReceiptLines(MaskCardData(all));
 }
 
 void kP17Link::CollectReceipt(kByteStream& aStream, Text& aAll) {

@@ -46,8 +46,12 @@ class kP17Link {
 public:
     using PauseFn = std::function<void(std::int32_t aMilliseconds)>;
 
-    // aPause: how the link waits between reads (a real sleep unless a test supplies one).
+    // aPause: how the link waits between reads (a real sleep unless a test supplies one). Sets the
+    // channel's received-text mask (MaskReceived) for as long as the link lives.
     explicit kP17Link(kIOHandler& aChannel, PauseFn aPause = PauseFn());
+    ~kP17Link();
+    kP17Link(const kP17Link&) = delete;
+    kP17Link& operator=(const kP17Link&) = delete;
 
     // Writes the frame; a data frame must then be acknowledged within 3000 ms. No retransmission.
     bool SendFrame(const Text& aFrame);
@@ -64,8 +68,16 @@ public:
     bool ReadResponse(std::int32_t aTimeout, Text& aPayload);
     // Waits at most 1000 ms for the first receipt byte, collects receipt frames until one ends with ESC,
     // then sends one more ACK. Never raises: a fault ends the collection with the complete lines read so
-    // far, and ReceiptFault says what cut the receipt short.
+    // far, and ReceiptFault says what cut the receipt short. Card data in the lines is masked.
     Text ReadReceiptText();
+
+    // Received text as the device log may show it: a data frame is masked as the answer to the last
+    // request sent, or as receipt text while the receipt is collected (or when its code letter says so),
+    // with the receipt text that came before it; the rest of a frame that a time-out cut as the rest of
+    // that text; anything else as free text (P17CardData.h). The frame
+    // keeps its length, its STX and its terminator, and the check character read after it is shown changed
+    // as the masking changed the frame (right for the frame shown when it was right for the frame read).
+    Text MaskReceived(const Text& aReceived);
 
     // What went wrong in the last step that failed, in words for a person ("no ACK within 3000 ms").
     const Text& Fault() const { return fFault; }
@@ -88,5 +100,11 @@ private:
     Text fFault;
     Text fAckFault;
     Text fReceiptFault;
-    bool fNoise = false; // the last read found bytes that begin no frame
+    bool fNoise = false;      // the last read found bytes that begin no frame
+    char fLastRequest = '\0'; // code letter of the last data frame sent
+    bool fInReceipt = false;  // receipt frames are being collected
+    Text fReceiptSoFar;       // the end of the receipt text received so far, as it came
+    char16_t fLrcChange = 0;  // what masking the last frame changed in its check character
+    Text fUnfinished;         // the end of a frame that a read's time-out cut, as it came
+    char16_t fUnfinishedLrcChange = 0;
 };

@@ -5,6 +5,7 @@
 #include "base/Formatting.h"
 #include "base/ZrError.h"
 #include "drivers/AcquirerTable.h"
+#include "drivers/P17CardData.h"
 #include "drivers/P17MessageText.h"
 #include "drivers/PaymentJournal.h"
 #include "drivers/RefundReference.h"
@@ -96,7 +97,7 @@ Text UnknownResult(const Text& aResultCode) {
 
 // The terminal's description of a refusal; an answer cut before it still fails with a text.
 Text RefusalText(const kP17Answer& aAnswer, const Text& aResultCode) {
-    const Text description = aAnswer["error_text"];
+    const Text description = MaskCardData(aAnswer["error_text"]);
     return description.empty()
                ? u"The terminal refused without a description (result code " + aResultCode + u")"
                : description;
@@ -653,7 +654,7 @@ bool kP17Protocol::ParsePayResponse(const Text& aPayload, _int_PAY_result& aResu
         if (refundReference.empty()) {
             // The payment stands; the host learns that a void of it must be made on the terminal.
             fChannel.WriteLog(tZR_MessageType::let_error,
-                              u"CalcRefundReference: STAN=" + stan + u" PAN=" + card.Pan + u" IDAcquirer=" +
+                              u"CalcRefundReference: STAN=" + stan + u" PAN=" + MaskCardNumber(card.Pan) + u" IDAcquirer=" +
                                   acquirer + u" Amount=" + HostNumber(amount) + u" AuthCode=" +
                                   card.AuthCode + u" TranDate=" + DateTimeToISO(dateTime, false),
                               why);
@@ -679,7 +680,7 @@ bool kP17Protocol::ParsePayResponse(const Text& aPayload, _int_PAY_result& aResu
     }
     aResult.TransactionType = DecodeEntryMode(card.EntryMode);
     aResult.AuthCode = card.AuthCode;
-    aResult.MaskedPAN = card.Pan;
+    aResult.MaskedPAN = MaskCardNumber(card.Pan);
     aResult.TraceAuditId = stan;
     aResult.ExchangeRate = rate;
     aResult.PaymentAmountCurrency = foreignAmount;
@@ -707,7 +708,7 @@ bool kP17Protocol::ParseRefundResponse(const Text& aPayload, _int_PAY_result& aR
     aResult.PaymentNetwork = DecodeAcquirer(acquirer, fCustomAcquirerList);
     aResult.TransactionType = DecodeEntryMode(card.EntryMode);
     aResult.AuthCode = card.AuthCode;
-    aResult.MaskedPAN = card.Pan;
+    aResult.MaskedPAN = MaskCardNumber(card.Pan);
     aResult.TraceAuditId.clear();
     aResult.ExchangeRate = Currency();
     aResult.PaymentAmountCurrency = Currency();
@@ -743,7 +744,7 @@ bool kP17Protocol::ParseVoidResponse(const Text& aPayload, _int_PAY_result& aRes
     }
     aResult.TransactionType = DecodeEntryMode(card.EntryMode);
     aResult.AuthCode = card.AuthCode;
-    aResult.MaskedPAN = card.Pan;
+    aResult.MaskedPAN = MaskCardNumber(card.Pan);
     aResult.TraceAuditId = answer["stan"];
     aResult.ExchangeRate = Currency();
     aResult.PaymentAmountCurrency = Currency();

@@ -51,6 +51,12 @@ void kIOHandler::WriteLog(tZR_MessageType aEntryType, const Text& aTitle, const 
     fLogger->Write(aEntryType, aTitle + u":" + aMessage, fHexLog ? messageStart : tZR_LogWriter::kNoHexDump);
 }
 
+void kIOHandler::LogReceived(tZR_MessageType aEntryType, const Text& aTitle, const Text& aReceived) {
+    if (fLogger) {
+        WriteLog(aEntryType, aTitle, fReceivedLogMask ? fReceivedLogMask(aReceived) : aReceived);
+    }
+}
+
 void kIOHandler::Debug(tZR_MessageType aEntryType, Text aMessage) {
     if (fLogger) {
         fLogger->Write(aEntryType, std::move(aMessage));
@@ -59,6 +65,12 @@ void kIOHandler::Debug(tZR_MessageType aEntryType, Text aMessage) {
 
 Text kIOHandler::GetLogFileName() const {
     return fLogger ? fLogger->FileName() : Text();
+}
+
+void kIOHandler::ConfirmLogFolder() {
+    if (fLogger) {
+        fLogger->ConfirmFolder();
+    }
 }
 
 void kIOHandler::SetCustomError(std::int32_t aErrorCode, const Text& aErrorMessage) {

@@ -2,6 +2,7 @@
 // kIOHandler: the channel through which a driver talks to its device. One concrete class per transport;
 // each writes every step into its own log file (a tZR_LogWriter owned by the channel).
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -52,8 +53,19 @@ public:
     void WriteLog(tZR_MessageType aEntryType, const Text& aTitle, const Text& aMessage);
     // aMessage as one line, unchanged. Silent without a writer.
     void Debug(tZR_MessageType aEntryType, Text aMessage);
+    // The log's file; empty without a writer or while no log folder can be written.
     Text GetLogFileName() const;
+    // Before an operation: a log folder that is gone or no longer a folder is replaced now (the writer's
+    // ConfirmFolder), so GetLogFileName names the file the operation's lines go to.
+    void ConfirmLogFolder();
     tZR_LogWriter* Logger() const { return fLogger.get(); }
+
+    // What the driver makes of received text before the channel logs it. The channel knows no protocol;
+    // the driver does, and knows which of the device's messages carry card data that no log may keep.
+    using ReceivedLogMask = std::function<Text(const Text& aReceived)>;
+    // From now on every "Read" and "Read Timeout" line (and its hex dump) shows aMask of the received text;
+    // the reader still gets the text as it came. An empty mask logs the text as it came.
+    void SetReceivedLogMask(ReceivedLogMask aMask) { fReceivedLogMask = std::move(aMask); }
 
     // --- error fields --------------------------------------------------------------------------------
     void SetCustomError(std::int32_t aErrorCode, const Text& aErrorMessage);
@@ -85,6 +97,8 @@ public:
     static Text CurrencyToText(Currency aValue);
 
 protected:
+    // WriteLog of text the channel received, through the received-text mask.
+    void LogReceived(tZR_MessageType aEntryType, const Text& aTitle, const Text& aReceived);
     // The "Waiting for:" line that ReadUpTo of the byte channels logs before it waits.
     void LogTerminators(const std::vector<std::uint8_t>& aChars);
 
@@ -93,6 +107,7 @@ private:
     std::int32_t fErrorCode = 0;
     Text fErrorMessage;
     std::unique_ptr<tZR_LogWriter> fLogger;
+    ReceivedLogMask fReceivedLogMask;
     bool fHexLog = false;
     std::int32_t fConnectTimeout = 0;
     std::int32_t fReadTimeout = 0;

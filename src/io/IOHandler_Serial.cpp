@@ -157,7 +157,7 @@ Text kIOHandler_Serial::ReadChars(std::int32_t aCharsNum) {
     Text result;
     if (aCharsNum <= 0) {
         // Nothing to wait for (as described, the loop would run to the time-out collecting bytes).
-        WriteLog(tZR_MessageType::let_info, u"Read", result);
+        LogReceived(tZR_MessageType::let_info, u"Read", result);
         return result;
     }
     const auto limit = std::chrono::milliseconds(ReadTimeout());
@@ -174,9 +174,9 @@ Text kIOHandler_Serial::ReadChars(std::int32_t aCharsNum) {
         done = static_cast<std::int64_t>(result.size()) == aCharsNum;
     } while (!timedOut && !done);
     if (timedOut) {
-        WriteLog(tZR_MessageType::let_error, u"Read Timeout", result);
+        LogReceived(tZR_MessageType::let_error, u"Read Timeout", result);
     } else {
-        WriteLog(tZR_MessageType::let_info, u"Read", result);
+        LogReceived(tZR_MessageType::let_info, u"Read", result);
     }
     return result;
 }
@@ -208,9 +208,9 @@ Text kIOHandler_Serial::ReadUpTo(const std::vector<std::uint8_t>& aChars) {
         }
     }
     if (found) {
-        WriteLog(tZR_MessageType::let_info, u"Read", result);
+        LogReceived(tZR_MessageType::let_info, u"Read", result);
     } else {
-        WriteLog(tZR_MessageType::let_error, u"Read Timeout", result);
+        LogReceived(tZR_MessageType::let_error, u"Read Timeout", result);
     }
     return result;
 }

@@ -197,9 +197,9 @@ Text kIOHandler_TCP::ReadUpTo(const std::vector<std::uint8_t>& aChars) {
                                               std::copy(aData, aData + aCount, result.begin() + at);
                                           });
         if (timedOut) {
-            WriteLog(tZR_MessageType::let_error, u"Read Timeout", result);
+            LogReceived(tZR_MessageType::let_error, u"Read Timeout", result);
         } else {
-            WriteLog(tZR_MessageType::let_info, u"Read", result);
+            LogReceived(tZR_MessageType::let_info, u"Read", result);
         }
     } catch (const tZR_Cancelled& e) {
         WriteLog(tZR_MessageType::let_error, u"Read Cancelled", result + u" (" + e.Message() + u")");
@@ -218,9 +218,9 @@ Text kIOHandler_TCP::ReadChars(std::int32_t aCharsNum) {
             text = BytesToText(fTCPClient->ReadBytes(static_cast<std::size_t>(aCharsNum)));
         }
         if (static_cast<std::int64_t>(text.size()) < aCharsNum) {
-            WriteLog(tZR_MessageType::let_error, u"Read Timeout", text);
+            LogReceived(tZR_MessageType::let_error, u"Read Timeout", text);
         } else {
-            WriteLog(tZR_MessageType::let_info, u"Read", text);
+            LogReceived(tZR_MessageType::let_info, u"Read", text);
         }
         return text;
     } catch (const tZR_Cancelled& e) {
@@ -246,13 +246,13 @@ Text kIOHandler_TCP::ReadAll() {
                 received = Clock::now();
             }
             if (received - start > limit) {
-                WriteLog(tZR_MessageType::let_error, u"Read Timeout", result);
+                LogReceived(tZR_MessageType::let_error, u"Read Timeout", result);
                 break;
             }
         }
     } catch (const TcpClientError& e) {
         if (e.Kind() == zrTcpFailure::tf_Closed) {
-            WriteLog(tZR_MessageType::let_info, u"Read", result);
+            LogReceived(tZR_MessageType::let_info, u"Read", result);
         } else {
             WriteLog(tZR_MessageType::let_error, u"ReadAll Unexpected error", e.Message());
         }
@@ -302,9 +302,9 @@ kIOHandler_TCP::Bytes kIOHandler_TCP::ReadBytesUpTo(const std::vector<std::uint8
                                               result.insert(result.end(), aData, aData + aCount);
                                           });
         if (timedOut) {
-            WriteLog(tZR_MessageType::let_error, u"Read Timeout", BytesAsAscii(result));
+            LogReceived(tZR_MessageType::let_error, u"Read Timeout", BytesAsAscii(result));
         } else {
-            WriteLog(tZR_MessageType::let_info, u"Read", BytesAsAscii(result));
+            LogReceived(tZR_MessageType::let_info, u"Read", BytesAsAscii(result));
         }
     } catch (const std::exception& e) {
         WriteLog(tZR_MessageType::let_error, u"ReadUpTo Unexpected error", ExceptionMessage(e));
@@ -327,14 +327,14 @@ kIOHandler_TCP::Bytes kIOHandler_TCP::ReadAllBytes() {
                 received = Clock::now();
             }
             if (received - start > limit) {
-                WriteLog(tZR_MessageType::let_error, u"Read Timeout", BytesAsAscii(result));
+                LogReceived(tZR_MessageType::let_error, u"Read Timeout", BytesAsAscii(result));
                 break;
             }
         }
     } catch (const std::exception& e) {
         const auto* tcp = dynamic_cast<const TcpClientError*>(&e);
         if (tcp != nullptr && tcp->Kind() == zrTcpFailure::tf_Closed) {
-            WriteLog(tZR_MessageType::let_info, u"Read", BytesAsAscii(result));
+            LogReceived(tZR_MessageType::let_info, u"Read", BytesAsAscii(result));
         } else {
             WriteLog(tZR_MessageType::let_error, u"lTimeoutExpired", IntToText(MillisecondsSince(start)));
             WriteLog(tZR_MessageType::let_error, u"ReadAll Unexpected error", ExceptionMessage(e));

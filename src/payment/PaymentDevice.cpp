@@ -14,6 +14,7 @@
 #include "platform/Clock.h"
 #include "platform/Process.h"
 #include "runtime/Application.h"
+#include "runtime/LogRetention.h"
 
 namespace {
 const Text kPayBanner = Text(60, u'-') + u" Pay";
@@ -70,6 +71,8 @@ void RunLogged(kIOHandler& aChannel, const Text& aNote, const std::optional<Curr
     };
     TResult told;
     told.Error = true;
+    // A log folder that vanished since the last operation is replaced before the operation names its log.
+    aChannel.ConfirmLogFolder();
     try {
         aBody();
     } catch (const std::exception& e) {
@@ -82,6 +85,10 @@ void RunLogged(kIOHandler& aChannel, const Text& aNote, const std::optional<Curr
         throw;
     }
     aChannel.Debug(tZR_MessageType::let_info, LineOf(aResult, elapsed(), aNote, aMoved));
+    // The log may have moved while the operation ran (its folder failed): the host is told where it went.
+    if (!aResult.LogFileName.empty()) {
+        aResult.LogFileName = aChannel.GetLogFileName();
+    }
 }
 
 // The cancel signal of the running command on the channel, for the length of one operation.
@@ -105,6 +112,9 @@ kPaymentDevice::kPaymentDevice(const kPaymentHandler& aHandler) {
         throw ZrError(u"No channel could be built for the request's connection");
     }
     fIOHandler->SetVersion(GetDriverVersion());
+    // Device logs older than the kept days go, once a day, when a device is built.
+    DeleteExpiredDeviceLogsDaily(PaymentLogDirectory(), kDeviceHandler::SafeFileName(aHandler.fDriver),
+                                 gApplication->LogKeepDays());
 }
 
 kPaymentDevice::~kPaymentDevice() = default;

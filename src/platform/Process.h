@@ -15,3 +15,6 @@ Text EnvironmentVariable(const Text& aName);
 // The folder where this user's programs keep data of their own: %LOCALAPPDATA% on Windows; elsewhere
 // $XDG_STATE_HOME when it is an absolute path, else $HOME/.local/state. Empty when none is known.
 Text UserStateFolder();
+// Writes aLine and a line break to the host's standard error (UTF-8); nothing when the host has none (a
+// Windows program without a console).
+void WriteStandardError(const Text& aLine);

@@ -1,3 +1,4 @@
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -58,4 +59,10 @@ Text UserStateFolder() {
     }
     const Text home = EnvironmentVariable(u"HOME");
     return home.empty() || home[0] != u'/' ? Text() : home + u"/.local/state";
+}
+
+void WriteStandardError(const Text& aLine) {
+    const std::string line = TextToUtf8(aLine) + "\n";
+    std::fputs(line.c_str(), stderr);
+    std::fflush(stderr);
 }

@@ -57,3 +57,13 @@ Text EnvironmentVariable(const Text& aName) {
 Text UserStateFolder() {
     return EnvironmentVariable(u"LOCALAPPDATA");
 }
+
+void WriteStandardError(const Text& aLine) {
+    const HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    const std::string line = TextToUtf8(aLine) + "\r\n";
+    DWORD written = 0;
+    WriteFile(handle, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+}

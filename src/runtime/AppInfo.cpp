@@ -1,8 +1,8 @@
 // tZR_ApplicationInfo: the version information read from the library's string table.
+#include "runtime/AppInfo.h"
 #include "base/Formatting.h"
 #include "base/ZrError.h"
 #include "platform/StringTable.h"
-#include "runtime/AppInfo.h"
 #include "runtime/Application.h"
 
 namespace {

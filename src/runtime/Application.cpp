@@ -4,6 +4,7 @@
 #include "platform/Process.h"
 #include "platform/UserInterface.h"
 #include "runtime/LogFolder.h"
+#include "runtime/LogRetention.h"
 #include "runtime/LogWriter.h"
 
 tZR_Application* gApplication = nullptr;
@@ -53,10 +54,22 @@ tZR_Application::tZR_Application(const tZR_HostProcess& aHost) {
     fTerminateOnExceptionIfBatch = true;
     const tZR_LogFolder logFolder = ChooseLogFolder(fApplicationPath, EnvironmentVariable(u"ZRPA_LOG_DIR"),
                                                     UserStateFolder(), fApplicationName + u".log");
-    fLogFolder = logFolder.Folder;
-    fLogger = std::make_unique<tZR_LogWriter>(fApplicationName, fLogFolder, 0, false);
-    if (!logFolder.Note.empty()) {
+    // The first choice is remembered also when it failed: it is tried again first whenever a log moves.
+    fLogRoot = std::make_shared<tZR_LogRoot>(logFolder.First, logFolder.Fallback, logFolder.Folder);
+    fLogger = std::make_unique<tZR_LogWriter>(fApplicationName, Text(), 0, false);
+    fLogger->PlaceUnder(fLogRoot, Text());
+    // Cleared first thing in the destructor: a log thread still running then tells nothing.
+    fLogRoot->SetReporter([this](tZR_MessageType aType, const Text& aMessage) { Log(aType, aMessage); });
+    if (logFolder.Folder.empty()) {
+        // A till goes on taking payments without a log; the host learns it once, here.
+        AnnounceNoLogFolder(logFolder.Note);
+    } else if (!logFolder.Note.empty()) {
         fLogger->Write(tZR_MessageType::let_info, logFolder.Note);
+    }
+    const tZR_LogKeepDays keep = ParseLogKeepDays(EnvironmentVariable(u"ZRPA_LOG_KEEP_DAYS"));
+    fLogKeepDays = keep.Days;
+    if (!keep.Note.empty()) {
+        fLogger->Write(tZR_MessageType::let_error, keep.Note);
     }
     fIsBatch = !GetCommandLineSwitch(u"/BATCH", true, aHost.Parameters).empty();
     fIsDebug = !GetCommandLineSwitch(u"/DEBUG", true, aHost.Parameters).empty();
@@ -66,6 +79,9 @@ tZR_Application::tZR_Application(const tZR_HostProcess& aHost) {
 }
 
 tZR_Application::~tZR_Application() {
+    if (fLogRoot) {
+        fLogRoot->SetReporter(nullptr);
+    }
     DeleteNotifyIcon();
     fSetup.reset();
     if (fLogger) {
@@ -98,6 +114,15 @@ TDateTime tZR_Application::ReleaseDate() const {
     return fInfo->ReleaseDate();
 }
 
+Text tZR_Application::LogFolder() const {
+    const Text current = fLogRoot->Current();
+    return current.empty() ? fLogRoot->Folders().front() : current;
+}
+
+Text tZR_Application::WritableLogFolder() {
+    return fLogRoot->Confirmed(fApplicationName + u".log");
+}
+
 Text tZR_Application::GetLogDirectory() const {
     return fLogger->Directory();
 }
@@ -108,7 +133,7 @@ Text tZR_Application::GetLogFileName() const {
 void tZR_Application::ChangeLogDirectory(const Text& aNewDir) {
     const bool relative = aNewDir.empty() || !(aNewDir[0] == u'\\' || aNewDir[0] == u'/' ||
                                                (aNewDir.size() >= 2 && aNewDir[1] == u':'));
-    fLogger->SetDirectory(relative ? JoinPath(fLogFolder, aNewDir) : aNewDir);
+    fLogger->SetDirectory(relative ? JoinPath(LogFolder(), aNewDir) : aNewDir);
 }
 
 void tZR_Application::ChangeLogFilename(const Text& aNewFileName) {
@@ -118,12 +143,14 @@ void tZR_Application::ChangeLogFilename(const Text& aNewFileName) {
 void CreateApplicationContext() {
     if (gApplication == nullptr) {
         gApplication = new tZR_Application();
+        SetProcessLogRoot(gApplication->LogRoot());
     }
 }
 
 void FreeApplicationContext(bool aIsDLLFinalization) {
     tZR_Application* application = gApplication;
     gApplication = nullptr;
+    SetProcessLogRoot(nullptr);
     if (application != nullptr) {
         application->SetIsDLLFinalization(aIsDLLFinalization);
         delete application;

@@ -24,6 +24,7 @@
 #endif
 
 class tZR_LogWriter;
+class tZR_LogRoot;
 class PlatformNotifyIcon;
 
 // The host process an application context describes: normally the real one; tests may pass another.
@@ -50,9 +51,17 @@ public:
 
     Text GetLogDirectory() const;
     Text GetLogFileName() const;
-    // The LogFiles folder chosen at construction (ChooseLogFolder): the device logs go to its Payment
-    // folder.
-    const Text& LogFolder() const { return fLogFolder; }
+    // The LogFiles folder in use (ChooseLogFolder at construction, its fallback once writing there failed):
+    // the device logs go to its Payment folder. While no folder can be written, the first choice, where
+    // logs start again once it can be (its logs have no file until then).
+    Text LogFolder() const;
+    // The LogFiles folder in use, checked now: one that is gone or no longer a folder is replaced by the
+    // first folder that can be written, as a failed write would. Empty when none can be written.
+    Text WritableLogFolder();
+    // Days device logs are kept (ZRPA_LOG_KEEP_DAYS, read at construction); 0: every log is kept.
+    std::int32_t LogKeepDays() const { return fLogKeepDays; }
+    // The folders the logs of this context may go to, shared with its log writers.
+    const std::shared_ptr<tZR_LogRoot>& LogRoot() const { return fLogRoot; }
     // A relative aNewDir (empty, or neither starting with a separator nor a drive) goes below LogFolder.
     void ChangeLogDirectory(const Text& aNewDir);
     void ChangeLogFilename(const Text& aNewFileName);
@@ -123,7 +132,8 @@ private:
 
     Text fApplicationPath;
     Text fApplicationName;
-    Text fLogFolder;
+    std::shared_ptr<tZR_LogRoot> fLogRoot;
+    std::int32_t fLogKeepDays = 0;
     std::unique_ptr<tZR_Setup> fSetup;
     std::unique_ptr<tZR_Wait> fWait;
     std::unique_ptr<PlatformNotifyIcon> fIconData;

@@ -7,3 +7,7 @@ void WriteApplicationLog(tZR_MessageType aEntryType, const Text& aMessage) {
         gApplication->Log(aEntryType, aMessage);
     }
 }
+
+Text WritableLogFolder() {
+    return gApplication != nullptr ? gApplication->WritableLogFolder() : Text();
+}

@@ -95,15 +95,40 @@ Text LogTimestamp() {
 tZR_LogState::tZR_LogState(const Text& aGuid, std::int32_t aMaxMessageLength)
     : fGuid(aGuid), fMaxMessageLength(aMaxMessageLength), fLastDropReportTick(TickCount()) {}
 
+namespace {
+// aMessage with its hex dump from aDumpFrom on (none when aDumpFrom is past its end). A message longer than
+// twice aEnds shows its first and last aEnds characters and its length, and so does its dump.
+Text ShownMessage(TextView aMessage, std::size_t aDumpFrom, std::size_t aEnds) {
+    const bool dump = aDumpFrom <= aMessage.size();
+    if (aMessage.size() <= 2 * aEnds) {
+        return dump ? Text(aMessage) + u" [" + HexCodes(aMessage.substr(aDumpFrom)) + u"]" : Text(aMessage);
+    }
+    const std::size_t tailStart = aMessage.size() - aEnds;
+    const TextView head = aMessage.substr(0, aEnds);
+    const TextView tail = aMessage.substr(tailStart);
+    Text out = Text(head) + u" \u2026(" + UIntToText(aMessage.size()) + u" characters, the first and last " +
+               UIntToText(aEnds) + u" shown)\u2026 " + Text(tail);
+    if (dump) {
+        out += u" [";
+        out += aDumpFrom < aEnds ? HexCodes(head.substr(aDumpFrom)) : Text();
+        out += u" \u2026 ";
+        out += HexCodes(tail.substr(aDumpFrom > tailStart ? aDumpFrom - tailStart : 0));
+        out += u"]";
+    }
+    return out;
+}
+} // namespace
+
 Text tZR_LogState::FormatLine(const tZR_LogEntry& aEntry) const {
     if (aEntry.fFormatted) {
         return aEntry.fMessage;
     }
-    Text withHexDump;
+    // Most lines are short and have no dump: their message is taken as it is, without a copy.
+    Text shown;
     TextView message = aEntry.fMessage;
-    if (aEntry.fHexDumpFrom <= aEntry.fMessage.size()) {
-        withHexDump = aEntry.fMessage + u" [" + HexCodes(message.substr(aEntry.fHexDumpFrom)) + u"]";
-        message = withHexDump;
+    if (aEntry.fHexDumpFrom <= message.size() || message.size() > 2 * kShownEnds) {
+        shown = ShownMessage(message, aEntry.fHexDumpFrom, kShownEnds);
+        message = shown;
     }
     if (fMaxMessageLength > 0 && message.size() > static_cast<std::size_t>(fMaxMessageLength)) {
         message = message.substr(0, static_cast<std::size_t>(fMaxMessageLength));
@@ -124,9 +149,79 @@ Text tZR_LogState::FileName() const {
     return fFileName;
 }
 
-void tZR_LogState::SetFileName(const Text& aValue) {
+Text tZR_LogState::Directory() const {
     std::lock_guard<tZR_Lock> lock(fNameLock);
-    fFileName = aValue;
+    return fDirectory;
+}
+
+Text tZR_LogState::BaseName() const {
+    std::lock_guard<tZR_Lock> lock(fNameLock);
+    return fBaseName;
+}
+
+void tZR_LogState::SetBaseName(const Text& aValue) {
+    std::lock_guard<tZR_Lock> lock(fNameLock);
+    fBaseName = aValue;
+}
+
+void tZR_LogState::SetReportRoot(std::shared_ptr<tZR_LogRoot> aRoot) {
+    std::lock_guard<tZR_Lock> lock(fNameLock);
+    fReportRoot = std::move(aRoot);
+}
+
+void tZR_LogState::Report(tZR_MessageType aType, const Text& aMessage) const {
+    std::shared_ptr<tZR_LogRoot> root;
+    {
+        std::lock_guard<tZR_Lock> lock(fNameLock);
+        root = fRoot ? fRoot : fReportRoot;
+    }
+    if (root) {
+        root->Report(aType, aMessage);
+    }
+}
+
+bool tZR_LogState::HasRoot() const {
+    std::lock_guard<tZR_Lock> lock(fNameLock);
+    return fRoot != nullptr;
+}
+
+void tZR_LogState::SetPlace(const Text& aDirectory, const Text& aFileName) {
+    std::lock_guard<tZR_Lock> lock(fNameLock);
+    fDirectory = aDirectory;
+    fFileName = aFileName;
+    // A log left without a file keeps the name it will have in the next folder that can be written.
+    if (!aFileName.empty()) {
+        const std::size_t cut = aFileName.find_last_of(u"/\\");
+        fBaseName = cut == Text::npos ? aFileName : aFileName.substr(cut + 1);
+    }
+}
+
+void tZR_LogState::SetRoot(std::shared_ptr<tZR_LogRoot> aRoot, const Text& aSubfolder) {
+    std::lock_guard<tZR_Lock> lock(fNameLock);
+    fRoot = std::move(aRoot);
+    fSubfolder = aSubfolder;
+}
+
+void tZR_LogState::ConfirmFolder() {
+    Text directory;
+    Text fileName;
+    {
+        std::lock_guard<tZR_Lock> lock(fNameLock);
+        if (!fRoot) {
+            return;
+        }
+        directory = fDirectory;
+        fileName = fFileName;
+    }
+    if (!fileName.empty() && FolderExists(directory)) {
+        return;
+    }
+    const std::uint32_t now = TickCount();
+    if (fileName.empty() && now - fLastConfirmTry.load() < fFileRetryIntervalMs.load()) {
+        return;
+    }
+    fLastConfirmTry.store(now);
+    Relocate(false);
 }
 
 std::int64_t tZR_LogState::GetLogFileSize() const {
@@ -304,12 +399,13 @@ void tZR_LogState::WriteBlock(const Text& aFileName, const std::string& aBytes, 
                               int aAttempts) {
     const bool wasFailing = fFailing.load();
     const std::uint64_t lost = fLostTotal.load();
+    if (wasFailing && TickCount() - fLastFileTry < fFileRetryIntervalMs.load()) {
+        fLostTotal.fetch_add(aLines);
+        return;
+    }
+    Text fileName = aFileName;
     std::string report;
     if (wasFailing) {
-        if (TickCount() - fLastFileTry < fFileRetryIntervalMs.load()) {
-            fLostTotal.fetch_add(aLines);
-            return;
-        }
         aAttempts = 1;
         if (lost > fLostLastReported) {
             report = TextToUtf8(LogTimestamp() + u" - WARN - Log file could not be written: lost " +
@@ -318,29 +414,126 @@ void tZR_LogState::WriteBlock(const Text& aFileName, const std::string& aBytes, 
                      "\r\n";
         }
     }
-    for (int attempt = 1; attempt <= aAttempts; ++attempt) {
-        if (fAbandon.load()) {
-            return;
+    // A log without a file (no folder could be written) looks for one again.
+    tZR_AppendResult result = tZR_AppendResult::ar_Failed;
+    if (!fileName.empty() || (Relocate(false) && !(fileName = FileName()).empty())) {
+        result = AppendWithRetries(fileName, report.empty() ? aBytes : report + aBytes, aAttempts);
+        if (result == tZR_AppendResult::ar_Refused) {
+            ReportRefused(fileName);
         }
-        if (AppendToFile(aFileName, report.empty() ? aBytes : report + aBytes)) {
-            fCounter.fetch_add(aLines + (report.empty() ? 0 : 1));
-            if (wasFailing) {
-                fLostLastReported = lost;
-            }
-            fFailing.store(false);
-            return;
+        // The folder failed (or the file is a link): the file moves, and the block is tried there once.
+        if (result != tZR_AppendResult::ar_Written && !fAbandon.load() &&
+            Relocate(result == tZR_AppendResult::ar_Refused)) {
+            fileName = FileName();
+            result = AppendWithRetries(fileName, report.empty() ? aBytes : report + aBytes, 1);
         }
-        fFailedAttempts.fetch_add(1);
-        // Seen by a close, which then does not wait for the retries.
-        fFailing.store(true);
-        if (attempt < aAttempts) {
-            PauseBeforeRetry();
+    }
+    if (result == tZR_AppendResult::ar_Written) {
+        fCounter.fetch_add(aLines + (report.empty() ? 0 : 1));
+        if (wasFailing) {
+            fLostLastReported = lost;
         }
+        fFailing.store(false);
+        return;
     }
     // Given up: counted, told in the file once it can be written again.
     fLostTotal.fetch_add(aLines);
     fLastFileTry = TickCount();
     fFailing.store(true);
+}
+
+tZR_AppendResult tZR_LogState::AppendWithRetries(const Text& aFileName, const std::string& aBytes,
+                                                 int aAttempts) {
+    for (int attempt = 1; attempt <= aAttempts; ++attempt) {
+        if (fAbandon.load()) {
+            return tZR_AppendResult::ar_Failed;
+        }
+        const tZR_AppendResult result = AppendToFile(aFileName, aBytes);
+        if (result != tZR_AppendResult::ar_Failed) {
+            return result;
+        }
+        fFailedAttempts.fetch_add(1);
+        // Seen by a close, which then does not wait for the retries.
+        fFailing.store(true);
+        // The retries are for a file held a moment by another program; a folder that is gone will not
+        // come back by waiting, and a log that can move goes now.
+        if (HasRoot() && !FolderExists(Directory())) {
+            break;
+        }
+        if (attempt < aAttempts) {
+            PauseBeforeRetry();
+        }
+    }
+    return tZR_AppendResult::ar_Failed;
+}
+
+void tZR_LogState::ReportRefused(const Text& aFileName) {
+    std::lock_guard<tZR_Lock> lock(fRelocateLock);
+    if (fRefusedReported == aFileName) {
+        return;
+    }
+    fRefusedReported = aFileName;
+    Report(tZR_MessageType::let_error,
+           u"The log file " + aFileName +
+               u" or its folder is a link or no plain file: nothing is written through it.");
+}
+
+bool tZR_LogState::Relocate(bool aRefused) {
+    std::lock_guard<tZR_Lock> relocating(fRelocateLock);
+    std::shared_ptr<tZR_LogRoot> root;
+    Text subfolder;
+    Text directory;
+    Text baseName;
+    Text before;
+    {
+        std::lock_guard<tZR_Lock> lock(fNameLock);
+        root = fRoot;
+        subfolder = fSubfolder;
+        directory = fDirectory;
+        baseName = fBaseName;
+        before = fFileName;
+    }
+    if (!root) {
+        return false;
+    }
+    Text tried;
+    try {
+        for (const Text& folder : root->Folders()) {
+            const Text candidate = JoinPath(folder, subfolder);
+            if (aRefused && candidate == directory) {
+                continue;
+            }
+            const Text fileName = JoinPath(candidate, baseName);
+            tried += (tried.empty() ? u"" : u", ") + candidate;
+            if (CreateDirectories(candidate) &&
+                AppendToFile(fileName, std::string_view()) == tZR_AppendResult::ar_Written) {
+                SetPlace(candidate, fileName);
+                if (!aRefused) {
+                    root->SetCurrent(folder);
+                }
+                if (fileName != before) {
+                    Report(tZR_MessageType::let_info,
+                           u"The log " + (before.empty() ? JoinPath(directory, baseName) : before) +
+                               u" cannot be written: it goes on in " + fileName + u".");
+                }
+                return true;
+            }
+        }
+    } catch (...) {
+        // A folder that no path may name counts as one that cannot be written.
+    }
+    if (!before.empty()) {
+        SetPlace(directory, Text());
+        Report(tZR_MessageType::let_error,
+               u"The log " + before +
+                   u" cannot be written, nor in any other log folder: its lines are lost.");
+    }
+    // A refused file leaves this log without one; only failed folders leave the library without any.
+    if (!aRefused) {
+        root->SetCurrent(Text());
+        AnnounceNoLogFolder(u"Tried: " + (tried.empty() ? directory : tried) + u".");
+    }
+    return false;
 }
 
 void tZR_LogState::PauseBeforeRetry() {

@@ -9,9 +9,11 @@
 
 #include "base/Text.h"
 #include "platform/Clock.h"
+#include "platform/Files.h"
 #include "platform/Sync.h"
 #include "platform/Thread.h"
 #include "runtime/BoundedQueue.h"
+#include "runtime/LogFolder.h"
 #include "runtime/LogWriter.h"
 #include "runtime/ZRBaseDefs.h"
 
@@ -52,6 +54,10 @@ public:
     static constexpr std::uint64_t kProducerFormatsBacklog = 1000;
     // The file's size is tested before every line that finds a multiple of this many lines written.
     static constexpr std::size_t kSizeCheckLines = 20;
+    // A message longer than twice this shows only its first and last this many characters and its length.
+    // A shown character takes at most 8 bytes of the line with its hex dump ("<STX>" and "02 ", or three
+    // UTF-8 bytes and "20ac "), so no line reaches 64 KiB.
+    static constexpr std::size_t kShownEnds = 4000;
 
     // aGuid and aMaxMessageLength: the writer's, shown in its lines.
     tZR_LogState(const Text& aGuid, std::int32_t aMaxMessageLength);
@@ -63,8 +69,24 @@ public:
     const Text& Guid() const { return fGuid; }
     std::int32_t MaxMessageLength() const { return fMaxMessageLength; }
 
+    // The file written to; empty while the log has no folder that can be written.
     Text FileName() const;
-    void SetFileName(const Text& aValue);
+    Text Directory() const;
+    // The file-name part of the file, also while the log has no file.
+    Text BaseName() const;
+    void SetBaseName(const Text& aValue);
+    bool HasRoot() const;
+    // Sets the folder and the full file name together.
+    void SetPlace(const Text& aDirectory, const Text& aFileName);
+    // From now on a folder that fails moves the file to the first of aRoot's folders (with aSubfolder
+    // below it) that can be written, or leaves the log without a file; aRoot null: it never moves.
+    void SetRoot(std::shared_ptr<tZR_LogRoot> aRoot, const Text& aSubfolder);
+    // The root whose reporter hears of a refused file when the log has no root of its own (the library's,
+    // taken when the writer is made).
+    void SetReportRoot(std::shared_ptr<tZR_LogRoot> aRoot);
+    // The calling thread's check before an operation: when the folder is gone or no longer a folder, the
+    // file moves now, as after a failed write; a log without a file tries again once per retry interval.
+    void ConfirmFolder();
     std::int64_t GetLogFileSize() const;
     bool CheckLogfileSize() const;
 
@@ -97,6 +119,16 @@ public:
 
 private:
     void WriteLine(const Text& aLine, int aAttempts = kWriteAttempts);
+    // Up to aAttempts appends, the pause between them; a refused file is not tried again.
+    tZR_AppendResult AppendWithRetries(const Text& aFileName, const std::string& aBytes, int aAttempts);
+    // Moves the file to the first folder of the root that can be written (aRefused: not its own folder, the
+    // file there is a link), telling the application log; true when it has a file afterwards. Without a
+    // root: false, nothing changes.
+    bool Relocate(bool aRefused);
+    // The error line of a file that is a link or no plain file, once per file name.
+    void ReportRefused(const Text& aFileName);
+    // A line for the application log, through the root's reporter (nothing without one).
+    void Report(tZR_MessageType aType, const Text& aMessage) const;
     // How many queued lines the next append may take: up to the next size test, or one when a drop
     // report is due after it.
     std::size_t LinesForNextWrite() const;
@@ -114,15 +146,23 @@ private:
     const Text fGuid;
     const std::int32_t fMaxMessageLength;
     mutable tZR_Lock fNameLock; // the setters of the writer change the name while the thread writes
+    tZR_Lock fRelocateLock;     // a move runs on the thread or on a caller, one at a time
     tZR_Lock fEndLock;          // with fEnded: the signal of the body's end to a closing writer
     tZR_Condition fEnded;
     Text fFileName;
-    std::int64_t fDroppedLastReported = 0; // thread only
-    std::uint32_t fLastDropReportTick = 0; // thread only
-    std::uint64_t fLostLastReported = 0;   // thread only
-    std::uint32_t fLastFileTry = 0;        // thread only: tick of the last attempt while failing
-    std::vector<tZR_LogEntry> fBlockLines; // thread only: the lines of the append being made
-    std::string fBlockBytes;               // thread only: their bytes, the buffer kept between appends
+    Text fDirectory;
+    Text fBaseName; // the file-name part, kept while the log has no file
+    std::shared_ptr<tZR_LogRoot> fRoot;
+    std::shared_ptr<tZR_LogRoot> fReportRoot;
+    Text fSubfolder;
+    Text fRefusedReported;                         // under fRelocateLock
+    std::atomic<std::uint32_t> fLastConfirmTry{0}; // tick of a caller's last try without a file
+    std::int64_t fDroppedLastReported = 0;         // thread only
+    std::uint32_t fLastDropReportTick = 0;         // thread only
+    std::uint64_t fLostLastReported = 0;           // thread only
+    std::uint32_t fLastFileTry = 0;                // thread only: tick of the last attempt while failing
+    std::vector<tZR_LogEntry> fBlockLines;         // thread only: the lines of the append being made
+    std::string fBlockBytes; // thread only: their bytes, the buffer kept between appends
 };
 
 // tZR_LogThread: owns the platform thread that runs tZR_LogState::Execute.

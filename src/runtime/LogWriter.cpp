@@ -9,6 +9,7 @@
 #include "platform/Files.h"
 #include "platform/Guid.h"
 #include "platform/Process.h"
+#include "runtime/LogFolder.h"
 #include "runtime/LogThread.h"
 
 namespace {
@@ -65,8 +66,6 @@ Text JoinPath(const Text& aDirectory, const Text& aName) {
 }
 
 struct tZR_LogWriter::Impl {
-    Text fDirectory;
-    Text fFileName;
     bool fDaily = false;
     std::atomic<bool> fShowInstanceGuid{false};
     std::atomic<std::int32_t> fClosing{0};
@@ -77,10 +76,11 @@ struct tZR_LogWriter::Impl {
     std::atomic<bool> fStarted{false};
     std::unique_ptr<tZR_LogThread> fThread;
 
-    void SetFileNameInternal(const Text& aValue) {
-        fFileName = aValue;
-        fState->SetFileName(aValue);
-        fFileNameEmpty.store(aValue.empty());
+    // The owner's choice of folder and name; a log placed under a root may be left without a file only by a
+    // failing folder, never by its owner.
+    void SetPlaceInternal(const Text& aDirectory, const Text& aFileName) {
+        fState->SetPlace(aDirectory, aFileName);
+        fFileNameEmpty.store(aFileName.empty());
     }
 
     // The thread starts with the first line queued outside the library's load and unload: a thread made
@@ -106,13 +106,14 @@ tZR_LogWriter::tZR_LogWriter(const Text& aFileName, const Text& aDirectory, std:
                              bool aDaily)
     : fImpl(std::make_unique<Impl>()) {
     fImpl->fState = std::make_shared<tZR_LogState>(GuidToText(NewGuid()), aMaxMessageLength);
+    fImpl->fState->SetReportRoot(ProcessLogRoot());
     fImpl->fDaily = aDaily;
     Text name = aFileName;
     if (aDaily) {
         const LocalTimeParts t = LocalTimeNow();
         name += u"_" + Pad(t.Year, 4) + Pad(t.Month, 2) + Pad(t.Day, 2);
     }
-    fImpl->SetFileNameInternal(name + u".log");
+    fImpl->SetPlaceInternal(Text(), name + u".log");
     SetDirectory(aDirectory);
 }
 
@@ -171,24 +172,60 @@ std::int64_t tZR_LogWriter::DroppedTotal() const {
     return fImpl->fState->fDroppedTotal.load();
 }
 
-const Text& tZR_LogWriter::Directory() const {
-    return fImpl->fDirectory;
+Text tZR_LogWriter::Directory() const {
+    return fImpl->fState->Directory();
 }
 
 void tZR_LogWriter::SetDirectory(const Text& aValue) {
-    const Text joined = JoinPath(aValue, FileNamePart(fImpl->fFileName));
-    fImpl->fDirectory = aValue;
-    fImpl->SetFileNameInternal(joined);
+    const Text joined = JoinPath(aValue, fImpl->fState->BaseName());
+    fImpl->SetPlaceInternal(aValue, joined);
+    // A folder of the library's own log folders follows their fallback when it fails.
+    const std::shared_ptr<tZR_LogRoot> root = ProcessLogRoot();
+    Text subfolder;
+    if (root && root->Contains(aValue, subfolder)) {
+        PlaceUnder(root, subfolder);
+        return;
+    }
+    fImpl->fState->SetRoot(nullptr, Text());
     // A folder that cannot be created shows later as failed writes, not here.
     CreateDirectories(aValue);
 }
 
-const Text& tZR_LogWriter::FileName() const {
-    return fImpl->fFileName;
+void tZR_LogWriter::PlaceUnder(std::shared_ptr<tZR_LogRoot> aRoot, const Text& aSubfolder) {
+    const Text current = aRoot ? aRoot->Current() : Text();
+    tZR_LogState& state = *fImpl->fState;
+    state.SetRoot(std::move(aRoot), aSubfolder);
+    if (current.empty()) {
+        // No folder can be written: the log starts without a file and looks for one when lines come.
+        state.SetPlace(state.Directory(), Text());
+        return;
+    }
+    const Text directory = JoinPath(current, aSubfolder);
+    state.SetPlace(directory, JoinPath(directory, state.BaseName()));
+    // A folder that cannot be made moves the log before its first line.
+    if (!CreateDirectories(directory)) {
+        state.ConfirmFolder();
+    }
+}
+
+void tZR_LogWriter::ConfirmFolder() {
+    fImpl->fState->ConfirmFolder();
+}
+
+Text tZR_LogWriter::FileName() const {
+    return fImpl->fState->FileName();
 }
 
 void tZR_LogWriter::SetFileName(const Text& aValue) {
-    fImpl->SetFileNameInternal(JoinPath(fImpl->fDirectory, FileNamePart(aValue)));
+    const Text directory = Directory();
+    const Text fileName = JoinPath(directory, FileNamePart(aValue));
+    // A log without a folder gets no file here either: the name is the one it will have in the next folder
+    // found.
+    if (fImpl->fState->HasRoot() && FileName().empty() && !aValue.empty()) {
+        fImpl->fState->SetBaseName(FileNamePart(aValue));
+        return;
+    }
+    fImpl->SetPlaceInternal(directory, fileName);
 }
 
 std::int32_t tZR_LogWriter::MaxMessageLength() const {

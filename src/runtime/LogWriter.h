@@ -10,6 +10,7 @@
 #include "runtime/ZRBaseDefs.h"
 
 class tZR_LogThread;
+class tZR_LogRoot;
 
 // The log writer's path join: aName alone when it is absolute, the other part when one is empty, otherwise
 // aDirectory, a separator unless it ends with "/" or "\\" already, and aName. Raises ZrError "Invalid
@@ -47,12 +48,22 @@ public:
     bool CheckLogfileSize() const;
     std::int64_t DroppedTotal() const;
 
-    const Text& Directory() const;
-    // Moves the file into aValue (same file-name part) and creates the folder.
+    Text Directory() const;
+    // Moves the file into aValue (same file-name part) and creates the folder. A folder below the library's
+    // own log folders (ProcessLogRoot) follows their fallback from then on, as with PlaceUnder.
     void SetDirectory(const Text& aValue);
-    const Text& FileName() const;
+    // The file written to: its full path; empty while no folder can be written (the log then has no file,
+    // its lines are counted as lost, and a folder is looked for again once per retry interval).
+    Text FileName() const;
     // The file-name part of aValue inside Directory(); no extension or date is added.
     void SetFileName(const Text& aValue);
+    // Puts the file in aRoot's folder in use, aSubfolder below it (no file when none can be written).
+    // When writing there fails later (the folder is gone, replaced by a file, or the file is a link), the
+    // file moves to the first of aRoot's folders that can be written, and the application log says so.
+    void PlaceUnder(std::shared_ptr<tZR_LogRoot> aRoot, const Text& aSubfolder);
+    // Before an operation, on the calling thread: a folder that is gone or no longer a folder moves the
+    // file now, so FileName names the file the operation's lines go to. One status query of the folder.
+    void ConfirmFolder();
     std::int32_t MaxMessageLength() const;
     bool ShowInstanceGuid() const;
     void SetShowInstanceGuid(bool aValue);

@@ -316,6 +316,36 @@ TEST_F(TcpChannelTest, WriteSendsOneBytePerCharacterAndEveryLineCarriesItsHexDum
     EXPECT_EQ(exchange, AsLogged(expected));
 }
 
+TEST_F(TcpChannelTest, WhatIsReadIsLoggedThroughTheDriversMaskAndPassedOnAsItCame) {
+    ScriptedPeer peer(fListener, [&](LoopbackPeer& p) {
+        p.Receive(1, 2000);
+        p.Send("\x02"
+               "AB\x03"
+               "qrest");
+    });
+    auto channel = MakeChannel(fListener.Port(), 300, true);
+    std::vector<Text> seen;
+    channel->SetReceivedLogMask([&seen](const Text& aReceived) {
+        seen.push_back(aReceived);
+        return Text(aReceived.size(), u'*');
+    });
+    ASSERT_TRUE(channel->Connect());
+    EXPECT_TRUE(channel->Write(u"W"));
+    EXPECT_EQ(channel->ReadUpTo(kEtxEot), kSTX + u"AB" + kETX);
+    EXPECT_EQ(channel->ReadChars(1), u"q");
+    channel->SetReceivedLogMask(nullptr);
+    EXPECT_EQ(channel->ReadChars(4), u"rest");
+    EXPECT_TRUE(channel->Disconnect());
+    EXPECT_EQ(seen, (std::vector<Text>{kSTX + u"AB" + kETX, u"q"}));
+    const auto messages = LogMessages(Finish(channel));
+    const std::vector<Text> expected = {
+        u"Write:W [57]", u"Waiting for:\x03,\x04 [03,04]", u"Read:**** [2a 2a 2a 2a]",
+        u"Read:* [2a]",  u"Read:rest [72 65 73 74]",
+    };
+    std::vector<Text> exchange(messages.begin() + 8, messages.end() - 1); // after START, header, host, port
+    EXPECT_EQ(exchange, AsLogged(expected));
+}
+
 TEST_F(TcpChannelTest, ReadCharsLeavesShortReadsBufferedForTheNextRead) {
     std::atomic<int> step{0};
     ScriptedPeer peer(fListener, [&](LoopbackPeer& p) {

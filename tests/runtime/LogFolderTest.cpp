@@ -31,18 +31,29 @@ TEST(LogFolder, FirstChoiceUnlessItCannotBeWritten) {
     const Text user = dir.Child("User");
     const Text blocked = Unwritable(dir);
     const Text userLogs = user + Sep() + u"ZRPA_RIVEVEDEV17_10" + Sep() + u"LogFiles";
+    const Text linked = dir.Child("Linked");
+    fs::create_directories(dir.Path() / "Elsewhere");
+    fs::create_directories(fs::path(linked));
+    std::error_code noLinks; // Windows without the right to make links leaves that case out
+    fs::create_directory_symlink(dir.Path() / "Elsewhere", fs::path(linked) / "LogFiles", noLinks);
     struct Case {
         Text Application, Variable, UserFolder, Expected, NoteHas;
     };
-    const Case cases[] = {
+    std::vector<Case> cases = {
         {shop, u"", user, shop + Sep() + u"LogFiles", u""},
         {shop, service, user, service + Sep() + u"LogFiles", u""},
         {blocked, u"", user, userLogs, u"The log folder " + blocked + Sep() + u"LogFiles cannot be created"},
         {shop, blocked, user, userLogs, u": the logs go to " + userLogs + u"."},
-        {blocked, u"", blocked, blocked + Sep() + u"LogFiles", u"no log can be kept"},
-        {blocked, u"", u"", blocked + Sep() + u"LogFiles", u"(none known)"},
+        {blocked, u"", blocked, u"", u"no log can be kept"},
+        {blocked, u"", u"", u"", u"(none known)"},
         {shop, u"C:bad|name", user, shop + Sep() + u"LogFiles", u"ZRPA_LOG_DIR ignored"},
+        {shop, u"", u"bad|user", shop + Sep() + u"LogFiles", u""},
+        {blocked, u"", u"bad|user", u"", u"(Invalid characters in path: bad|user)"},
     };
+    if (!noLinks) {
+        // A LogFiles folder that is a link is not written through.
+        cases.push_back({linked, u"", user, userLogs, u"LogFiles is a link"});
+    }
     for (const Case& c : cases) {
         const tZR_LogFolder choice = ChooseLogFolder(c.Application, c.Variable, c.UserFolder, u"POS.log");
         const std::string label = TextToUtf8(c.Application + u" | " + c.Variable + u" | " + c.UserFolder);
@@ -55,6 +66,7 @@ TEST(LogFolder, FirstChoiceUnlessItCannotBeWritten) {
     }
     // A folder that was chosen holds the application log already, so the choice was tried for real.
     EXPECT_TRUE(fs::exists(fs::path(userLogs) / "POS.log"));
+    EXPECT_TRUE(fs::is_empty(dir.Path() / "Elsewhere"));
 }
 
 // A cashier without write access beside the executable: the application log and the device logs go to the

@@ -125,6 +125,36 @@ TEST(LogWriter, HexDumpsFollowTheirLineAndAreCutWithIt) {
         << cutLines[0];
 }
 
+// A frame of a megabyte becomes a line that shows its head, its tail and its length, with the hex dump of
+// what it shows: no line reaches 64 KiB, whatever the characters (each of these takes the most room).
+TEST(LogWriter, NoLineReaches64KiB) {
+    TempFolder dir;
+    tZR_LogWriter writer(u"Big", dir.AsText(), 0, false);
+    writer.SetShowInstanceGuid(true);
+    const struct {
+        char16_t Fill;
+        bool HexDump;
+    } kCases[] = {{u'A', false}, {u'\x02', true}, {u'\x02', false}, {u'\u20ac', true}, {u'\xd800', true}};
+    for (const auto& c : kCases) {
+        const Text frame = u"<" + Text(1024 * 1024 - 2, c.Fill) + u">";
+        writer.Write(tZR_MessageType::let_error, u"Read:" + frame, c.HexDump ? 5 : tZR_LogWriter::kNoHexDump);
+    }
+    writer.Write(tZR_MessageType::let_info, u"Read:" + Text(7995, u'x')); // 8000 characters: kept whole
+    ASSERT_TRUE(writer.WaitUntilWritten(kWait));
+    const std::vector<std::string> lines = LinesOf(writer);
+    ASSERT_EQ(lines.size(), std::size(kCases) + 1);
+    for (std::size_t i = 0; i < std::size(kCases); ++i) {
+        EXPECT_LT(lines[i].size() + 2, 64u * 1024u) << i;
+        EXPECT_NE(lines[i].find("Read:<"), std::string::npos) << i;
+        EXPECT_NE(lines[i].find(" \u2026(1048581 characters, the first and last 4000 shown)\u2026 "),
+                  std::string::npos)
+            << i;
+        EXPECT_EQ(lines[i].back() == ']', kCases[i].HexDump) << i;
+        EXPECT_NE(lines[i].find(kCases[i].HexDump ? "3e]" : ">"), std::string::npos) << i;
+    }
+    EXPECT_EQ(lines.back().size(), lines.back().find("Read:") + 8000);
+}
+
 TEST(LogWriter, GuidsAreRandomAndInRegistryForm) {
     TempFolder dir;
     std::set<Text> seen;

@@ -52,6 +52,7 @@ Other answers:
   --refund-result CODE  refund ("A") result code (default 00)
   --void-result CODE    void ("Q") result code (default 00); 01 and 91 carry --void-error
   --void-error TEXT     void error description (default "OPERAZIONE NON TROVATA")
+  --void-pan TEXT       card number of an approved void (default stars and the voided last four digits)
   --void-check          a void must name an approved payment of this session (STAN, card, acquirer,
                         amount, authorisation code and date), else it is refused with code 01
   --dayclose-result CODE  day close ("C") result code (default 00)
@@ -231,6 +232,8 @@ int RunEmulatorProgram(const std::string& aProgram, int argc, char** argv) {
             ok = text(c.VoidResult);
         } else if (a == "--void-error") {
             ok = text(c.VoidErrorText);
+        } else if (a == "--void-pan") {
+            ok = text(c.VoidPan);
         } else if (a == "--void-check") {
             c.VoidCheck = true;
         } else if (a == "--dayclose-result") {

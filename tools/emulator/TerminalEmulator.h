@@ -76,6 +76,7 @@ struct Config {
     std::string RefundResult = "00";
     std::string VoidResult = "00";
     std::string VoidErrorText = "OPERAZIONE NON TROVATA";
+    std::string VoidPan;    // card field of an approved void; empty: stars and the last four digits voided
     bool VoidCheck = false; // a void must name an approved, not yet voided payment
     std::string DayCloseResult = "00";
     std::string DayCloseErrorText = "CHIUSURA NON RIUSCITA";

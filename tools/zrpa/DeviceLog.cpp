@@ -1,5 +1,6 @@
 #include "DeviceLog.h"
 
+#include "drivers/P17CardData.h"
 #include "drivers/P17Messages.h"
 
 namespace {
@@ -216,7 +217,7 @@ public:
         } else if (t.starts_with("Disconnect:")) {
             Event(aLine, "disconnect", ShowBytes(WithoutHexDump(t).substr(11)));
         } else if (aLine.Error) {
-            fLastError = ShowBytes(WithoutHexDump(t));
+            fLastError = ShowBytes(MaskCardData(WithoutHexDump(t)));
             if (t.find("Unexpected error") != std::string::npos) {
                 ++fEmptyReads; // the read ended without data
             }
@@ -330,13 +331,13 @@ private:
             Incoming(aLine, f);
         }
         if (!noise.empty()) {
-            Event(aLine, "note", "bytes outside a frame: " + ShowBytes(noise));
+            Event(aLine, "note", "bytes outside a frame: " + ShowBytes(MaskCardData(noise)));
         }
     }
 
     void Incoming(const DeviceLogLine& aLine, const Frame& aFrame) {
         if (aFrame.Type == FrameType::Soh) {
-            Event(aLine, "status", "status frame " + ShowBytes(aFrame.Text));
+            Event(aLine, "status", "status frame " + ShowBytes(MaskCardData(aFrame.Text)));
             return;
         }
         if (aFrame.Type == FrameType::Ack) {
@@ -356,30 +357,33 @@ private:
             return;
         }
         const std::string check = aFrame.LrcOk ? "" : " with a wrong check character (not accepted)";
+        // Card data is shown masked, also from the log of a library that did not mask it yet.
+        const bool receipt = fAwaitingAck == 0 && fAnswered;
+        const std::string text = P17MaskTerminalMessage(aFrame.Text, false, fRequest, receipt, fReceipt);
         if (fAwaitingAck != 0) {
             fDataForAck = true;
             fAwaitingAck = 0;
             Event(aLine, "error", "a data frame came instead of the acknowledgement" + check,
-                  {{"text", ShowBytes(aFrame.Text)}});
+                  {{"text", ShowBytes(text)}});
         } else if (fRequestAcked && !fAnswered) {
             const P17Layout* layout = P17AnswerLayout(fRequest);
             if (!aFrame.LrcOk) {
                 fBadAnswer = true;
-                Event(aLine, "error", "answer" + check, {{"text", ShowBytes(aFrame.Text)}});
+                Event(aLine, "error", "answer" + check, {{"text", ShowBytes(text)}});
                 return;
             }
             fAnswered = true;
-            LogFields fields = layout ? DecodeFields(*layout, aFrame.Text) : LogFields{};
+            LogFields fields = layout ? DecodeFields(*layout, text) : LogFields{};
             fOp->Answer = fields;
             Event(aLine, "received", layout ? std::string(layout->Name) : "answer", std::move(fields));
         } else if (fAnswered) {
             // Receipt text carries its own spaces: the field as it is, not trimmed.
             const P17Field* field = P17FindField(P17ReceiptLayout(), "text");
-            const std::string text = P17FieldText(aFrame.Text, *field);
-            fReceipt += text;
-            Event(aLine, "received", "receipt text" + check, {{"text", ShowBytes(text)}});
+            fReceipt += P17FieldText(aFrame.Text, *field);
+            Event(aLine, "received", "receipt text" + check,
+                  {{"text", ShowBytes(P17FieldText(text, *field))}});
         } else {
-            Event(aLine, "received", "unexpected data frame" + check, {{"text", ShowBytes(aFrame.Text)}});
+            Event(aLine, "received", "unexpected data frame" + check, {{"text", ShowBytes(text)}});
         }
     }
 
@@ -391,8 +395,8 @@ private:
                        : outcome == "declined" ? LogOutcome::Declined
                        : outcome == "failed"   ? LogOutcome::Failed
                                                : LogOutcome::Unknown;
-        fOp->Reason = FieldOf(fields, "error");
-        const std::string note = FieldOf(fields, "note");
+        fOp->Reason = MaskCardData(FieldOf(fields, "error"));
+        const std::string note = MaskCardData(FieldOf(fields, "note"));
         if (!note.empty()) {
             fOp->Reason += (fOp->Reason.empty() ? "" : "; ") + note;
         }
@@ -405,7 +409,7 @@ private:
         }
         LogOperation& op = *fOp;
         fOp = nullptr;
-        for (const auto& line : P17ReceiptLines(fReceipt)) {
+        for (const auto& line : P17ReceiptLines(MaskCardData(fReceipt))) {
             op.Receipt.push_back(ShowBytes(line));
         }
         const std::int64_t start = StampMilliseconds(op.Start), end = StampMilliseconds(op.End);

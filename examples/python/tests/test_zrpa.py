@@ -1,4 +1,7 @@
 import datetime
+import os
+import subprocess
+import sys
 import threading
 import time
 from decimal import Decimal
@@ -152,3 +155,33 @@ def test_the_type_hints_name_every_public_function_and_class(module):
                        and (not m.startswith("_") or m in ("__enter__", "__exit__"))}
             assert methods <= hinted[name], f"{module}.{name}: no hints for {methods - hinted[name]}"
     assert (pathlib.Path(real.__file__).parent / "py.typed").is_file()
+
+
+_SHOW_LOG_FOLDER = """
+import sys
+from zrpa import Terminal
+terminal = Terminal(tcp=sys.argv[1], log_dir=sys.argv[2] or None)
+print(terminal.log_folder)
+print(terminal.pay(1).log_file)
+"""
+
+
+@pytest.mark.parametrize("variable, named, expected", [
+    (None, None, "state/zrpa"),         # the user's own folder, never beside the interpreter
+    (None, "named", "named"),           # the folder the program names
+    ("operator", "named", "operator"),  # ZRPA_LOG_DIR wins
+])
+def test_the_logs_go_to_a_folder_of_the_user_and_the_package_says_which(emulator, tmp_path, variable, named,
+                                                                        expected):
+    env = {k: v for k, v in os.environ.items() if k != "ZRPA_LOG_DIR"}
+    env["XDG_STATE_HOME"] = str(tmp_path / "state")
+    env["PYTHONPATH"] = os.pathsep.join([str(os.path.dirname(os.path.dirname(__file__))), env.get("PYTHONPATH", "")])
+    if variable:
+        env["ZRPA_LOG_DIR"] = str(tmp_path / variable)
+    shown = subprocess.run([sys.executable, "-c", _SHOW_LOG_FOLDER, emulator(), str(tmp_path / named) if named else ""],
+                           env=env, capture_output=True, text=True, timeout=120)
+    assert shown.returncode == 0, shown.stderr
+    folder, log_file = shown.stdout.splitlines()
+    assert folder == str(tmp_path / expected / "LogFiles")
+    assert log_file.startswith(os.path.join(folder, "Payment", "ZRPA_RIVEVEDEV17_10_zrpa_"))
+    assert os.path.isfile(log_file)

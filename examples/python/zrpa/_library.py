@@ -11,6 +11,37 @@ import sys
 COMMANDS = ("PAY", "REPRINT", "OPEN", "CLOSE", "GETSTATUS", "DAYCLOSE", "GETTOTALS", "VERIFYTRAN", "CANCEL")
 
 
+_log_dir_at_load = None  # the folder the library was loaded with: it reads ZRPA_LOG_DIR once, at its load
+
+
+def default_log_dir():
+    """The user's own folder for the logs of this package: %LOCALAPPDATA%\\zrpa on Windows,
+    $XDG_STATE_HOME/zrpa or ~/.local/state/zrpa elsewhere. Never beside the interpreter, which every
+    virtual environment shares."""
+    if sys.platform == "win32":
+        base = os.environ.get("LOCALAPPDATA") or os.path.join(os.path.expanduser("~"), "AppData", "Local")
+    else:
+        state = os.environ.get("XDG_STATE_HOME", "")
+        base = state if os.path.isabs(state) else os.path.join(os.path.expanduser("~"), ".local", "state")
+    return os.path.join(base, "zrpa")
+
+
+def _choose_log_dir(log_dir):
+    """ZRPA_LOG_DIR when set (the operator's choice), else log_dir (the program's), else default_log_dir().
+    The library is told through ZRPA_LOG_DIR before its first load in the process, and writes under
+    <folder>/LogFiles from then on: a later choice changes nothing, and the folder returned says so."""
+    global _log_dir_at_load
+    if _log_dir_at_load is None:
+        chosen = os.environ.get("ZRPA_LOG_DIR") or (os.fspath(log_dir) if log_dir else default_log_dir())
+        os.environ["ZRPA_LOG_DIR"] = chosen
+        try:
+            os.makedirs(chosen, mode=0o700, exist_ok=True)
+        except OSError:
+            pass  # the library then says on standard error where it logs instead, or that it cannot
+        _log_dir_at_load = chosen
+    return _log_dir_at_load
+
+
 def default_path():
     """ZRPA_LIBRARY when set, else the library a wheel carries in _native, else the library's file name for
     the system's search path."""
@@ -22,10 +53,16 @@ def default_path():
 
 
 class Library:
-    """The ten exports of one loaded library. Calls return (result, output text, error text)."""
+    """The ten exports of one loaded library. Calls return (result, output text, error text).
 
-    def __init__(self, path=None):
+    log_folder is the LogFiles folder the library was asked to log to (see _choose_log_dir); should it
+    not be writable, the library falls back to the user's folder of its own, or keeps no log, and each
+    result's LogFileName names the file really written (empty without one).
+    """
+
+    def __init__(self, path=None, log_dir=None):
         path = path or default_path()
+        self.log_folder = os.path.join(_choose_log_dir(log_dir), "LogFiles")
         if sys.platform == "win32":
             self._dll = ctypes.WinDLL(path)  # __stdcall exports
             strings = ctypes.WinDLL("oleaut32")

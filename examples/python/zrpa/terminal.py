@@ -16,12 +16,14 @@ class Terminal:
     tcp: "address:port". serial: "COM1" (on Linux the device named by ZRPA_SERIAL_COM1, else /dev/ttyS0),
     with speed, data_bits, parity, stop_bits. print_location: "ECR" (the receipt text comes back) or "EFT"
     (the terminal prints it). command_timeout_ms: the longest one command may wait for the terminal (0:
-    the protocol's own waits); cancel() stops a command from another thread.
+    the protocol's own waits); cancel() stops a command from another thread. log_dir: the folder to log
+    under when ZRPA_LOG_DIR is not set (default: the user's own, see zrpa._library.default_log_dir);
+    log_folder says where the logs go.
     """
 
     def __init__(self, tcp=None, serial=None, *, speed=9600, data_bits=8, parity="NONE", stop_bits=1,
                  till_code=1, currency="EUR", print_location="ECR", log_id="zrpa", connect_timeout_ms=3000,
-                 command_timeout_ms=0, library=None):
+                 command_timeout_ms=0, library=None, log_dir=None):
         if (tcp is None) == (serial is None):
             raise ValueError("give exactly one of tcp='address:port' or serial='COMn'")
         if tcp is not None:
@@ -39,8 +41,13 @@ class Terminal:
         self._till_code = int(till_code)
         self._currency = currency
         self._print_location = print_location
-        self._library = library if isinstance(library, Library) else Library(library)
+        self._library = library if isinstance(library, Library) else Library(library, log_dir=log_dir)
         self.handle = None
+
+    @property
+    def log_folder(self):
+        """The LogFiles folder the library logs to: its application log, and Payment/ with the device logs."""
+        return self._library.log_folder
 
     # --- device life ------------------------------------------------------------------------------
     def open(self):

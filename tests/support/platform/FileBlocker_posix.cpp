@@ -31,5 +31,5 @@ void FileBlocker::Release() {
 }
 
 bool FileBlocker::Blocks() const {
-    return fActive && !AppendToFile(fPath.u16string(), std::string_view());
+    return fActive && AppendToFile(fPath.u16string(), std::string_view()) != tZR_AppendResult::ar_Written;
 }

@@ -2,18 +2,25 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
 #include "platform/Guid.h"
 
 TempFolder::TempFolder() {
+    const char* kept = std::getenv("ZR_TEST_FILES");
+    fKeep = kept != nullptr && *kept != '\0';
     const Text unique = GuidToText(NewGuid()).substr(1, 8);
-    fPath = std::filesystem::temp_directory_path() / ("zr_test_" + TextToUtf8(unique));
+    fPath = (fKeep ? std::filesystem::path(kept) : std::filesystem::temp_directory_path()) /
+            ("zr_test_" + TextToUtf8(unique));
     std::filesystem::create_directories(fPath);
 }
 
 TempFolder::~TempFolder() {
+    if (fKeep) {
+        return;
+    }
     std::error_code ec;
     std::filesystem::remove_all(fPath, ec);
 }

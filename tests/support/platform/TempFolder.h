@@ -1,5 +1,7 @@
 #pragma once
 // A fresh folder under the system's temporary folder, removed with everything in it at the end of a test.
+// When the environment variable ZR_TEST_FILES names a folder, the fresh folders are made there instead and
+// kept, so that what a run leaves behind can be read afterwards (the card-data scan reads every file).
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -20,6 +22,7 @@ public:
 
 private:
     std::filesystem::path fPath;
+    bool fKeep = false;
 };
 
 // Whole contents of a file (empty when it cannot be read), and its lines split at CR LF.
