@@ -11,7 +11,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # Doubles (date-times, milliseconds) are computed in SSE2 registers as on x86_64 and Linux, not in the
 # x87 unit's 80-bit registers, so every build rounds the same way. Every x86 CPU at a till has SSE2.
 # -mstackrealign (the i686 mingw default) keeps SSE spills safe on the 4-byte aligned stacks of hosts.
-# -g: DWARF debug information, which changes no generated code; scripts/package.sh moves it out of the
-# shipped DLL into a file of its own, so a crash address from a till can be read with gdb or addr2line.
-set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse -g")
-set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse -g")
+set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")
+set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
