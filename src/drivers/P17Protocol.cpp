@@ -654,9 +654,10 @@ bool kP17Protocol::ParsePayResponse(const Text& aPayload, _int_PAY_result& aResu
         if (refundReference.empty()) {
             // The payment stands; the host learns that a void of it must be made on the terminal.
             fChannel.WriteLog(tZR_MessageType::let_error,
-                              u"CalcRefundReference: STAN=" + stan + u" PAN=" + MaskCardNumber(card.Pan) + u" IDAcquirer=" +
-                                  acquirer + u" Amount=" + HostNumber(amount) + u" AuthCode=" +
-                                  card.AuthCode + u" TranDate=" + DateTimeToISO(dateTime, false),
+                              u"CalcRefundReference: STAN=" + stan + u" PAN=" + MaskCardNumber(card.Pan) +
+                                  u" IDAcquirer=" + acquirer + u" Amount=" + HostNumber(amount) +
+                                  u" AuthCode=" + card.AuthCode + u" TranDate=" +
+                                  DateTimeToISO(dateTime, false),
                               why);
             errorText = NoRefundReferenceText(why);
         }

@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "drivers/JournalFormat.h"
+#include "drivers/P17CardData.h"
 #include "drivers/P17MessageText.h"
 #include "payment/OperationLog.h"
 #include "platform/Clock.h"
@@ -183,8 +184,10 @@ void kPaymentJournal::Answer(char aRequestCode, const Text& aPayload) {
             while (!value.empty() && value.back() == u' ') {
                 value.pop_back();
             }
-            fields.emplace_back(name,
-                                Utf8(std::string_view(name) == "card" ? MaskedCardNumber(value) : value));
+            // The card field keeps its last four digits; any other text of the terminal may carry a card
+            // number or track data too, and is masked as the device log masks it.
+            const bool card = std::string_view(name) == "card";
+            fields.emplace_back(name, Utf8(card ? MaskedCardNumber(value) : MaskCardData(value)));
         }
     }
     Append(u"answer", std::move(fields), true);

@@ -2,6 +2,7 @@
 
 #include "base/Formatting.h"
 #include "base/ZrError.h"
+#include "drivers/P17CardData.h"
 
 namespace {
 Text PadLeft(Text aText, std::size_t aWidth) {
@@ -94,9 +95,10 @@ bool LastFourCardDigits(const Text& aCard, std::int64_t& aValue) {
     return true;
 }
 
-// A field value for a person: control characters shown as "?".
+// A field value for a person: a card number or track data in it masked (these texts reach the host's
+// error text and the device log), control characters shown as "?".
 Text Shown(const Text& aText) {
-    Text shown = aText;
+    Text shown = MaskCardData(aText);
     for (char16_t& c : shown) {
         c = c < 0x20 || c == 0x7F ? u'?' : c;
     }

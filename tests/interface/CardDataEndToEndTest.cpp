@@ -70,14 +70,16 @@ TEST(CardData, NoDocumentErrorTextOrDeviceLogHoldsAFullCardNumberOrTrackData) {
     EXPECT_EQ(voided.Result, 0) << "the refund reference voids the payment";
     EXPECT_EQ(U8(ElementOf(voided.Output, u"MaskedPAN")), "622058*********5930");
 
-    // Sixteen digits and blanks in the card field: the refund reference cannot be made, and the line
-    // that says so shows the number masked.
+    // A card field that does not end in digits: the refund reference cannot be made, and the texts that
+    // say so (the error text of the approval, the device-log line) show the number masked.
     p17emu::Config shortPan = config;
-    shortPan.Pan = std::string(kPlantedPans[0]);
+    shortPan.Pan = std::string(kPlantedPans[0]) + "X";
     const auto noReference = call(PAY, pay, shortPan);
     EXPECT_EQ(noReference.Result, 0);
-    EXPECT_EQ(U8(ElementOf(noReference.Output, u"MaskedPAN")), "492918******2170   ");
+    EXPECT_EQ(U8(ElementOf(noReference.Output, u"MaskedPAN")), "492918******2170X  ");
     EXPECT_EQ(U8(ElementOf(noReference.Output, u"RefundReference")), "");
+    EXPECT_NE(U8(noReference.ErrorMessage).find("492918******2170X"), std::string::npos)
+        << U8(noReference.ErrorMessage);
     const auto refund = call(
         PAY, "<Payment><Action>REFUND</Action><Amount>5</Amount><PrintLocation>ECR</PrintLocation></Payment>",
         config);

@@ -659,8 +659,9 @@ private:
             }
         }
         const std::string pan = c.VoidPan.empty() ? "***************" + Field(t, 32, 4) : c.VoidPan;
-        const std::string body = rc == "00" ? Fit(pan, 19) + Fit(c.EntryMode, 3) + Field(t, 55, 6) + Fit(now.Ddd, 7)
-                                            : Fit(error, 24) + std::string(11, ' ');
+        const std::string body = rc == "00"
+                                     ? Fit(pan, 19) + Fit(c.EntryMode, 3) + Field(t, 55, 6) + Fit(now.Ddd, 7)
+                                     : Fit(error, 24) + std::string(11, ' ');
         o.Answer = head + "Q" + Fit(rc, 2) + body + (c.BankFlag ? "1" : "0") + Fit(Field(t, 36, 11), 11) +
                    Fit(Field(t, 25, 6), 6) + NextCounter(c.OperationNumber) + "000";
         lines.push_back(Centered("ANNULLAMENTO", w));
