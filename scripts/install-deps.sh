@@ -11,6 +11,10 @@ packages=(cmake ninja-build g++ pkg-config ccache python3 libgtest-dev libgmock-
 later_packages=(mono-mcs mono-runtime fp-compiler fp-units-base python3-pytest zip unzip llvm)
 # clang with libFuzzer and the sanitizer runtimes: the fuzz programs (preset linux-fuzz, scripts/fuzz.sh).
 later_packages+=(clang libclang-rt-14-dev)
+# The packages of the release (scripts/package.sh): the .deb's dependencies, the Python wheels (built
+# offline, without downloads), the NuGet package, fresh virtual environments to test the wheels in, and
+# gdb, which reads the Windows DLLs' debug files in the archive check.
+later_packages+=(dpkg-dev python3-build python3-wheel python3-setuptools python3-venv nuget gdb)
 
 install_missing() {
   local missing=() p

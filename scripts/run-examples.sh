@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs every host example under examples/ against the terminal emulator, with the libraries
 # of the build folders: C on Linux (dlopen) and on Windows under Wine (LoadLibraryW; the i686 product
-# when this machine executes 32-bit programs, otherwise x86_64), the Python package's tests, C# under Mono and
-# Object Pascal. Each example pays, voids that payment by its refund reference and frees what it got.
+# when this machine executes 32-bit programs, otherwise x86_64), the C++ wrapper's example and tests, the
+# Python package's tests, C# and the .NET wrapper's tests under Mono, Object Pascal and the Delphi unit.
+# Each example pays, voids that payment by its refund reference and frees what it got.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # shellcheck source=wine-env.sh
@@ -39,6 +40,14 @@ cc -std=c11 -Wall -Wextra -Wpedantic -Werror -Iinclude examples/c/pay_and_void.c
   -ldl -o "$work/pay_and_void"
 run "C, Linux (dlopen)" "$work/pay_and_void" "$terminal" "$lib"
 
+# The header-only C++ wrapper: the example, and its tests with AddressSanitizer watching the BSTRs' owners.
+cxx_flags=(-std=c++17 -Wall -Wextra -Wpedantic -Werror -Iinclude)
+g++ "${cxx_flags[@]}" examples/cpp/pay_and_void.cpp -L"$bin" -l$name -o "$work/pay_and_void_cpp"
+run "C++, Linux (header-only wrapper)" env LD_LIBRARY_PATH="$bin" "$work/pay_and_void_cpp" "$terminal"
+g++ "${cxx_flags[@]}" -fsanitize=address,undefined examples/cpp/tests/terminal_test.cpp -L"$bin" -l$name \
+  -lgtest_main -lgtest -pthread -o "$work/cpp_tests"
+run "C++ wrapper tests (gtest)" env LD_LIBRARY_PATH="$bin" ZRPA_EMULATOR="$bin/p17-emulator" "$work/cpp_tests"
+
 if zr_runs_32bit; then
   preset=win32 prefix=i686-w64-mingw32 arch=i686
 else
@@ -58,5 +67,12 @@ run "Python package zrpa (pytest)" env ZRPA_LIBRARY="$lib" ZRPA_EMULATOR="$bin/p
 mcs -warnaserror -out:"$work/PayAndVoid.exe" examples/csharp/PayAndVoid.cs >/dev/null
 run "C#, Mono (P/Invoke)" env LD_LIBRARY_PATH="$bin" mono "$work/PayAndVoid.exe" "$terminal"
 
+mcs -target:library -warnaserror -nowarn:1591 -out:"$work/ZRPA_RIVEVEDEV17_10.Net.dll" bindings/dotnet/src/*.cs >/dev/null
+mcs -warnaserror -r:"$work/ZRPA_RIVEVEDEV17_10.Net.dll" -out:"$work/ZrpaTests.exe" bindings/dotnet/tests/ZrpaTests.cs >/dev/null
+run ".NET wrapper tests, Mono" env LD_LIBRARY_PATH="$bin" ZRPA_EMULATOR="$bin/p17-emulator" mono "$work/ZrpaTests.exe"
+
 fpc -v0 -FE"$work" -Fl"$bin" examples/pascal/payandvoid.pas >/dev/null
 run "Object Pascal, Free Pascal" env LD_LIBRARY_PATH="$bin" "$work/payandvoid" "$terminal"
+
+fpc -v0 -Mdelphi -FE"$work" -Fl"$bin" -Fubindings/delphi bindings/delphi/zrpaunittest.pas >/dev/null
+run "Delphi unit (Free Pascal, Delphi mode)" env LD_LIBRARY_PATH="$bin" "$work/zrpaunittest" "$terminal"

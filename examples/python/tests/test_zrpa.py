@@ -126,6 +126,37 @@ def test_documents_are_read_without_a_root_element():
     assert fields == {"A": "x & <y> 'z'", "B": "line 1\r\nline 2", "C": ""}
 
 
+@pytest.mark.parametrize("amount", ["12,34", "", "1.2.3", "abc", "NaN", "Infinity", None, [1]])
+def test_a_malformed_amount_raises_the_packages_error_naming_it(amount):
+    from zrpa import InvalidAmountError
+    with pytest.raises(InvalidAmountError) as failure:
+        Terminal(tcp="127.0.0.1:9").pay(amount)  # refused before any request
+    assert repr(amount) in str(failure.value) and failure.value.value == amount
+
+
+@pytest.mark.parametrize("module", ["terminal", "results", "errors", "_library"])
+def test_the_type_hints_name_every_public_function_and_class(module):
+    # The hints live in .pyi stubs beside the modules: a function or class added without one would be
+    # invisible to type checkers.
+    import ast
+    import importlib
+    import inspect
+    import pathlib
+    real = importlib.import_module(f"zrpa.{module}")
+    stub = ast.parse((pathlib.Path(real.__file__).with_suffix(".pyi")).read_text())
+    hinted = {node.name: {n.name for n in node.body if isinstance(n, ast.FunctionDef)}
+              for node in stub.body if isinstance(node, (ast.ClassDef, ast.FunctionDef))}
+    for name, value in vars(real).items():
+        if name.startswith("_") or getattr(value, "__module__", None) != real.__name__:
+            continue
+        assert name in hinted, f"{module}.{name} has no type hints"
+        if inspect.isclass(value):
+            methods = {m for m, f in vars(value).items() if (callable(f) or isinstance(f, classmethod))
+                       and (not m.startswith("_") or m in ("__enter__", "__exit__"))}
+            assert methods <= hinted[name], f"{module}.{name}: no hints for {methods - hinted[name]}"
+    assert (pathlib.Path(real.__file__).parent / "py.typed").is_file()
+
+
 _SHOW_LOG_FOLDER = """
 import sys
 from zrpa import Terminal

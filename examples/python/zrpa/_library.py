@@ -43,10 +43,13 @@ def _choose_log_dir(log_dir):
 
 
 def default_path():
-    """ZRPA_LIBRARY when set, else the library's file name for the system's search path."""
+    """ZRPA_LIBRARY when set, else the library a wheel carries in _native, else the library's file name for
+    the system's search path."""
     if os.environ.get("ZRPA_LIBRARY"):
         return os.environ["ZRPA_LIBRARY"]
-    return "ZRPA_RIVEVEDEV17_10.dll" if sys.platform == "win32" else "libZRPA_RIVEVEDEV17_10.so.1"
+    name = "ZRPA_RIVEVEDEV17_10.dll" if sys.platform == "win32" else "libZRPA_RIVEVEDEV17_10.so.1"
+    bundled = os.path.join(os.path.dirname(os.path.abspath(__file__)), "_native", name)
+    return bundled if os.path.isfile(bundled) else name
 
 
 class Library:

@@ -30,3 +30,11 @@ def error_for(command, text, fields):
     kind = (OutcomeUnknownError if text.startswith(OUTCOME_UNKNOWN_PREFIX)
             else NotPerformedError if text.startswith(NOT_PERFORMED_PREFIX) else ZrpaError)
     return kind(command, text, fields)
+
+
+class InvalidAmountError(ValueError):
+    """An amount that is not a decimal number (such as "12,34"): no request was made. value: the amount."""
+
+    def __init__(self, value):
+        super().__init__(f"amount {value!r} is not a decimal number such as 12.34")
+        self.value = value

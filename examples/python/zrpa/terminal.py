@@ -1,9 +1,9 @@
 """Terminal: one payment terminal reached over TCP or a serial line."""
-from decimal import Decimal
+from decimal import Decimal, InvalidOperation
 from xml.sax.saxutils import escape
 
 from ._library import Library
-from .errors import error_for
+from .errors import InvalidAmountError, error_for
 from .results import Payment, Receipt, Totals, parse_document
 
 DRIVER = "ZRPA_RIVEVEDEV17_10"
@@ -139,7 +139,10 @@ class Terminal:
 def _amount_text(amount):
     if isinstance(amount, float):
         raise TypeError("give amounts as Decimal, int or str: a float cannot hold cents exactly")
-    value = Decimal(amount)
+    try:
+        value = Decimal(amount)
+    except (InvalidOperation, TypeError, ValueError):
+        raise InvalidAmountError(amount) from None
     if not value.is_finite():
-        raise ValueError(f"amount {amount!r} is not a number")
+        raise InvalidAmountError(amount)
     return format(value, "f")

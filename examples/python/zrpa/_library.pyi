@@ -1,0 +1,13 @@
+# Type hints of _library.py.
+import os
+from typing import Optional, Tuple, Union
+
+COMMANDS: Tuple[str, ...]
+
+def default_log_dir() -> str: ...
+def default_path() -> str: ...
+
+class Library:
+    log_folder: str
+    def __init__(self, path: Optional[str] = ..., log_dir: Union[None, str, "os.PathLike[str]"] = ...) -> None: ...
+    def call(self, export: str, request: str) -> Tuple[int, str, str]: ...
