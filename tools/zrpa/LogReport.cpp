@@ -1,6 +1,7 @@
 #include "LogReport.h"
 
 #include "Json.h"
+#include "PlainWords.h"
 
 namespace {
 // "yyyy-mm-dd" or "yyyy-mm-dd hh:mm[:ss]" (a "T" also separates); the stamp's own form otherwise.
@@ -105,7 +106,7 @@ std::string LogReportText(const std::vector<LogOperation>& aOps) {
         out += "  " + op.File + ":" + std::to_string(op.Line) +
                (op.Connection.empty() ? "" : ", " + op.Connection) + "\n";
         for (const auto& e : op.Events) {
-            out += "  " + Time(e.Stamp) + " " + Arrow(e.Kind) + " " + e.Text;
+            out += "  " + Time(e.Stamp) + " " + Arrow(e.Kind) + " " + TechnicianText(e.Text);
             if (e.Count > 1) {
                 out += " (" + std::to_string(e.Count) + " times)";
             }
@@ -122,7 +123,7 @@ std::string LogReportText(const std::vector<LogOperation>& aOps) {
         }
         out += "  outcome: " + std::string(LogOutcomeName(op.Outcome));
         if (!op.Reason.empty()) {
-            out += " (" + op.Reason + ")";
+            out += " (" + TechnicianText(op.Reason) + ")";
         }
         out += ", " + std::to_string(op.ElapsedMs) + " ms\n";
         if (!op.Journal.empty()) {

@@ -43,8 +43,9 @@ int RunLog(const ZrpaOptions& aOptions) {
         for (const auto& op : shown) {
             ++counts[static_cast<int>(op.Outcome)];
         }
-        std::cout << shown.size() << " operations: " << counts[0] << " approved, " << counts[1]
-                  << " declined, " << counts[2] << " failed, " << counts[3] << " outcome unknown\n";
+        std::cout << shown.size() << (shown.size() == 1 ? " operation: " : " operations: ") << counts[0]
+                  << " approved, " << counts[1] << " declined, " << counts[2] << " failed, " << counts[3]
+                  << " outcome unknown\n";
     }
     return status;
 }
@@ -76,9 +77,11 @@ int RunJournal(const ZrpaOptions& aOptions) {
         for (const auto& e : entries) {
             open += e.Operation.Unresolved() ? 1 : 0;
         }
-        std::cout << entries.size() << " operations, " << open << " unresolved";
+        std::cout << entries.size() << (entries.size() == 1 ? " operation, " : " operations, ") << open
+                  << " unresolved";
         if (damaged > 0) {
-            std::cout << ", " << damaged << " damaged lines skipped";
+            std::cout << ", " << damaged
+                      << (damaged == 1 ? " damaged line skipped" : " damaged lines skipped");
         }
         std::cout << "\n";
     }
