@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <mutex>
 
 #include "LogLines.h"
 #include "PlainWords.h"
@@ -11,6 +12,7 @@
 #include "ZrpaToolSupport.h"
 #include "emulator/EmulatorScreen.h"
 #include "support/TempFolder.h"
+#include "support/TerminalEmulatorFixture.h"
 
 namespace {
 bool Has(const std::string& aText, const std::string& aPart) {
@@ -137,6 +139,7 @@ TEST(TechnicianView, LogShowsMoneyWithTwoDecimalsAndReceiptTextAsPrinted) {
         bool Shown;
     } kCases[] = {
         {"total=-0.80", true},
+        {"outcome: totals -0.80, ", true}, // what the totals are, not an approval
         {"-000000000000080", false},
         {"network (TCP)", true},
         {"kIOHandler", false},
@@ -259,4 +262,54 @@ TEST(TechnicianView, EmulatorSaysWhatItChoseAndWhy) {
     held.Voids = 1;
     EXPECT_EQ(HoldingsLine(held, 1134), "holds: 2 payments, 1 refund, 1 void; total 11.34");
     EXPECT_EQ(HoldingsLine({}, -80), "holds: 0 payments, 0 refunds, 0 voids; total -0.80");
+}
+
+// The emulator program checks voids as a terminal does: a second void of one payment is declined, and
+// its screen says so and what it holds after each booking.
+TEST(TechnicianView, EmulatorScreenShowsOutcomesAndHoldings) {
+    p17emu::Config config;
+    config.VoidCheck = true; // the program's default
+    EmulatedTerminal terminal(config);
+    std::mutex lock;
+    std::string screen;
+    terminal->SetObserver([&](const std::string& aLine) {
+        std::lock_guard<std::mutex> guard(lock);
+        screen += aLine + "\n";
+    });
+    const std::vector<std::string> at = {"--tcp", "127.0.0.1:" + std::to_string(terminal.Port()), "--log-id",
+                                         "technician-view"};
+    auto zrpa = [&](std::vector<std::string> aArgs) {
+        aArgs.insert(aArgs.end(), at.begin(), at.end());
+        const ChildOutcome r = RunZrpaProgram(aArgs);
+        terminal->WaitIdle(5000);
+        return r;
+    };
+    const ChildOutcome pay = zrpa({"pay", "12.34", "--json"});
+    ASSERT_EQ(pay.Status, 0) << pay.Out << pay.Err;
+    const std::string reference = JsonMember(pay.Out, "RefundReference");
+    EXPECT_EQ(zrpa({"void", reference}).Status, 0);
+    const ChildOutcome again = zrpa({"void", reference});
+    EXPECT_EQ(again.Status, 1) << again.Out;
+    EXPECT_TRUE(Has(again.Out, "void: declined")) << again.Out;
+    EXPECT_TRUE(Has(zrpa({"totals"}).Out, "  Total:             0.00 EUR")) << screen;
+
+    std::lock_guard<std::mutex> guard(lock);
+    const char* const kLines[] = {
+        "** outcome: payment 12.34 approved\n",
+        "** holds: 1 payment, 0 refunds, 0 voids; total 12.34\n",
+        "** outcome: void 12.34 approved\n",
+        "** holds: 1 payment, 0 refunds, 1 void; total 0.00\n",
+        "** outcome: void 12.34 declined, result 01 (void check: it names no payment the terminal holds, or "
+        "one already voided)\n",
+        "** outcome: totals 0.00\n",
+    };
+    std::size_t from = 0;
+    for (const char* line : kLines) {
+        const std::size_t found = screen.find(line, from);
+        EXPECT_NE(found, std::string::npos) << line << "\n" << screen;
+        from = found == std::string::npos ? from : found;
+    }
+    // The driver's frames point at the terminal, the terminal's back, as zrpa log draws them.
+    EXPECT_TRUE(Has(screen, "-> STX 000000000X")) << screen;
+    EXPECT_TRUE(Has(screen, "<- ACK ETX")) << screen;
 }

@@ -328,8 +328,8 @@ int RunEmulatorProgram(const std::string& aProgram, int argc, char** argv) {
                   << std::endl;
     }
     std::cout << "outcome: payment " << c.PayResult << ", refund " << c.RefundResult << ", void "
-              << c.VoidResult << ", fault " << p17emu::FaultName(c.FaultKind) << " ("
-              << p17emu::FaultMomentName(c.FaultWhen) << ", "
+              << c.VoidResult << (c.VoidCheck ? " (void check)" : " (no void check)") << ", fault "
+              << p17emu::FaultName(c.FaultKind) << " (" << p17emu::FaultMomentName(c.FaultWhen) << ", "
               << (c.FaultCount == 0 ? std::string("every request") : "next " + std::to_string(c.FaultCount))
               << " of " << c.FaultOn << "); Ctrl-C stops" << std::endl;
     while (!gStop) {

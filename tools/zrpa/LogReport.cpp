@@ -44,6 +44,23 @@ std::string FieldsJson(const LogFields& aFields) {
     return out + "}";
 }
 
+// A totals request or day close that worked: its result is the total, not an approval.
+bool ServiceDone(const LogOperation& aOp) {
+    return aOp.Outcome == LogOutcome::Approved && (aOp.Name == "TOTALS" || aOp.Name == "DAY CLOSE");
+}
+
+std::string OutcomeText(const LogOperation& aOp) {
+    if (!ServiceDone(aOp)) {
+        return LogOutcomeName(aOp.Outcome);
+    }
+    std::string total;
+    for (const auto& [name, value] : aOp.Answer) {
+        total = name == "total" ? value : total;
+    }
+    return (aOp.Name == "TOTALS" ? "totals" : "day closed") +
+           (total.empty() ? std::string() : (aOp.Name == "TOTALS" ? " " : ", total ") + total);
+}
+
 const char* Arrow(const std::string& aKind) {
     if (aKind == "sent" || aKind == "ack sent") {
         return "->";
@@ -121,8 +138,8 @@ std::string LogReportText(const std::vector<LogOperation>& aOps) {
                 out += "    | " + piece + "\n";
             }
         }
-        out += "  outcome: " + std::string(LogOutcomeName(op.Outcome));
-        if (!op.Reason.empty()) {
+        out += "  outcome: " + OutcomeText(op);
+        if (!op.Reason.empty() && !ServiceDone(op)) {
             out += " (" + TechnicianText(op.Reason) + ")";
         }
         out += ", " + std::to_string(op.ElapsedMs) + " ms\n";
