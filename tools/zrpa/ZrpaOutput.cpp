@@ -49,8 +49,11 @@ std::string SummaryText(const ZrpaResult& aResult) {
     static constexpr std::string_view kUnknown = "Outcome unknown: ";
     if (aResult.ExitStatus == 3) {
         // Said once: why, in words; the closing lines say what it means and what to do.
-        const std::string why = error.starts_with(kUnknown) ? error.substr(kUnknown.size()) : error;
-        Line(out, "Why", TechnicianText(why.empty() ? aResult.LogReason : why));
+        std::string why = error.starts_with(kUnknown) ? error.substr(kUnknown.size()) : error;
+        why = why.empty() ? aResult.LogReason : why;
+        // The first sentence says what happened; the advice after it is the closing lines' own.
+        const std::size_t sentence = why.find(". ");
+        Line(out, "Why", TechnicianText(sentence == std::string::npos ? why : why.substr(0, sentence)));
     } else if (aResult.ExitStatus != 0) {
         Line(out, "Error", error.empty() ? "(no error text)" : TechnicianText(error));
         if (aResult.LogReason != error && TechnicianText(aResult.LogReason) != TechnicianText(error)) {
@@ -59,7 +62,7 @@ std::string SummaryText(const ZrpaResult& aResult) {
     }
     if (aResult.Verbose && aResult.ExitStatus != 0) {
         Line(out, "Library's text", error);
-        Line(out, "Log's reason", aResult.LogReason);
+        Line(out, "Log's reason", aResult.LogReason == error ? std::string() : aResult.LogReason);
     }
     Line(out, "Check", aResult.Hint);
     Line(out, "Warning", aResult.Warning);
