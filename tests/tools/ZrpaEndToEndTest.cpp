@@ -60,7 +60,6 @@ TEST(ZrpaEndToEnd, UsageHelpAndCommandLineErrors) {
         {{"refund", "1", "--tcp", "127.0.0.1:1", "--till"}, 2, "--till needs a value"},
         {{"void", "SHORT", "--tcp", "127.0.0.1:1"}, 2, "refund reference SHORT invalid"},
         {{"--tcp", "127.0.0.1:1", "pay"}, 2, "the command comes first"},
-        {{"log"}, 2, "at least one log file"},
         {{"log", "no-such-file.log"}, 2, "cannot read no-such-file.log"},
         {{"log", recorded, "--since", "yesterday"}, 2, "time yesterday invalid"},
         {{"log", recorded, "--outcome", "maybe"}, 2, "outcome maybe invalid"},
@@ -141,6 +140,10 @@ TEST(ZrpaEndToEnd, EveryOperationAgainstTheEmulator) {
     // The total below zero after the refund reads as money, as a positive one does.
     EXPECT_TRUE(Has(log.Out, "total=-5.00")) << log.Out;
     EXPECT_FALSE(Has(log.Out, "total=-0000")) << log.Out;
+    // Without a file: today's logs, wherever the library wrote them.
+    const ChildOutcome today = RunZrpaProgram({"log", "--outcome", "approved"});
+    EXPECT_EQ(today.Status, 0) << today.Err;
+    EXPECT_TRUE(Has(today.Out, "  " + logFile + ":")) << today.Out;
     const ChildOutcome logJson = RunZrpaProgram({"log", logFile, "--json", "--outcome", "approved"});
     EXPECT_TRUE(logJson.Out.starts_with("[")) << logJson.Out;
     EXPECT_EQ(JsonMember(logJson.Out, "operation"), "PAY");

@@ -68,7 +68,7 @@ Commands that talk to the terminal:
 Other commands:
   status                     the library's own status (GETSTATUS; does not contact the terminal)
   version                    the driver's version
-  log FILE...                what happened, operation by operation, from device logs
+  log [FILE...]              what happened, operation by operation, from device logs (default: today's)
   journal [FILE|FOLDER...]   the payment journals; --unresolved: what may have moved money unseen
   demo                       a day at the till against the built-in terminal emulator
   emulator [options]         play a terminal on this computer (see zrpa emulator --help)
@@ -147,9 +147,10 @@ std::string ZrpaCommandHelp(const std::string& aCommand) {
                "(VERSION).\n\nExample:\n  zrpa version\n";
     }
     if (aCommand == "log") {
-        return R"(Usage: zrpa log FILE... [--since T] [--until T] [--outcome O] [--json]
+        return R"(Usage: zrpa log [FILE...] [--since T] [--until T] [--outcome O] [--json]
 
-Reads device logs (LogFiles/Payment beside the cash-register program, one file per log id and day) and
+Reads device logs (LogFiles/Payment beside the cash-register program, one file per log id and day;
+without FILE, today's logs in every folder the library writes to, as zrpa itself finds them) and
 tells, operation by operation, what happened: time, operation and amount as the host asked, each frame
 decoded by name and field, acknowledgements, time-outs, disconnections, elapsed time and the outcome
 (approved, declined, failed, outcome unknown) with its reason. Logs with or without the hex dump, old

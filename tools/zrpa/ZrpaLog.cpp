@@ -7,8 +7,15 @@
 #include "ZrpaFiles.h"
 
 int RunLog(const ZrpaOptions& aOptions) {
-    if (aOptions.Arguments.empty()) {
-        std::cerr << "zrpa: log needs at least one log file (see zrpa log --help)\n";
+    // Without a file, today's logs wherever the library writes them.
+    const std::vector<std::string> files =
+        aOptions.Arguments.empty() ? TodaysDeviceLogs() : aOptions.Arguments;
+    if (files.empty()) {
+        std::cerr << "zrpa: no device log of today in";
+        for (const auto& folder : DeviceLogFolders()) {
+            std::cerr << " " << folder;
+        }
+        std::cerr << ": name the log files (see zrpa log --help)\n";
         return kExitUsage;
     }
     LogFilter filter{aOptions.Since, aOptions.Until, aOptions.Outcome};
@@ -19,7 +26,7 @@ int RunLog(const ZrpaOptions& aOptions) {
     }
     std::vector<LogOperation> shown;
     int status = kExitDone;
-    for (const auto& file : aOptions.Arguments) {
+    for (const auto& file : files) {
         std::string content;
         if (!ReadWholeFile(file, content)) {
             std::cerr << "zrpa: cannot read " << file << "\n";
