@@ -6,6 +6,7 @@
 #include <fstream>
 #include <mutex>
 
+#include "DayCount.h"
 #include "LogLines.h"
 #include "PlainWords.h"
 #include "ZrpaOutput.h"
@@ -315,4 +316,40 @@ TEST(TechnicianView, EmulatorScreenShowsOutcomesAndHoldings) {
     // The driver's frames point at the terminal, the terminal's back, as zrpa log draws them.
     EXPECT_TRUE(Has(screen, "-> STX 000000000X")) << screen;
     EXPECT_TRUE(Has(screen, "<- ACK ETX")) << screen;
+}
+
+// The count beside the terminal's total: approved operations of this terminal and day only, and the
+// unsettled ones named apart.
+TEST(TechnicianView, DayCountFromTheJournal) {
+    auto entry = [](const char* aKind, const char* aTerminal, const char* aDay,
+                    std::vector<std::string> aSteps, const char* aResult) {
+        JournalEntry e;
+        for (const auto& step : aSteps) {
+            JournalRecord r;
+            r.Time = std::string(aDay) + " 10:00:00:000";
+            r.Operation = "op";
+            r.Step = step;
+            if (step == "asked") {
+                r.Fields = {{"kind", aKind}, {"terminal", aTerminal}};
+            } else if (step == "answer") {
+                r.Fields = {{"result", aResult}};
+            }
+            e.Operation.Records.push_back(r);
+        }
+        return e;
+    };
+    const std::vector<std::string> answered = {"asked", "sent", "ack", "answer", "end"};
+    const std::vector<JournalEntry> entries = {
+        entry("PAY", "10.0.0.5:1234", "2026-12-10", answered, "00"),
+        entry("PAY", "10.0.0.5:1234", "2026-12-10", answered, "00"),
+        entry("PAY", "10.0.0.5:1234", "2026-12-10", answered, "01"), // declined
+        entry("REFUND", "10.0.0.5:1234", "2026-12-10", answered, "00"),
+        entry("VOID", "10.0.0.5:1234", "2026-12-09", answered, "00"),       // another day
+        entry("VOID", "10.0.0.6:1234", "2026-12-10", answered, "00"),       // another terminal
+        entry("PAY", "10.0.0.5:1234", "2026-12-10", {"asked", "sent"}, ""), // may have moved money
+    };
+    EXPECT_EQ(DayCountText(entries, "10.0.0.5:1234", "2026-12-10"),
+              "2 payments, 1 refund, 0 voids approved, 1 outcome unknown");
+    EXPECT_EQ(DayCountText(entries, "10.0.0.6:1234", "2026-12-10"), "0 payments, 0 refunds, 1 void approved");
+    EXPECT_EQ(DayCountText({}, "COM3", "2026-12-10"), "0 payments, 0 refunds, 0 voids approved");
 }

@@ -40,11 +40,17 @@ std::vector<std::string> DeviceLogFolders() {
     return folders;
 }
 
-std::vector<std::string> TodaysDeviceLogs() {
+std::string TodayText() {
     const std::tm today = p17emu::LocalCalendarTime(std::time(nullptr));
-    char suffix[48];
-    std::snprintf(suffix, sizeof suffix, "_%04d%02d%02d.log", today.tm_year + 1900, today.tm_mon + 1,
-                  today.tm_mday);
+    char day[48];
+    std::snprintf(day, sizeof day, "%04d-%02d-%02d", today.tm_year + 1900, today.tm_mon + 1, today.tm_mday);
+    return day;
+}
+
+std::vector<std::string> TodaysDeviceLogs() {
+    std::string day = TodayText();
+    std::erase(day, '-');
+    const std::string suffix = "_" + day + ".log";
     std::vector<std::string> files;
     for (const std::string& folder : DeviceLogFolders()) {
         std::error_code ec;

@@ -13,3 +13,5 @@ std::vector<std::string> DeviceLogFolders();
 // Today's device logs (ZRPA_RIVEVEDEV17_10_<log id>_<yyyymmdd>.log, by the local date) in those folders,
 // sorted by name; empty when there are none.
 std::vector<std::string> TodaysDeviceLogs();
+// Today's local date, "yyyy-mm-dd".
+std::string TodayText();

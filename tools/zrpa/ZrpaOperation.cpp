@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "Console.h"
+#include "DayCount.h"
 #include "DeviceLog.h"
 #include "LoadedLibrary.h"
 #include "PlainWords.h"
@@ -210,6 +211,16 @@ int RunOperation(LoadedLibrary& aLibrary, const ZrpaOptions& aOptions) {
     ZrpaResult r;
     if (!CallOperation(aLibrary, aOptions, r)) {
         return kExitUsage;
+    }
+    if (aOptions.Command == "totals" && r.ExitStatus == kExitDone) {
+        // The totals answer carries no count: the journal's count of the day is shown beside it.
+        std::vector<std::string> journals, unreadable;
+        for (const auto& folder : DeviceLogFolders()) {
+            journals.push_back(folder + "/Journal");
+        }
+        std::size_t damaged = 0;
+        r.DayCount = DayCountText(ReadJournalFiles(journals, unreadable, damaged),
+                                  aOptions.Serial.empty() ? aOptions.Tcp : aOptions.Serial, TodayText());
     }
     return Print(r, aOptions);
 }

@@ -76,6 +76,7 @@ std::string SummaryText(const ZrpaResult& aResult) {
         const std::string money = MoneyText(total, currency);
         Line(out, "Total", money.empty() ? "0.00" + (currency.empty() ? "" : " " + currency) : money);
     }
+    Line(out, "Today (journal)", aResult.DayCount);
     const std::string pan = ResultField(f, "MaskedPAN");
     if (!pan.empty()) {
         std::string card = pan;
@@ -126,7 +127,8 @@ std::string ResultJson(const ZrpaResult& aResult) {
         ",\"log_outcome\":" + JsonString(aResult.LogOutcome) +
         ",\"log_reason\":" + JsonString(aResult.LogReason) + ",\"log_file\":" + JsonString(aResult.LogFile) +
         ",\"moved_amount\":" + JsonString(aResult.MovedAmount) +
-        ",\"warning\":" + JsonString(aResult.Warning) + ",\"fields\":{";
+        ",\"warning\":" + JsonString(aResult.Warning) + ",\"day_count\":" + JsonString(aResult.DayCount) +
+        ",\"fields\":{";
     bool first = true;
     for (const auto& [name, value] : ReadResultDocument(aResult.Document)) {
         out += (first ? "" : ",") + JsonString(name) + ":" + JsonString(value);

@@ -21,6 +21,7 @@ struct ZrpaResult {
     std::string Warning;  // shown before the fields; empty: none
     std::string Hint;     // what to look at after a failure (the serial device looked for); empty: none
     bool Verbose = false; // the library's own texts beside the technician's words
+    std::string DayCount; // totals: the day's operations of the terminal in this computer's journal
 };
 
 // The outcome word for an exit status; aDeclined: the terminal answered with a refusal.
