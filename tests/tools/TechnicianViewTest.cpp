@@ -315,7 +315,7 @@ TEST(TechnicianView, EmulatorScreenShowsOutcomesAndHoldings) {
     }
     // The driver's frames point at the terminal, the terminal's back, as zrpa log draws them.
     EXPECT_TRUE(Has(screen, "-> STX 000000000X")) << screen;
-    EXPECT_TRUE(Has(screen, "<- ACK ETX")) << screen;
+    EXPECT_TRUE(Has(screen, "<- ACK ETX LRC=7A")) << screen;
 }
 
 // The count beside the terminal's total: approved operations of this terminal and day only, and the
