@@ -70,8 +70,8 @@ TEST(ZrpaEndToEnd, ProgressOnATerminalIsUpdatedInPlace) {
     const PtyRun run = RunOnPty({"pay", "1.00", "--ecr", "--tcp",
                                  "127.0.0.1:" + std::to_string(terminal.Port()), "--log-id", "zrpa-e2e-pty"});
     EXPECT_EQ(run.Status, 0);
-    EXPECT_NE(run.Screen.find("\rwaiting for the terminal: 0 s | "), std::string::npos) << run.Screen;
-    EXPECT_EQ(run.Screen.find("waiting for the terminal: 0 s |\n"), std::string::npos) << run.Screen;
+    EXPECT_NE(run.Screen.find("\r0 s: "), std::string::npos) << run.Screen;
+    EXPECT_EQ(run.Screen.find("0 s: \n"), std::string::npos) << run.Screen;
     // The line is cleared at the end: the last thing shown is a carriage return.
     EXPECT_TRUE(run.Screen.ends_with("\r")) << run.Screen;
 }
@@ -85,7 +85,7 @@ TEST(ZrpaEndToEnd, CtrlCWhileTheTerminalHoldsThePaymentCancelsItAsUnknown) {
     EmulatedTerminal terminal(silent);
     const PtyRun run = RunOnPty({"pay", "1.00", "--tcp", "127.0.0.1:" + std::to_string(terminal.Port()),
                                  "--log-id", "zrpa-e2e-interrupt"},
-                                "waiting for the terminal: 2 s");
+                                "\r2 s: ");
     EXPECT_EQ(run.Status, 3) << run.Screen;
     EXPECT_NE(run.Screen.find("Cancelling: the library stops waiting for the terminal"), std::string::npos)
         << run.Screen;

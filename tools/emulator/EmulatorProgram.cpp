@@ -53,8 +53,11 @@ Other answers:
   --void-result CODE    void ("Q") result code (default 00); 01 and 91 carry --void-error
   --void-error TEXT     void error description (default "OPERAZIONE NON TROVATA")
   --void-pan TEXT       card number of an approved void (default stars and the voided last four digits)
-  --void-check          a void must name an approved payment of this session (STAN, card, acquirer,
-                        amount, authorisation code and date), else it is refused with code 01
+  --no-void-check       approve a void that names no payment it holds (or one already voided) and take
+                        its amount off the total. By default, as a terminal does, a void must name an
+                        approved payment of this session (STAN, card, acquirer, amount, authorisation
+                        code and date) not voided yet, else it is refused with code 01. (--void-check,
+                        the default, is still accepted.)
   --dayclose-result CODE  day close ("C") result code (default 00)
   --dayclose-error TEXT   day close error description, 19 characters
   --totals-result CODE  totals ("T") result code (default 00)
@@ -103,7 +106,7 @@ Output:
   --quiet               do not print the frames
   --help                this text
 
-Every line shows the direction (<- from the driver, -> to the driver), the bytes with control characters
+Every line shows the direction as zrpa log does (-> from the driver, <- to the driver), the bytes with control characters
 named (STX, ETX, EOT, ACK, SOH, ESC, LRC=xx) and, after "|", what the message means.
 
 Examples:
@@ -156,6 +159,7 @@ std::string Stamp() {
 
 int RunEmulatorProgram(const std::string& aProgram, int argc, char** argv) {
     p17emu::Config c;
+    c.VoidCheck = true; // a terminal refuses a void of nothing, or a second void of one payment
     bool pty = false;
     bool quiet = false;
     long long port = 0;
@@ -236,6 +240,8 @@ int RunEmulatorProgram(const std::string& aProgram, int argc, char** argv) {
             ok = text(c.VoidPan);
         } else if (a == "--void-check") {
             c.VoidCheck = true;
+        } else if (a == "--no-void-check") {
+            c.VoidCheck = false;
         } else if (a == "--dayclose-result") {
             ok = text(c.DayCloseResult);
         } else if (a == "--dayclose-error") {
@@ -322,8 +328,8 @@ int RunEmulatorProgram(const std::string& aProgram, int argc, char** argv) {
                   << std::endl;
     }
     std::cout << "outcome: payment " << c.PayResult << ", refund " << c.RefundResult << ", void "
-              << c.VoidResult << ", fault " << p17emu::FaultName(c.FaultKind) << " ("
-              << p17emu::FaultMomentName(c.FaultWhen) << ", "
+              << c.VoidResult << (c.VoidCheck ? " (void check)" : " (no void check)") << ", fault "
+              << p17emu::FaultName(c.FaultKind) << " (" << p17emu::FaultMomentName(c.FaultWhen) << ", "
               << (c.FaultCount == 0 ? std::string("every request") : "next " + std::to_string(c.FaultCount))
               << " of " << c.FaultOn << "); Ctrl-C stops" << std::endl;
     while (!gStop) {

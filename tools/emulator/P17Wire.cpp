@@ -35,7 +35,7 @@ std::string AckFrame() {
 namespace {
 std::string Hex(unsigned char c) {
     char buf[8];
-    std::snprintf(buf, sizeof buf, "%02x", c);
+    std::snprintf(buf, sizeof buf, "%02X", c); // as zrpa shows bytes: LRC=7A
     return buf;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "EmulatorScreen.h"
 #include "EmulatorTransport.h"
 #include "P17Wire.h"
 
@@ -483,6 +484,7 @@ private:
         std::string Answer;
         std::string Receipt;
         std::function<void()> Commit;
+        std::string Why; // why the terminal chose this outcome when no option or fault says it
     };
 
     Outcome Answer(char aCode, const std::string& t, const Config& c, bool aValid, FaultMoment aWhen) {
@@ -506,6 +508,7 @@ private:
                 o.Commit = [this, cents]() {
                     std::lock_guard<std::mutex> g(fEmu.fLock);
                     fEmu.fRefunds += cents;
+                    ++fEmu.fRefundCount;
                 };
             }
             lines.push_back(Centered("STORNO / RIMBORSO", w));
@@ -541,6 +544,7 @@ private:
                     fEmu.fJournal.clear();
                     fEmu.fRefunds = 0;
                     fEmu.fVoids = 0;
+                    fEmu.fRefundCount = fEmu.fLooseVoidCount = 0;
                 };
             }
             break;
@@ -640,6 +644,7 @@ private:
             if (found == fEmu.fJournal.size() && c.VoidCheck) {
                 rc = "01";
                 error = "OPERAZIONE NON TROVATA";
+                o.Why = "void check: it names no payment the terminal holds, or one already voided";
             } else if (found < fEmu.fJournal.size()) {
                 // By position: with a fixed STAN several payments share one. Only this thread changes
                 // the journal, so the position still holds when the void is booked.
@@ -655,7 +660,9 @@ private:
                 o.Commit = [this, cents]() {
                     std::lock_guard<std::mutex> g2(fEmu.fLock);
                     fEmu.fVoids += cents;
+                    ++fEmu.fLooseVoidCount;
                 };
+                o.Why = "no void check: it names no payment the terminal holds";
             }
         }
         const std::string pan = c.VoidPan.empty() ? "***************" + Field(t, 32, 4) : c.VoidPan;
@@ -767,6 +774,18 @@ private:
             fEmu.fPrintOnEcr = t[10] == '1';
         } else {
             outcome = Answer(code, t, c, problem.empty(), when);
+        }
+        if (code != 'E') {
+            fEmu.Note(OutcomeLine(code, t, outcome.Answer,
+                                  WhyOutcome(c, code, problem, fault, when, outcome.Why),
+                                  LosesAnswer(fault) && when == FaultMoment::BeforeProcessing));
+        }
+        if (outcome.Commit) {
+            // What the terminal holds once the request is booked, on its screen beside the frames.
+            outcome.Commit = [this, booking = std::move(outcome.Commit)]() {
+                booking();
+                fEmu.Note(HoldingsLine(fEmu.Holdings(), fEmu.JournalTotal()));
+            };
         }
         if (LosesAnswer(fault)) {
             // The driver will not see the answer: the terminal has processed the request at once, or not
@@ -995,7 +1014,7 @@ void TerminalEmulator::Record(bool aFromDriver, const std::string& aBytes, const
         observer = fObserver;
     }
     if (observer) {
-        observer(std::string(aFromDriver ? "<- " : "-> ") + ShowBytes(aBytes) +
+        observer(std::string(aFromDriver ? "-> " : "<- ") + ShowBytes(aBytes) +
                  (aText.empty() ? "" : "   | " + aText));
     }
 }
@@ -1059,6 +1078,18 @@ std::int64_t TerminalEmulator::JournalTotal() const {
         }
     }
     return total;
+}
+
+TerminalEmulator::Held TerminalEmulator::Holdings() const {
+    std::lock_guard<std::mutex> g(fLock);
+    Held held;
+    held.Payments = fJournal.size();
+    held.Refunds = fRefundCount;
+    held.Voids = fLooseVoidCount;
+    for (const auto& p : fJournal) {
+        held.Voids += p.Voided ? 1 : 0;
+    }
+    return held;
 }
 
 std::string TerminalEmulator::LastReceipt() const {

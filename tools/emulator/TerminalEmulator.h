@@ -76,8 +76,10 @@ struct Config {
     std::string RefundResult = "00";
     std::string VoidResult = "00";
     std::string VoidErrorText = "OPERAZIONE NON TROVATA";
-    std::string VoidPan;    // card field of an approved void; empty: stars and the last four digits voided
-    bool VoidCheck = false; // a void must name an approved, not yet voided payment
+    std::string VoidPan; // card field of an approved void; empty: stars and the last four digits voided
+    // A void must name an approved, not yet voided payment, as a terminal checks it. The program
+    // (p17-emulator, zrpa emulator) turns it on unless --no-void-check; in process it is chosen here.
+    bool VoidCheck = false;
     std::string DayCloseResult = "00";
     std::string DayCloseErrorText = "CHIUSURA NON RIUSCITA";
     std::string TotalsResult = "00";
@@ -141,6 +143,13 @@ public:
     std::size_t Connections() const;
     // The period total: approved payments minus approved refunds and voids since the last day close.
     std::int64_t JournalTotal() const;
+    // What the terminal holds since the last day close, as its screen shows it.
+    struct Held {
+        std::size_t Payments = 0; // approved payments, voided ones included
+        std::size_t Refunds = 0;  // approved refunds
+        std::size_t Voids = 0;    // approved voids, of a held payment or (without the void check) of none
+    };
+    Held Holdings() const;
     // The last receipt exactly as the terminal sends it (width selector, lines, closing ESC): that of the
     // last payment, refund or void, approved or declined, on whichever printer it was printed. A reprint to
     // the cash register sends it again. Empty before the first; a day close leaves it.
@@ -173,6 +182,7 @@ private:
     std::size_t fFaultsInjected = 0;
     std::int64_t fRefunds = 0;
     std::int64_t fVoids = 0; // cents of approved voids that named no journal payment
+    std::size_t fRefundCount = 0, fLooseVoidCount = 0; // for the screen: approved refunds, such voids
     bool fPrintOnEcr = true;
     std::uint32_t fStanCounter = 0;
     std::size_t fAcks = 0;

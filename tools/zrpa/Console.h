@@ -12,3 +12,7 @@ std::string EnvironmentText(const char* aName);
 // host cannot be written (Linux: $XDG_STATE_HOME, else ~/.local/state; Windows: %LOCALAPPDATA%). Empty
 // when the environment does not name one.
 std::string UserStatePath();
+// What a technician needs to know about the device behind serial port aPort ("COM9") when it could not
+// be opened: Linux names the device looked for and the variable that names another; empty where the
+// port is the system's own name (Windows).
+std::string SerialDeviceNote(const std::string& aPort);

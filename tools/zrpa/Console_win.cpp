@@ -28,3 +28,8 @@ std::string EnvironmentText(const char* aName) {
 std::string UserStatePath() {
     return EnvironmentText("LOCALAPPDATA");
 }
+
+// Windows names serial ports COM<n> itself: the Device Manager shows them.
+std::string SerialDeviceNote(const std::string&) {
+    return std::string();
+}

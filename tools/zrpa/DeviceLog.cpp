@@ -1,5 +1,6 @@
 #include "DeviceLog.h"
 
+#include "PlainWords.h"
 #include "drivers/P17CardData.h"
 #include "drivers/P17Messages.h"
 
@@ -61,17 +62,38 @@ std::string Trim(std::string_view aText) {
     return std::string(aText.substr(first, aText.find_last_not_of(' ') - first + 1));
 }
 
-// Cents as "12.34"; anything that is not all digits as it is.
+// Cents as "12.34", with a leading "-" as "-0.80" (a total below zero); anything else as it is.
 std::string CentsText(std::string_view aDigits) {
-    if (aDigits.empty() || aDigits.find_first_not_of("0123456789") != std::string_view::npos) {
+    const bool negative = aDigits.starts_with('-');
+    const std::string_view digits = aDigits.substr(negative ? 1 : 0);
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos) {
         return std::string(aDigits);
     }
-    std::string d(aDigits);
+    std::string d(digits);
     d.erase(0, std::min(d.find_first_not_of('0'), d.size()));
     while (d.size() < 3) {
         d.insert(0, 1, '0');
     }
-    return d.substr(0, d.size() - 2) + "." + d.substr(d.size() - 2);
+    return (negative ? "-" : "") + d.substr(0, d.size() - 2) + "." + d.substr(d.size() - 2);
+}
+
+// A cash register's decimal amount with two decimals ("0.1" as "0.10"); anything else as it is.
+std::string TwoDecimals(const std::string& aAmount) {
+    const std::size_t point = aAmount.find('.');
+    const std::size_t start = aAmount.starts_with('-') ? 1 : 0;
+    const std::string whole = aAmount.substr(start, point == std::string::npos ? point : point - start);
+    const std::string decimals = point == std::string::npos ? "" : aAmount.substr(point + 1);
+    const bool digits = !whole.empty() && whole.find_first_not_of("0123456789") == std::string::npos &&
+                        decimals.find_first_not_of("0123456789") == std::string::npos;
+    if (!digits || decimals.size() > 2) {
+        return aAmount;
+    }
+    return aAmount.substr(0, start) + whole + "." + decimals + std::string(2 - decimals.size(), '0');
+}
+
+// The receipt characters that choose a line width: they print nothing.
+bool IsWidthSelector(char aChar) {
+    return aChar == '^' || aChar == '{' || aChar == '|' || aChar == '}' || aChar == '~' || aChar == 0x7F;
 }
 
 LogFields DecodeFields(const P17Layout& aLayout, std::string_view aText) {
@@ -195,7 +217,7 @@ public:
         } else if (t.starts_with("Result: ")) {
             ResultLine(std::string_view(t).substr(8));
         } else if (t.starts_with("kIOHandler_")) {
-            fOp->Connection = t.substr(11);
+            fOp->Connection = ChannelName(t);
         } else if (t.starts_with("Host=") || t.starts_with("Port=") || t.starts_with("SerialPort=") ||
                    t.starts_with("Speed=")) {
             fOp->Connection += " " + t;
@@ -344,7 +366,7 @@ private:
             if (!aFrame.LrcOk) {
                 fBadAck = fAwaitingAck != 0;
                 Event(aLine, "error",
-                      "acknowledgement with a wrong check character: " + ShowBytes(aFrame.Bytes));
+                      "acknowledgement with a wrong check character: " + ShowFrame(aFrame.Bytes));
             } else if (fAwaitingAck == 'E') {
                 fPrintAcked = true;
             } else if (fAwaitingAck != 0) {
@@ -380,8 +402,9 @@ private:
             // Receipt text carries its own spaces: the field as it is, not trimmed.
             const P17Field* field = P17FindField(P17ReceiptLayout(), "text");
             fReceipt += P17FieldText(aFrame.Text, *field);
-            Event(aLine, "received", "receipt text" + check,
-                  {{"text", ShowBytes(P17FieldText(text, *field))}});
+            std::string shown = P17FieldText(text, *field);
+            std::erase_if(shown, IsWidthSelector);
+            Event(aLine, "received", "receipt text" + check, {{"text", ShowBytes(shown)}});
         } else {
             Event(aLine, "received", "unexpected data frame" + check, {{"text", ShowBytes(text)}});
         }
@@ -428,6 +451,9 @@ private:
         if (FieldOf(op.Request, "action").empty()) {
             RequestFromFrames(op);
         }
+        for (auto& [name, value] : op.Request) {
+            value = name == "amount" ? TwoDecimals(value) : value;
+        }
         if (op.HasResultLine) {
             const std::string elapsed = FieldOf(fResultFields, "elapsed");
             if (!elapsed.empty()) {
@@ -436,8 +462,9 @@ private:
             for (const char* key : {"stan", "auth", "card", "amount"}) {
                 if (FieldOf(op.Answer, key == std::string("auth") ? "auth_code" : key).empty() &&
                     !FieldOf(fResultFields, key).empty()) {
+                    const std::string value = FieldOf(fResultFields, key);
                     SetField(op.Answer, key == std::string("auth") ? "auth_code" : key,
-                             FieldOf(fResultFields, key));
+                             key == std::string("amount") ? TwoDecimals(value) : value);
                 }
             }
             fResultFields.clear();

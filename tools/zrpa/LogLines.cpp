@@ -223,3 +223,13 @@ std::string ShowBytes(std::string_view aBytes) {
     }
     return out;
 }
+
+std::string ShowFrame(std::string_view aBytes) {
+    const std::size_t end = aBytes.find_first_of(std::string_view("\x03\x04", 2));
+    if (end == std::string_view::npos || end + 2 != aBytes.size() || aBytes.front() == 0x01) {
+        return ShowBytes(aBytes);
+    }
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    const auto lrc = static_cast<unsigned char>(aBytes.back());
+    return ShowBytes(aBytes.substr(0, end + 1)) + " LRC=" + kHex[lrc >> 4] + kHex[lrc & 15];
+}

@@ -35,3 +35,7 @@ std::string WithoutHexDump(std::string_view aLine);
 // Link bytes for display: control characters named (<STX>, <ACK>, <0A>), bytes above 0x7F as their
 // Latin-1 characters in UTF-8.
 std::string ShowBytes(std::string_view aBytes);
+
+// A whole frame for display: as ShowBytes, with the check character after ETX or EOT shown apart
+// ("<ACK><ETX> LRC=7A"), so that it is not read as data. Bytes that do not end so are as ShowBytes.
+std::string ShowFrame(std::string_view aBytes);

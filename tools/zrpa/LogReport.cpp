@@ -1,6 +1,7 @@
 #include "LogReport.h"
 
 #include "Json.h"
+#include "PlainWords.h"
 
 namespace {
 // "yyyy-mm-dd" or "yyyy-mm-dd hh:mm[:ss]" (a "T" also separates); the stamp's own form otherwise.
@@ -41,6 +42,23 @@ std::string FieldsJson(const LogFields& aFields) {
         out += (out.size() > 1 ? "," : "") + JsonString(name) + ":" + JsonString(value);
     }
     return out + "}";
+}
+
+// A totals request or day close that worked: its result is the total, not an approval.
+bool ServiceDone(const LogOperation& aOp) {
+    return aOp.Outcome == LogOutcome::Approved && (aOp.Name == "TOTALS" || aOp.Name == "DAY CLOSE");
+}
+
+std::string OutcomeText(const LogOperation& aOp) {
+    if (!ServiceDone(aOp)) {
+        return LogOutcomeName(aOp.Outcome);
+    }
+    std::string total;
+    for (const auto& [name, value] : aOp.Answer) {
+        total = name == "total" ? value : total;
+    }
+    return (aOp.Name == "TOTALS" ? "totals" : "day closed") +
+           (total.empty() ? std::string() : (aOp.Name == "TOTALS" ? " " : ", total ") + total);
 }
 
 const char* Arrow(const std::string& aKind) {
@@ -105,7 +123,7 @@ std::string LogReportText(const std::vector<LogOperation>& aOps) {
         out += "  " + op.File + ":" + std::to_string(op.Line) +
                (op.Connection.empty() ? "" : ", " + op.Connection) + "\n";
         for (const auto& e : op.Events) {
-            out += "  " + Time(e.Stamp) + " " + Arrow(e.Kind) + " " + e.Text;
+            out += "  " + Time(e.Stamp) + " " + Arrow(e.Kind) + " " + TechnicianText(e.Text);
             if (e.Count > 1) {
                 out += " (" + std::to_string(e.Count) + " times)";
             }
@@ -120,9 +138,9 @@ std::string LogReportText(const std::vector<LogOperation>& aOps) {
                 out += "    | " + piece + "\n";
             }
         }
-        out += "  outcome: " + std::string(LogOutcomeName(op.Outcome));
-        if (!op.Reason.empty()) {
-            out += " (" + op.Reason + ")";
+        out += "  outcome: " + OutcomeText(op);
+        if (!op.Reason.empty() && !ServiceDone(op)) {
+            out += " (" + TechnicianText(op.Reason) + ")";
         }
         out += ", " + std::to_string(op.ElapsedMs) + " ms\n";
         if (!op.Journal.empty()) {

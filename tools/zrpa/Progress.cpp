@@ -151,12 +151,12 @@ void RunWithProgress(const std::function<void()>& aCall, const std::function<voi
                 .count();
         const std::string line = aLatestLine();
         if (aInPlace && (seconds != shownSecond || line != shownLine)) {
-            std::string text = "waiting for the terminal: " + std::to_string(seconds) + " s | " + line;
+            std::string text = std::to_string(seconds) + " s: " + (line.empty() ? "working" : line);
             text.resize(std::max<std::size_t>(text.size(), 79), ' ');
             std::fprintf(aOut, "\r%s", text.c_str());
         } else if (!aInPlace &&
                    (seconds - lastPlain >= 10 || (line != shownLine && seconds != shownSecond))) {
-            std::fprintf(aOut, "waiting for the terminal: %lld s | %s\n", seconds, line.c_str());
+            std::fprintf(aOut, "%lld s: %s\n", seconds, line.empty() ? "working" : line.c_str());
             lastPlain = seconds;
         }
         std::fflush(aOut);

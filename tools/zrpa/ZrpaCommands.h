@@ -7,6 +7,7 @@
 #include "ZrpaOptions.h"
 
 class LoadedLibrary;
+struct ZrpaResult;
 
 enum ZrpaExit : int { kExitDone = 0, kExitFailed = 1, kExitUsage = 2, kExitUnknown = 3 };
 
@@ -16,6 +17,12 @@ int RunZrpa(const std::vector<std::string>& aArgs, int aArgc, char** aArgv);
 
 // pay, refund, void, reprint, totals, dayclose against the terminal of aOptions.
 int RunOperation(LoadedLibrary& aLibrary, const ZrpaOptions& aOptions);
+// The same without showing the result: false (after saying why on standard error) when the command
+// line is wrong and nothing was called; else aResult holds what the library and its log said.
+bool CallOperation(LoadedLibrary& aLibrary, const ZrpaOptions& aOptions, ZrpaResult& aResult);
+// check: connects, asks for the totals (a request that moves no money), and shows the round-trip time
+// or, when it fails, what to look at.
+int RunCheck(LoadedLibrary& aLibrary, const ZrpaOptions& aOptions);
 // send EXPORT FILE, status, version.
 int RunSend(LoadedLibrary& aLibrary, const ZrpaOptions& aOptions);
 int RunStatusOrVersion(LoadedLibrary& aLibrary, const ZrpaOptions& aOptions);

@@ -1,11 +1,14 @@
 #include "ZrpaFiles.h"
 
+#include <algorithm>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "Console.h"
 #include "LoadedLibrary.h"
+#include "emulator/EmulatorTransport.h"
 
 bool ReadWholeFile(const std::string& aPath, std::string& aContent) {
     std::ifstream in(std::filesystem::path(std::u8string(aPath.begin(), aPath.end())), std::ios::binary);
@@ -35,4 +38,32 @@ std::vector<std::string> DeviceLogFolders() {
         folders.push_back(state + "/ZRPA_RIVEVEDEV17_10/LogFiles/Payment");
     }
     return folders;
+}
+
+std::string TodayText() {
+    const std::tm today = p17emu::LocalCalendarTime(std::time(nullptr));
+    char day[48];
+    std::snprintf(day, sizeof day, "%04d-%02d-%02d", today.tm_year + 1900, today.tm_mon + 1, today.tm_mday);
+    return day;
+}
+
+std::vector<std::string> TodaysDeviceLogs() {
+    std::string day = TodayText();
+    std::erase(day, '-');
+    const std::string suffix = "_" + day + ".log";
+    std::vector<std::string> files;
+    for (const std::string& folder : DeviceLogFolders()) {
+        std::error_code ec;
+        const std::filesystem::path path(std::u8string(folder.begin(), folder.end()));
+        for (std::filesystem::directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec)) {
+            const std::u8string u8 = it->path().filename().u8string();
+            const std::string name(u8.begin(), u8.end());
+            if (name.starts_with("ZRPA_RIVEVEDEV17_10_") && name.ends_with(suffix)) {
+                const std::u8string full = it->path().u8string();
+                files.emplace_back(full.begin(), full.end());
+            }
+        }
+    }
+    std::sort(files.begin(), files.end());
+    return files;
 }

@@ -10,3 +10,8 @@ std::string ProgramFolder();
 // The Payment folders the library may write device logs into, in its order of choice: below
 // ZRPA_LOG_DIR, beside the program, and the user's own (where the logs go when the others cannot be written).
 std::vector<std::string> DeviceLogFolders();
+// Today's device logs (ZRPA_RIVEVEDEV17_10_<log id>_<yyyymmdd>.log, by the local date) in those folders,
+// sorted by name; empty when there are none.
+std::vector<std::string> TodaysDeviceLogs();
+// Today's local date, "yyyy-mm-dd".
+std::string TodayText();

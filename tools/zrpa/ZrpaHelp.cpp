@@ -31,6 +31,7 @@ Output:
                            reference, the receipt as it would print, the log file
   --xml                    the library's result document as it is
   --json                   a JSON object with the outcome and every field of the result
+  --verbose, -v            also the library's own texts beside the words zrpa uses for them
 
 Ctrl+C while the terminal is waited for cancels the call (the library's CANCEL): it ends within a
 second as "Not performed" (nothing reached the terminal: safe to try again) or as an outcome unknown.
@@ -62,11 +63,12 @@ Commands that talk to the terminal:
   reprint                    print the last receipt again
   totals                     the totals of the terminal's current period
   dayclose                   close the terminal's period (end of day)
+  check                      connect and ask for the totals: does the terminal answer, and how fast
   send EXPORT FILE           call one export with a request document as it stands (- reads standard input)
 Other commands:
-  status                     the library's status (GETSTATUS)
+  status                     the library's own status (GETSTATUS; does not contact the terminal)
   version                    the driver's version
-  log FILE...                what happened, operation by operation, from device logs
+  log [FILE...]              what happened, operation by operation, from device logs (default: today's)
   journal [FILE|FOLDER...]   the payment journals; --unresolved: what may have moved money unseen
   demo                       a day at the till against the built-in terminal emulator
   emulator [options]         play a terminal on this computer (see zrpa emulator --help)
@@ -120,6 +122,14 @@ std::string ZrpaCommandHelp(const std::string& aCommand) {
                          "Closes the terminal's accounting period (end of day) and shows its total.",
                          "  zrpa dayclose --tcp 192.168.1.50:1234\n", true);
     }
+    if (aCommand == "check") {
+        return Operation("zrpa check [options]",
+                         "Checks the connection to the terminal: connects, asks for the totals (no card,\n"
+                         "no money moved) and shows the round-trip time. When the terminal does not\n"
+                         "answer, zrpa says what to look at (address, cable, line settings).",
+                         "  zrpa check --tcp 192.168.1.50:1234\n  zrpa check --serial COM3 --speed 19200\n",
+                         true);
+    }
     if (aCommand == "send") {
         return Operation(
             "zrpa send EXPORT FILE [options]",
@@ -137,9 +147,10 @@ std::string ZrpaCommandHelp(const std::string& aCommand) {
                "(VERSION).\n\nExample:\n  zrpa version\n";
     }
     if (aCommand == "log") {
-        return R"(Usage: zrpa log FILE... [--since T] [--until T] [--outcome O] [--json]
+        return R"(Usage: zrpa log [FILE...] [--since T] [--until T] [--outcome O] [--json]
 
-Reads device logs (LogFiles/Payment beside the cash-register program, one file per log id and day) and
+Reads device logs (LogFiles/Payment beside the cash-register program, one file per log id and day;
+without FILE, today's logs in every folder the library writes to, as zrpa itself finds them) and
 tells, operation by operation, what happened: time, operation and amount as the host asked, each frame
 decoded by name and field, acknowledgements, time-outs, disconnections, elapsed time and the outcome
 (approved, declined, failed, outcome unknown) with its reason. Logs with or without the hex dump, old
@@ -155,12 +166,11 @@ whose log ends before its result takes its outcome from the journal, and one the
 the journal. A money operation whose record ends after its request may have gone out is never called
 failed: it is outcome unknown, because the record ends.
 
-           Exit status : 0 when the logs were read,
-           2 when a file cannot be read or an option is wrong.
+Exit status: 0 when the logs were read, 2 when a file cannot be read or an option is wrong.
 
-                                               Examples
-        : zrpa log LogFiles / Payment / ZRPA_RIVEVEDEV17_10_TILL01_20250307.log zrpa log LogFiles /
-                                               Payment/*.log --outcome unknown
+Examples:
+  zrpa log LogFiles/Payment/ZRPA_RIVEVEDEV17_10_TILL01_20250307.log
+  zrpa log LogFiles/Payment/*.log --outcome unknown
   zrpa log day.log --since "2025-03-07 14:00" --until "2025-03-07 15:00" --json
 )";
     }

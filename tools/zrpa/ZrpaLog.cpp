@@ -7,8 +7,15 @@
 #include "ZrpaFiles.h"
 
 int RunLog(const ZrpaOptions& aOptions) {
-    if (aOptions.Arguments.empty()) {
-        std::cerr << "zrpa: log needs at least one log file (see zrpa log --help)\n";
+    // Without a file, today's logs wherever the library writes them.
+    const std::vector<std::string> files =
+        aOptions.Arguments.empty() ? TodaysDeviceLogs() : aOptions.Arguments;
+    if (files.empty()) {
+        std::cerr << "zrpa: no device log of today in";
+        for (const auto& folder : DeviceLogFolders()) {
+            std::cerr << " " << folder;
+        }
+        std::cerr << ": name the log files (see zrpa log --help)\n";
         return kExitUsage;
     }
     LogFilter filter{aOptions.Since, aOptions.Until, aOptions.Outcome};
@@ -19,7 +26,7 @@ int RunLog(const ZrpaOptions& aOptions) {
     }
     std::vector<LogOperation> shown;
     int status = kExitDone;
-    for (const auto& file : aOptions.Arguments) {
+    for (const auto& file : files) {
         std::string content;
         if (!ReadWholeFile(file, content)) {
             std::cerr << "zrpa: cannot read " << file << "\n";
@@ -43,8 +50,9 @@ int RunLog(const ZrpaOptions& aOptions) {
         for (const auto& op : shown) {
             ++counts[static_cast<int>(op.Outcome)];
         }
-        std::cout << shown.size() << " operations: " << counts[0] << " approved, " << counts[1]
-                  << " declined, " << counts[2] << " failed, " << counts[3] << " outcome unknown\n";
+        std::cout << shown.size() << (shown.size() == 1 ? " operation: " : " operations: ") << counts[0]
+                  << " approved, " << counts[1] << " declined, " << counts[2] << " failed, " << counts[3]
+                  << " outcome unknown\n";
     }
     return status;
 }
@@ -76,9 +84,11 @@ int RunJournal(const ZrpaOptions& aOptions) {
         for (const auto& e : entries) {
             open += e.Operation.Unresolved() ? 1 : 0;
         }
-        std::cout << entries.size() << " operations, " << open << " unresolved";
+        std::cout << entries.size() << (entries.size() == 1 ? " operation, " : " operations, ") << open
+                  << " unresolved";
         if (damaged > 0) {
-            std::cout << ", " << damaged << " damaged lines skipped";
+            std::cout << ", " << damaged
+                      << (damaged == 1 ? " damaged line skipped" : " damaged lines skipped");
         }
         std::cout << "\n";
     }

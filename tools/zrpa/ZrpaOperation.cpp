@@ -5,8 +5,10 @@
 #include <iostream>
 
 #include "Console.h"
+#include "DayCount.h"
 #include "DeviceLog.h"
 #include "LoadedLibrary.h"
+#include "PlainWords.h"
 #include "Progress.h"
 #include "ZrpaCommands.h"
 #include "ZrpaFiles.h"
@@ -67,10 +69,25 @@ bool CheckOperation(const OperationKind& aKind, ZrpaOptions& aOptions) {
     } else if (wanted == 1) {
         aOptions.Amount = aOptions.Arguments[0];
     }
+    const std::size_t point = aOptions.Amount.find('.');
+    if (point != std::string::npos && aOptions.Amount.size() - point - 1 > 2 &&
+        ValidAmount(aOptions.Amount.substr(0, point + 3))) {
+        // Rounding would charge another amount than the one typed: the technician decides.
+        return Usage("amount " + aOptions.Amount +
+                     " invalid: it has more than two decimals, and the terminal charges whole cents "
+                     "(type " +
+                     aOptions.Amount.substr(0, point + 3) + " or the amount you mean)");
+    }
     if (!aOptions.Amount.empty() && !ValidAmount(aOptions.Amount)) {
         return Usage("amount " + aOptions.Amount +
                      " invalid. Allowed are amounts such as 12.34 (\".\" as decimal "
                      "point), 0 to 999999.99");
+    }
+    // The terminal charges in euros whatever the request's currency says: an amount meant in another
+    // currency would be charged as euros.
+    if (aKind.Card && aOptions.Currency != "EUR") {
+        return Usage("currency " + aOptions.Currency +
+                     " invalid: the terminal charges in euros only. Allowed value is: EUR");
     }
     if (aOptions.Tcp.empty() && aOptions.Serial.empty()) {
         return Usage(
@@ -191,6 +208,24 @@ int ExitStatusOf(bool aError, const std::string& aErrorText, const std::string& 
 }
 
 int RunOperation(LoadedLibrary& aLibrary, const ZrpaOptions& aOptions) {
+    ZrpaResult r;
+    if (!CallOperation(aLibrary, aOptions, r)) {
+        return kExitUsage;
+    }
+    if (aOptions.Command == "totals" && r.ExitStatus == kExitDone) {
+        // The totals answer carries no count: the journal's count of the day is shown beside it.
+        std::vector<std::string> journals, unreadable;
+        for (const auto& folder : DeviceLogFolders()) {
+            journals.push_back(folder + "/Journal");
+        }
+        std::size_t damaged = 0;
+        r.DayCount = DayCountText(ReadJournalFiles(journals, unreadable, damaged),
+                                  aOptions.Serial.empty() ? aOptions.Tcp : aOptions.Serial, TodayText());
+    }
+    return Print(r, aOptions);
+}
+
+bool CallOperation(LoadedLibrary& aLibrary, const ZrpaOptions& aOptions, ZrpaResult& aResult) {
     const OperationKind* kind = nullptr;
     for (const auto& k : kOperations) {
         if (aOptions.Command == k.Command) {
@@ -199,7 +234,7 @@ int RunOperation(LoadedLibrary& aLibrary, const ZrpaOptions& aOptions) {
     }
     ZrpaOptions options = aOptions;
     if (kind == nullptr || !CheckOperation(*kind, options)) {
-        return kExitUsage;
+        return false;
     }
     // OPEN and CLOSE around the operation: closing the device finishes its log, which is then read.
     const auto open = aLibrary.Call("OPEN", Utf8ToUtf16(ZrpaRequest(options, "OPEN", "", "")));
@@ -210,7 +245,10 @@ int RunOperation(LoadedLibrary& aLibrary, const ZrpaOptions& aOptions) {
         if (r.ExitStatus == kExitDone) {
             r.ExitStatus = kExitFailed;
         }
-        return Print(r, options);
+        r.Verbose = options.Verbose;
+        r.Hint = options.Serial.empty() ? std::string() : SerialDeviceNote(options.Serial);
+        aResult = std::move(r);
+        return true;
     }
     LoadedLibrary::Outcome outcome;
     const std::string request = ZrpaRequest(options, kind->Export, kind->Action, handle);
@@ -221,7 +259,15 @@ int RunOperation(LoadedLibrary& aLibrary, const ZrpaOptions& aOptions) {
     RunWithProgress(
         [&]() { outcome = aLibrary.Call(kind->Export, Utf8ToUtf16(request)); },
         [&]() { aLibrary.Call("CANCEL", Utf8ToUtf16("<Cancel><Handle>" + handle + "</Handle></Cancel>")); },
-        [&]() { return LatestLogLine(folders, prefix, before, 50); }, StandardErrorIsTerminal(), stderr);
+        // The step in words; the raw line beside it with --verbose. A line that tells no step keeps the
+        // last step shown.
+        [&, step = std::string("connecting to the terminal")]() mutable {
+            const std::string raw = LatestLogLine(folders, prefix, before, 50);
+            const std::string words = ProgressStep(raw);
+            step = words.empty() ? step : words;
+            return options.Verbose && !raw.empty() ? step + " | " + raw : step;
+        },
+        StandardErrorIsTerminal(), stderr);
     aLibrary.Call("CLOSE", Utf8ToUtf16(ZrpaRequest(options, "CLOSE", "", handle)));
     ZrpaResult r = FromOutcome(options.Command, kind->Export, outcome);
     // A raised error leaves the log file out of the result: then the newest log of this log id.
@@ -229,7 +275,12 @@ int RunOperation(LoadedLibrary& aLibrary, const ZrpaOptions& aOptions) {
     ReadLoggedOutcome(logFile.empty() ? NewestLogFile(folders, prefix) : logFile, r);
     WarnOfAnotherAmount(r);
     Classify(r, kind->Card);
-    return Print(r, options);
+    r.Verbose = options.Verbose;
+    if (r.ExitStatus == kExitFailed && !options.Serial.empty()) {
+        r.Hint = SerialDeviceNote(options.Serial);
+    }
+    aResult = std::move(r);
+    return true;
 }
 
 int RunSend(LoadedLibrary& aLibrary, const ZrpaOptions& aOptions) {

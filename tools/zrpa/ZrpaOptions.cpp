@@ -37,6 +37,8 @@ const FlagOption kFlagOptions[] = {
     {"--help", &ZrpaOptions::Help},
     {"-h", &ZrpaOptions::Help},
     {"--unresolved", &ZrpaOptions::Unresolved},
+    {"--verbose", &ZrpaOptions::Verbose},
+    {"-v", &ZrpaOptions::Verbose},
 };
 } // namespace
 

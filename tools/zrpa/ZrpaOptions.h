@@ -25,6 +25,8 @@ struct ZrpaOptions {
     std::string Amount;
     // Output.
     bool Xml = false, Json = false;
+    // The library's own texts beside the technician's words (its error text, the log's lines).
+    bool Verbose = false;
     // zrpa log.
     std::string Since, Until, Outcome;
     // zrpa journal: only the operations that nothing has settled.

@@ -1,6 +1,7 @@
 #include "ZrpaOutput.h"
 
 #include "Json.h"
+#include "PlainWords.h"
 
 namespace {
 void Line(std::string& aOut, const char* aLabel, const std::string& aValue) {
@@ -45,15 +46,37 @@ std::string SummaryText(const ZrpaResult& aResult) {
     if (error.empty()) {
         error = aResult.ErrorMessage;
     }
-    if (aResult.ExitStatus != 0) {
-        Line(out, "Error", error.empty() ? "(no error text)" : error);
-        Line(out, "From the log", aResult.LogReason);
+    static constexpr std::string_view kUnknown = "Outcome unknown: ";
+    if (aResult.ExitStatus == 3) {
+        // Said once: why, in words; the closing lines say what it means and what to do.
+        std::string why = error.starts_with(kUnknown) ? error.substr(kUnknown.size()) : error;
+        why = why.empty() ? aResult.LogReason : why;
+        // The first sentence says what happened; the advice after it is the closing lines' own.
+        const std::size_t sentence = why.find(". ");
+        Line(out, "Why", TechnicianText(sentence == std::string::npos ? why : why.substr(0, sentence)));
+    } else if (aResult.ExitStatus != 0) {
+        Line(out, "Error", error.empty() ? "(no error text)" : TechnicianText(error));
+        if (aResult.LogReason != error && TechnicianText(aResult.LogReason) != TechnicianText(error)) {
+            Line(out, "From the log", TechnicianText(aResult.LogReason));
+        }
     }
+    if (aResult.Verbose && aResult.ExitStatus != 0) {
+        Line(out, "Library's text", error);
+        Line(out, "Log's reason", aResult.LogReason == error ? std::string() : aResult.LogReason);
+    }
+    Line(out, "Check", aResult.Hint);
     Line(out, "Warning", aResult.Warning);
     Line(out, "Amount",
          MoneyText(aResult.MovedAmount.empty() ? ResultField(f, "PaymentAmount") : aResult.MovedAmount,
                    ResultField(f, "PaymentCurrency")));
-    Line(out, "Total", MoneyText(ResultField(f, "TotalAmount"), ResultField(f, "Currency")));
+    // A total of 0 is an answer too: the line is there whenever the document has the field.
+    const std::string total = ResultField(f, "TotalAmount");
+    if (!total.empty()) {
+        const std::string currency = ResultField(f, "Currency");
+        const std::string money = MoneyText(total, currency);
+        Line(out, "Total", money.empty() ? "0.00" + (currency.empty() ? "" : " " + currency) : money);
+    }
+    Line(out, "Today (journal)", aResult.DayCount);
     const std::string pan = ResultField(f, "MaskedPAN");
     if (!pan.empty()) {
         std::string card = pan;
@@ -88,8 +111,8 @@ std::string SummaryText(const ZrpaResult& aResult) {
     Line(out, "Log file",
          ResultField(f, "LogFileName").empty() ? aResult.LogFile : ResultField(f, "LogFileName"));
     if (aResult.ExitStatus == 3) {
-        out += "\nThe terminal took the request and no answer came: the customer may have paid.\n"
-               "Look at the terminal before taking the payment again (zrpa help unknown).\n";
+        out += "\nThe customer may have paid. Look at the terminal before taking the payment again\n"
+               "(zrpa help unknown).\n";
     }
     return out;
 }
@@ -104,7 +127,8 @@ std::string ResultJson(const ZrpaResult& aResult) {
         ",\"log_outcome\":" + JsonString(aResult.LogOutcome) +
         ",\"log_reason\":" + JsonString(aResult.LogReason) + ",\"log_file\":" + JsonString(aResult.LogFile) +
         ",\"moved_amount\":" + JsonString(aResult.MovedAmount) +
-        ",\"warning\":" + JsonString(aResult.Warning) + ",\"fields\":{";
+        ",\"warning\":" + JsonString(aResult.Warning) + ",\"day_count\":" + JsonString(aResult.DayCount) +
+        ",\"fields\":{";
     bool first = true;
     for (const auto& [name, value] : ReadResultDocument(aResult.Document)) {
         out += (first ? "" : ",") + JsonString(name) + ":" + JsonString(value);

@@ -18,7 +18,10 @@ struct ZrpaResult {
     // A void: the amount its refund reference names, as the device log's result line gives it (the
     // document's amount is the request's); empty otherwise.
     std::string MovedAmount;
-    std::string Warning; // shown before the fields; empty: none
+    std::string Warning;  // shown before the fields; empty: none
+    std::string Hint;     // what to look at after a failure (the serial device looked for); empty: none
+    bool Verbose = false; // the library's own texts beside the technician's words
+    std::string DayCount; // totals: the day's operations of the terminal in this computer's journal
 };
 
 // The outcome word for an exit status; aDeclined: the terminal answered with a refusal.

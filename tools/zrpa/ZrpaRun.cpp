@@ -63,6 +63,9 @@ int RunZrpa(const std::vector<std::string>& aArgs, int aArgc, char** aArgv) {
     if (options.Command == "send") {
         return RunSend(library, options);
     }
+    if (options.Command == "check") {
+        return RunCheck(library, options);
+    }
     if (options.Command == "status" || options.Command == "version") {
         return RunStatusOrVersion(library, options);
     }
