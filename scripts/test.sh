@@ -123,10 +123,10 @@ done
 step "check the 32-bit product DLL"
 python3 scripts/check-dll.py build/win32/bin/ZRPA_RIVEVEDEV17_10.dll
 
-step "host examples against the emulator: C (Linux, Windows under Wine), Python, C#, Object Pascal"
+step "host examples against the emulator: C and C++ (Linux, Windows under Wine), Python, C# and .NET, Object Pascal and Delphi"
 scripts/run-examples.sh
 
-step "release archives: made, unpacked, the C example built and run from each"
+step "release archives and packages: made, unpacked, installed into fresh environments, examples run"
 scripts/package.sh
 scripts/check-archives.sh
 

@@ -1,24 +1,38 @@
 #include "interface/RunningCommands.h"
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <vector>
 
 namespace {
+// A cancel of a handle that came while a command did not know its handle yet. Hits counts the commands
+// it reached once they learnt it, for the cancel's own count.
+struct tPendingCancel {
+    std::int32_t Handle = 0;
+    Text Reason;
+    std::shared_ptr<std::int32_t> Hits;
+};
+
 struct tEntry {
     const tZR_RunningCommand* Command = nullptr;
     std::shared_ptr<tZR_CancelSignal> Signal;
     bool HandleKnown = false;
     std::int32_t Handle = 0;
-    // Handles cancelled while this command's handle was not known yet.
-    std::vector<std::int32_t> CancelledHandles;
-    Text Reason;
+    std::vector<tPendingCancel> Pending;
 };
 
 struct tRunning {
     std::mutex Lock;
+    // Told when a command learns its handle or leaves: a cancel may be waiting to count it.
+    std::condition_variable Changed;
     std::vector<tEntry> Entries;
 };
+
+// A request is read in well under this; a cancel waits at most this long to learn whether a command that
+// was still reading its request is on the cancelled handle, so that its count is true.
+constexpr std::chrono::milliseconds kHandleWait{250};
 
 // Lives from its first use to the unload; no command runs after that.
 tRunning& Running() {
@@ -36,46 +50,62 @@ tEntry* Find(tRunning& aRunning, const tZR_RunningCommand* aCommand) {
 tZR_RunningCommand::tZR_RunningCommand() : fSignal(std::make_shared<tZR_CancelSignal>()) {
     tRunning& running = Running();
     const std::lock_guard<std::mutex> guard(running.Lock);
-    running.Entries.push_back(tEntry{this, fSignal, false, 0, {}, Text()});
+    running.Entries.push_back(tEntry{this, fSignal, false, 0, {}});
 }
 
 tZR_RunningCommand::~tZR_RunningCommand() {
     tRunning& running = Running();
-    const std::lock_guard<std::mutex> guard(running.Lock);
-    std::erase_if(running.Entries, [this](const tEntry& e) { return e.Command == this; });
+    {
+        const std::lock_guard<std::mutex> guard(running.Lock);
+        std::erase_if(running.Entries, [this](const tEntry& e) { return e.Command == this; });
+    }
+    running.Changed.notify_all();
 }
 
 void tZR_RunningCommand::SetHandle(std::int32_t aHandle) {
     tRunning& running = Running();
-    const std::lock_guard<std::mutex> guard(running.Lock);
-    tEntry* entry = Find(running, this);
-    if (entry == nullptr) {
-        return;
+    {
+        const std::lock_guard<std::mutex> guard(running.Lock);
+        tEntry* entry = Find(running, this);
+        if (entry == nullptr) {
+            return;
+        }
+        entry->Handle = aHandle;
+        entry->HandleKnown = true;
+        for (const tPendingCancel& cancel : entry->Pending) {
+            if (aHandle >= 1 && cancel.Handle == aHandle) {
+                entry->Signal->Cancel(cancel.Reason);
+                ++*cancel.Hits;
+            }
+        }
+        entry->Pending.clear();
     }
-    entry->Handle = aHandle;
-    entry->HandleKnown = true;
-    const auto& missed = entry->CancelledHandles;
-    if (aHandle >= 1 && std::find(missed.begin(), missed.end(), aHandle) != missed.end()) {
-        entry->Signal->Cancel(entry->Reason);
-    }
+    running.Changed.notify_all();
 }
 
 std::int32_t CancelRunningCommands(std::int32_t aHandle, const Text& aReason) {
     tRunning& running = Running();
-    const std::lock_guard<std::mutex> guard(running.Lock);
+    std::unique_lock<std::mutex> lock(running.Lock);
     std::int32_t reached = 0;
+    const auto hits = std::make_shared<std::int32_t>(0);
+    std::vector<const tZR_RunningCommand*> undecided;
     for (tEntry& e : running.Entries) {
         if (aHandle <= 0 || (e.HandleKnown && e.Handle == aHandle)) {
             e.Signal->Cancel(aReason);
             ++reached;
         } else if (!e.HandleKnown) {
             // Still reading its request: it may turn out to be on this handle.
-            if (std::find(e.CancelledHandles.begin(), e.CancelledHandles.end(), aHandle) ==
-                e.CancelledHandles.end()) {
-                e.CancelledHandles.push_back(aHandle);
-            }
-            e.Reason = aReason;
+            e.Pending.push_back(tPendingCancel{aHandle, aReason, hits});
+            undecided.push_back(e.Command);
         }
     }
-    return reached;
+    if (!undecided.empty()) {
+        running.Changed.wait_for(lock, kHandleWait, [&] {
+            return std::all_of(undecided.begin(), undecided.end(), [&](const tZR_RunningCommand* c) {
+                const tEntry* e = Find(running, c);
+                return e == nullptr || e->HandleKnown;
+            });
+        });
+    }
+    return reached + *hits;
 }

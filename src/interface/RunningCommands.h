@@ -29,5 +29,7 @@ private:
 };
 
 // Raises, with aReason, the signal of every running command on aHandle, and of every running command
-// when aHandle is 0 or negative. Returns how many commands it reached. Never waits for a command.
+// when aHandle is 0 or negative. Returns how many commands it reached. Never waits for a command to end;
+// a command still reading its request is waited for (at most 250 ms) until it knows its handle, so that
+// a command the cancel stops is always counted.
 std::int32_t CancelRunningCommands(std::int32_t aHandle, const Text& aReason);
