@@ -1,6 +1,7 @@
 #include "runtime/LogFolder.h"
 
 #include <atomic>
+#include <new>
 
 #include "base/ZrError.h"
 #include "platform/Files.h"
@@ -46,9 +47,11 @@ bool StartsWithFolder(const Text& aPath, const Text& aFolder, Text& aRest) {
 std::mutex gRootLock;
 // Writers keep their own reference: one destroyed after this (a device still open at exit) is not affected.
 // Never destroyed: at a process exit the static objects' destructors may run before the library's unload,
-// which then still clears it (a destroyed shared_ptr cleared again would release its root twice).
+// which then still clears it (a destroyed shared_ptr cleared again would release its root twice). It lives
+// in the library's own static storage, not on the heap, so an unloaded library leaves nothing behind.
+alignas(std::shared_ptr<tZR_LogRoot>) unsigned char gRootStorage[sizeof(std::shared_ptr<tZR_LogRoot>)];
 std::shared_ptr<tZR_LogRoot>& Root() {
-    static auto* const root = new std::shared_ptr<tZR_LogRoot>();
+    static auto* const root = new (gRootStorage) std::shared_ptr<tZR_LogRoot>();
     return *root;
 }
 std::atomic<bool> gAnnounced{false};
