@@ -68,7 +68,7 @@ linux_log=build/tests-linux.log
 ) &
 linux_tests=$!
 # A step that fails while they run ends them too, instead of leaving them behind.
-trap 'pkill -P "$linux_tests" 2>/dev/null; kill "$linux_tests" 2>/dev/null; true' EXIT
+trap 'pkill -P "$linux_tests" 2>/dev/null || true; kill "$linux_tests" 2>/dev/null || true' EXIT
 
 for preset in linux-asan win32 win64; do
   step "configure and build $preset (the Linux tests run beside it)"
