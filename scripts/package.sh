@@ -124,7 +124,9 @@ cp "$windows/x86/$name.dll" "$nupkg/runtimes/win-x86/native/"
 cp "$windows/x64/$name.dll" "$nupkg/runtimes/win-x64/native/"
 cp "$linux/lib/lib$name.so.$version" "$nupkg/runtimes/linux-x64/native/lib$name.so"
 cp "bindings/dotnet/$nuget_id.targets" "$nupkg/build/"
-HOME="$PWD/dist/stage" nuget pack "bindings/dotnet/$nuget_id.nuspec" -BasePath "$nupkg" -OutputDirectory dist \
+# The package manifest is kept as .package.xml; nuget reads it under the extension its format requires.
+cp "bindings/dotnet/$nuget_id.package.xml" "dist/stage/$nuget_id.nuspec"
+HOME="$PWD/dist/stage" nuget pack "dist/stage/$nuget_id.nuspec" -BasePath "$nupkg" -OutputDirectory dist \
   -Version "$version" -NoPackageAnalysis -NonInteractive >/dev/null
 
 # --- Python wheels -------------------------------------------------------------------------------
