@@ -309,12 +309,11 @@ void AppendXmlText(Text& aOut, TextView aText) {
     }
 }
 
-Text CutValue(TextView aValue) {
-    constexpr std::size_t kShown = 64;
-    if (aValue.size() <= kShown) {
+Text CutValue(TextView aValue, std::size_t aShown) {
+    if (aValue.size() <= aShown) {
         return Text(aValue);
     }
-    return Text(aValue.substr(0, kShown)) + u"\u2026(" + UIntToText(aValue.size()) + u" characters)";
+    return Text(aValue.substr(0, aShown)) + u"\u2026(" + UIntToText(aValue.size()) + u" characters)";
 }
 
 Text ControlCharactersShown(TextView aText) {

@@ -44,7 +44,8 @@ void AppendXmlText(Text& aOut, TextView aText);
 
 // A value as an error text or a log line quotes it: whole up to 64 characters, otherwise its first 64,
 // "…" and its length, e.g. "ABC…(1048576 characters)". A huge request value never comes back whole.
-Text CutValue(TextView aValue);
+// Paths pass a wider aShown: a path cut at 64 characters would hide the part a technician must fix.
+Text CutValue(TextView aValue, std::size_t aShown = 64);
 
 // A log line's text with no control character left raw: STX, ETX, EOT, ACK, NAK, SOH and ESC by name
 // ("<STX>"), every other C0 character and DEL as two upper-case hex digits ("<0A>"). A raw CR or LF

@@ -25,10 +25,14 @@ bool IsInvalidPathCharacter(char16_t c) {
     return c < 32 || c == u'"' || c == u'<' || c == u'>' || c == u'|' || c == u'*' || c == u'?';
 }
 
+// A path is named whole up to four times Windows' classic 260-character limit: cut at 64 characters, a log
+// folder deep in an installation would lose the very character the message is about.
+constexpr std::size_t kPathShown = 1024;
+
 void CheckPathCharacters(const Text& aPart) {
     for (char16_t c : aPart) {
         if (IsInvalidPathCharacter(c)) {
-            throw ZrError(u"Invalid characters in path: " + CutValue(aPart));
+            throw ZrError(u"Invalid characters in path: " + CutValue(aPart, kPathShown));
         }
     }
 }
