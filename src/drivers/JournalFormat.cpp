@@ -157,6 +157,13 @@ const JournalRecord* JournalOperation::Find(std::string_view aStep) const {
 }
 
 JournalState JournalOperation::State() const {
+    // A day close keeps no answer record: its end says how it went.
+    const JournalRecord* asked = Find("asked");
+    if (asked != nullptr && asked->Get("kind") == "DAYCLOSE" && Find("verdict") == nullptr) {
+        if (const JournalRecord* end = Find("end")) {
+            return end->Get("error") == "False" ? JournalState::Approved : JournalState::Declined;
+        }
+    }
     if (const JournalRecord* verdict = Find("verdict")) {
         const std::string v = verdict->Get("verdict");
         return v == "approved"        ? JournalState::RecoveredApproved
@@ -177,6 +184,11 @@ JournalState JournalOperation::State() const {
 }
 
 bool JournalOperation::Unresolved() const {
+    // A day close moves no money of its own: an unknown end leaves only the period total unknown.
+    const JournalRecord* asked = Find("asked");
+    if (asked != nullptr && asked->Get("kind") == "DAYCLOSE") {
+        return false;
+    }
     const JournalState state = State();
     return state == JournalState::Unknown || state == JournalState::RecordEnds;
 }

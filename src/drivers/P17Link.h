@@ -86,8 +86,10 @@ public:
     // Why the last receipt collection ended before its last frame; empty when it was complete or none came.
     const Text& ReceiptFault() const { return fReceiptFault; }
 
-private:
+    // Waits aMilliseconds (the test's pause when one was given); a cancelled command does not sit it out.
     void Pause(std::int32_t aMilliseconds);
+
+private:
     // Sends the ACK of a data frame; a failure is kept in fAckFault (aWhich names the ACK) and logged.
     void Acknowledge(const Text& aWhich);
     // Why a wait for the terminal ended with nothing: the TCP connection is gone, else aSilence.

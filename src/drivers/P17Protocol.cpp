@@ -1,6 +1,9 @@
 #include "drivers/P17Protocol.h"
 
+#include <chrono>
 #include <limits>
+#include <map>
+#include <mutex>
 
 #include "base/Formatting.h"
 #include "base/ZrError.h"
@@ -300,9 +303,12 @@ TDateTime kP17Protocol::DecodeTerminalDateTime(const Text& aText, TDateTime aNow
 
 bool kP17Protocol::Exchange(Text& aErrorText, const std::function<bool()>& aBody) {
     fRequestSent = false;
+    fCancelled = false;
+    fConnectFailed = false;
     try {
         return ExchangeSteps(aErrorText, aBody);
     } catch (const tZR_Cancelled& e) {
+        fCancelled = true;
         aErrorText = fRequestSent && fUnanswered ? fUnanswered(e.Message()) : NotPerformedText(e.Message());
         fChannel.Debug(tZR_MessageType::let_error, aErrorText);
         return false;
@@ -317,6 +323,7 @@ bool kP17Protocol::SendRequest(const Text& aMessage) {
 bool kP17Protocol::ExchangeSteps(Text& aErrorText, const std::function<bool()>& aBody) {
     if (!fChannel.Connect()) {
         aErrorText = u"Unable to connect to device " + fDeviceDesignation;
+        fConnectFailed = true;
         return false;
     }
     bool success = false;
@@ -370,6 +377,12 @@ Text kP17Protocol::OutcomeUnknownText(zrPaymentAction aAction, const Text& aReas
     return u"Outcome unknown: the terminal accepted the " + ActionWord(aAction) +
            u" request but no answer came (" + aReason + u"). The terminal " + what +
            u": check the terminal (its last receipt, or REPRINT) before " + again + u".";
+}
+
+Text kP17Protocol::NotPerformedAfterLossText(zrPaymentAction aAction, const Text& aReason) {
+    return Text(kNotPerformedWords) + u" the answer to the " + ActionWord(aAction) + u" request was lost (" +
+           aReason + u"), and the terminal's period total and last receipt show that it did not take it. " +
+           u"It is safe to try again.";
 }
 
 Text kP17Protocol::NotAcknowledged(const Text& aWhat) const {
@@ -436,23 +449,204 @@ bool kP17Protocol::SetPrintLocation(ZrPrintLocation aLocation) {
     return fLink.SendFrame(BuildFrame(PrintLocationMessage(printOnEcr)));
 }
 
+namespace {
+std::string TrimmedId(const Text& aId) {
+    Text id = aId;
+    while (!id.empty() && id.back() == u' ') {
+        id.pop_back();
+    }
+    return TextToUtf8(id);
+}
+
+// What an approved operation moves the period total by, and the amount its receipt names: a void the
+// amount its reference names (the terminal voids that, whatever the request says), refunds and voids
+// out, payments in. False when the amount is not known.
+bool OperationEffect(zrPaymentAction aAction, const Currency& aAmount, const Text& aRefundReference,
+                     std::int64_t& aEffect, std::int64_t& aNamed) {
+    Currency amount = aAmount;
+    if (aAction == zrPaymentAction::pa_Void && !RefundReferenceAmount(aRefundReference, amount)) {
+        return false;
+    }
+    aNamed = amount.Cents();
+    aEffect = aAction == zrPaymentAction::pa_Pay ? aNamed : -aNamed;
+    return true;
+}
+
+// Terminals (by journal) whose total could not be read, and when: a terminal that does not answer the
+// reading is not asked again before every payment, only every half hour.
+std::mutex gUnreadLock;
+std::map<Text, std::chrono::steady_clock::time_point> gUnread;
+constexpr auto kUnreadPause = std::chrono::minutes(30);
+
+bool BaselineReadingDue(const Text& aJournal) {
+    const std::lock_guard<std::mutex> lock(gUnreadLock);
+    const auto it = gUnread.find(aJournal);
+    return it == gUnread.end() || std::chrono::steady_clock::now() - it->second >= kUnreadPause;
+}
+
+void BaselineReadingFailed(const Text& aJournal) {
+    const std::lock_guard<std::mutex> lock(gUnreadLock);
+    gUnread[aJournal] = std::chrono::steady_clock::now();
+}
+
+Text RecoveryLine(const RecoveryDecision& aDecision) {
+    return u"Outcome recovered: " + Utf8ToText(RecoveryVerdictName(aDecision.Verdict)) + u" (" +
+           Utf8ToText(aDecision.Evidence) + u")";
+}
+} // namespace
+
+kP17Protocol::StateReading kP17Protocol::ReadTerminalState(const Text& aTillCode, int aConnectAttempts,
+                                                           TerminalState& aState, Text& aReceipt, Text& aWhy) {
+    aState = TerminalState();
+    aReceipt.clear();
+    // The checks are the library's own: the operation's note is not theirs to change.
+    const Text note = fOperationNote;
+    _int_REPRINT_result copy;
+    bool printed = false;
+    for (int attempt = 1; attempt <= aConnectAttempts; ++attempt) {
+        copy = _int_REPRINT_result();
+        try {
+            printed = Reprint(ZrPrintLocation::pl_ECR, kRecoveryAnswerTimeout, copy);
+        } catch (const std::exception& e) {
+            // A damaged answer only leaves the receipt unread; the check must not end the operation.
+            printed = false;
+            copy.ErrorText = ExceptionMessage(e);
+        }
+        if (!fConnectFailed || fCancelled || attempt == aConnectAttempts) {
+            break;
+        }
+        fLink.Pause(kRecoveryConnectPause);
+    }
+    if (fConnectFailed || fCancelled) {
+        aWhy = copy.ErrorText;
+        fOperationNote = note;
+        return StateReading::NotReached;
+    }
+    const bool receiptWhole = printed && !copy.ReceiptText.empty() && fOperationNote.empty();
+    if (receiptWhole) {
+        aReceipt = copy.ReceiptText;
+        aState.LastReceipt = ReceiptDigest(aReceipt);
+    }
+    _int_GETTOTALS_result totals;
+    bool totalled = false;
+    try {
+        totalled = ServiceOperation(TotalsMessage(EcrIdentifier(aTillCode)), u"totals",
+                                    &kP17Protocol::ParseTotalsResponse, totals, kRecoveryAnswerTimeout);
+    } catch (const std::exception& e) {
+        totals.ErrorText = ExceptionMessage(e);
+    }
+    if (totalled) {
+        aState.TotalKnown = true;
+        aState.TotalCents = totals.TotalAmount.Cents();
+        aState.TerminalId = TrimmedId(totals.DeviceId);
+    }
+    fOperationNote = note;
+    if (fCancelled) {
+        aWhy = totals.ErrorText;
+        return StateReading::NotReached;
+    }
+    if (!receiptWhole || !totalled) {
+        aWhy = !receiptWhole ? u"no whole last receipt came" + (copy.ErrorText.empty() ? Text() : u" (" + copy.ErrorText + u")")
+                             : u"no period total came (" + totals.ErrorText + u")";
+        return StateReading::Incomplete;
+    }
+    return StateReading::Read;
+}
+
+TerminalState kP17Protocol::SettleJournal(const Text& aTillCode) {
+    const kPaymentJournal::Tail tail = fJournal->ReadTail();
+    TerminalState baseline = tail.Baseline;
+    if (tail.Unresolved) {
+        const JournalOperation& open = *tail.Unresolved;
+        const JournalRecord* asked = open.Find("asked");
+        const JournalRecord* sent = open.Find("sent");
+        const std::string kind = asked != nullptr ? asked->Get("kind") : std::string();
+        fChannel.Debug(tZR_MessageType::let_info,
+                       u"The journal holds a " + Utf8ToText(kind) + u" of " +
+                           Utf8ToText(asked != nullptr ? asked->Get("amount") : std::string()) +
+                           u" whose outcome is open (operation " + Utf8ToText(open.Operation) +
+                           u"): the terminal is checked before this operation");
+        TerminalState now;
+        Text receipt;
+        Text why;
+        const StateReading reading = ReadTerminalState(aTillCode, 1, now, receipt, why);
+        if (reading == StateReading::NotReached) {
+            fChannel.Debug(tZR_MessageType::let_error,
+                           u"The check could not reach the terminal (" + why + u"): the outcome stays open");
+            return TerminalState();
+        }
+        RecoveryDecision decision;
+        const zrPaymentAction action = kind == "REFUND" ? zrPaymentAction::pa_Refund
+                                       : kind == "VOID" ? zrPaymentAction::pa_Void
+                                                        : zrPaymentAction::pa_Pay;
+        Currency amount;
+        std::int64_t effect = 0;
+        std::int64_t named = 0;
+        if (reading == StateReading::Incomplete) {
+            decision.Evidence = TextToUtf8(why);
+        } else if (asked == nullptr || sent == nullptr ||
+                   !Currency::TryParse(Utf8ToText(asked->Get("amount")), amount) ||
+                   !OperationEffect(action, amount, Utf8ToText(asked->Get("refund_reference")), effect, named)) {
+            decision.Evidence = "the journal does not hold the operation's amount";
+        } else {
+            decision = DecideLostOutcome(effect, named, TerminalStateOf(*sent), now, receipt);
+        }
+        fJournal->Verdict(decision, now, open.Operation);
+        fChannel.Debug(decision.Verdict == RecoveryVerdict::Unknown ? tZR_MessageType::let_error
+                                                                     : tZR_MessageType::let_info,
+                       RecoveryLine(decision) + u" of operation " + Utf8ToText(open.Operation) +
+                           (decision.Verdict == RecoveryVerdict::Unknown ? u": it stays unknown for good"
+                                                                         : Text()));
+        baseline = now;
+    }
+    if (!baseline.TotalKnown && BaselineReadingDue(fJournal->Path())) {
+        // The first time the journal meets this terminal, or after an operation that left its state
+        // unknown: one reading gives the point later checks compare with.
+        TerminalState now;
+        Text receipt;
+        Text why;
+        if (ReadTerminalState(aTillCode, 1, now, receipt, why) != StateReading::NotReached) {
+            baseline = now;
+        }
+        if (!baseline.TotalKnown) {
+            BaselineReadingFailed(fJournal->Path());
+        }
+        fChannel.Debug(tZR_MessageType::let_info,
+                       u"The journal did not know the terminal's period total: " +
+                           (baseline.TotalKnown ? u"it is " + Utf8ToText(CentsAsMoney(baseline.TotalCents))
+                                                : u"still unknown (" + why + u")"));
+    }
+    return baseline;
+}
+
 bool kP17Protocol::CardOperation(const kPaymentReceipt& aReceipt, zrPaymentAction aAction,
                                  const Text& aMessage, CardAnswerParser aParse, bool aAmountFromRequest,
                                  _int_PAY_result& aResult) {
     kPaymentJournal* const journal = fJournal;
+    TerminalState before;
     if (journal != nullptr) {
+        before = SettleJournal(aReceipt.fTillCode);
         journal->Asked(aAction, aReceipt);
     }
-    const kJournalEnd journalEnd(journal, aResult);
+    std::int64_t effect = 0;
+    std::int64_t named = 0;
+    const bool effectKnown =
+        OperationEffect(aAction, aReceipt.fAmount, aReceipt.fRefundReference.PaymentNumber, effect, named);
+    // The terminal's state after the operation as far as it is known: nothing sent leaves it as it was;
+    // once the request went out only an answer (or a recovery) says it.
+    TerminalState after = before;
+    const kJournalEnd journalEnd(journal, aResult, after);
     fUnanswered = [aAction](const Text& aReason) { return OutcomeUnknownText(aAction, aReason); };
+    Text lost;
     const bool success = Exchange(aResult.ErrorText, [&]() {
         if (!SetPrintLocation(aReceipt.fPrintLocation)) {
             aResult.ErrorText = u"Errore";
             return false;
         }
         if (journal != nullptr) {
-            journal->Sent();
+            journal->Sent(before);
         }
+        after = TerminalState();
         if (!SendRequest(aMessage)) {
             aResult.ErrorText = NotAcknowledged(ActionWord(aAction));
             if (journal != nullptr) {
@@ -465,7 +659,6 @@ bool kP17Protocol::CardOperation(const kPaymentReceipt& aReceipt, zrPaymentActio
         }
         // The terminal holds the request now: without its answer nobody knows whether money moved.
         Text payload;
-        Text lost;
         try {
             if (!fLink.ReadResponse(kPaymentAnswerTimeout, payload)) {
                 lost = fLink.Fault();
@@ -495,10 +688,61 @@ bool kP17Protocol::CardOperation(const kPaymentReceipt& aReceipt, zrPaymentActio
         if (journal != nullptr) {
             journal->Receipt(!aResult.ReceiptText.empty(), fOperationNote);
         }
+        after.TotalKnown = before.TotalKnown && effectKnown;
+        after.TotalCents = before.TotalCents + (approved ? effect : 0);
+        if (!aResult.ReceiptText.empty() && fOperationNote.empty()) {
+            after.LastReceipt = ReceiptDigest(aResult.ReceiptText);
+        }
+        after.TerminalId = aResult.DeviceId.empty() ? before.TerminalId : TrimmedId(aResult.DeviceId);
         return approved;
     });
     aResult.Error = !success;
-    return success;
+    if (lost.empty() || journal == nullptr || fCancelled) {
+        // A cancelled command returns at once: the next operation on this terminal checks it.
+        return success;
+    }
+    // The answer is lost: the terminal's own total and last receipt may still tell what it did.
+    TerminalState now;
+    Text receipt;
+    Text why;
+    const StateReading reading = ReadTerminalState(aReceipt.fTillCode, kRecoveryConnectAttempts, now, receipt, why);
+    if (reading != StateReading::Read) {
+        fChannel.Debug(tZR_MessageType::let_error,
+                       u"The outcome stays open (" + why +
+                           u"): the next operation on this terminal checks it first");
+        return success;
+    }
+    const RecoveryDecision decision =
+        effectKnown ? DecideLostOutcome(effect, named, before, now, receipt)
+                    : RecoveryDecision{RecoveryVerdict::Unknown, "the amount of the operation is not known"};
+    journal->Verdict(decision, now);
+    after = now;
+    fChannel.Debug(decision.Verdict == RecoveryVerdict::Unknown ? tZR_MessageType::let_error
+                                                                 : tZR_MessageType::let_info,
+                   RecoveryLine(decision));
+    switch (decision.Verdict) {
+    case RecoveryVerdict::Approved:
+        aResult.Error = false;
+        aResult.PaymentAmount = aReceipt.fAmount;
+        aResult.PaymentCurrency = aReceipt.fCurrency;
+        aResult.ReceiptText = aReceipt.fPrintLocation == ZrPrintLocation::pl_ECR ? receipt : Text();
+        // The receipt is the terminal's free text: nothing a void needs can be read from it.
+        aResult.ErrorText =
+            aAction == zrPaymentAction::pa_Pay
+                ? NoRefundReferenceText(u"the answer was lost (" + lost +
+                                        u"), and the terminal's period total and last receipt show that it "
+                                        u"approved the payment")
+                : Text();
+        return true;
+    case RecoveryVerdict::NotPerformed:
+        aResult.ErrorText = NotPerformedAfterLossText(aAction, lost);
+        break;
+    case RecoveryVerdict::Unknown:
+        aResult.ErrorText += u" A check of the terminal's period total and last receipt could not settle it: " +
+                             Utf8ToText(decision.Evidence) + u".";
+        break;
+    }
+    return false;
 }
 
 bool kP17Protocol::DoPay(const kPaymentReceipt& aReceipt, _int_PAY_result& aResult) {
@@ -545,19 +789,23 @@ bool kP17Protocol::DoVoid(const kPaymentReceipt& aReceipt, _int_PAY_result& aRes
 }
 
 bool kP17Protocol::DoReprint(const kPaymentReceipt& aReceipt, _int_REPRINT_result& aResult) {
+    return Reprint(aReceipt.fPrintLocation, kServiceAnswerTimeout, aResult);
+}
+
+bool kP17Protocol::Reprint(ZrPrintLocation aLocation, std::int32_t aWaitMs, _int_REPRINT_result& aResult) {
     fOperationNote.clear();
     fUnanswered = [](const Text& aReason) { return UnansweredText(u"reprint", aReason); };
     const bool success = Exchange(aResult.ErrorText, [&]() {
         bool printOnEcr = false;
-        switch (aReceipt.fPrintLocation) {
+        switch (aLocation) {
         case ZrPrintLocation::pl_ECR:
             printOnEcr = true;
             break;
         case ZrPrintLocation::pl_EFT:
             break;
         default:
-            LogApplicationError(u"Reprint.PrintLocation: value not managed [" +
-                                PrintLocationName(aReceipt.fPrintLocation) + u"]");
+            LogApplicationError(u"Reprint.PrintLocation: value not managed [" + PrintLocationName(aLocation) +
+                                u"]");
             break;
         }
         if (!SendRequest(ReprintMessage(printOnEcr))) {
@@ -567,11 +815,11 @@ bool kP17Protocol::DoReprint(const kPaymentReceipt& aReceipt, _int_REPRINT_resul
         Text payload;
         // On the terminal's own printer an acknowledged reprint is done, answered or not. For the cash
         // register no answer means no receipt text: reporting success would hand the host nothing to print.
-        if (!fLink.ReadResponse(kServiceAnswerTimeout, payload) && printOnEcr) {
+        if (!fLink.ReadResponse(aWaitMs, payload) && printOnEcr) {
             aResult.ErrorText = NoAnswer(u"reprint");
             return false;
         }
-        aResult.ReceiptText = ReceiptAfterAnswer(aReceipt.fPrintLocation == ZrPrintLocation::pl_ECR);
+        aResult.ReceiptText = ReceiptAfterAnswer(aLocation == ZrPrintLocation::pl_ECR);
         return true;
     });
     aResult.Error = !success;
@@ -580,7 +828,8 @@ bool kP17Protocol::DoReprint(const kPaymentReceipt& aReceipt, _int_REPRINT_resul
 
 template <typename TResult>
 bool kP17Protocol::ServiceOperation(const Text& aMessage, const Text& aWhat,
-                                    bool (kP17Protocol::*aParse)(const Text&, TResult&), TResult& aResult) {
+                                    bool (kP17Protocol::*aParse)(const Text&, TResult&), TResult& aResult,
+                                    std::int32_t aWaitMs) {
     fOperationNote.clear();
     fUnanswered = [aWhat](const Text& aReason) { return UnansweredText(aWhat, aReason); };
     const bool success = Exchange(aResult.ErrorText, [&]() {
@@ -589,7 +838,7 @@ bool kP17Protocol::ServiceOperation(const Text& aMessage, const Text& aWhat,
             return false;
         }
         Text payload;
-        if (!fLink.ReadResponse(kServiceAnswerTimeout, payload)) {
+        if (!fLink.ReadResponse(aWaitMs, payload)) {
             aResult.ErrorText = NoAnswer(aWhat);
             return false;
         }
@@ -600,8 +849,37 @@ bool kP17Protocol::ServiceOperation(const Text& aMessage, const Text& aWhat,
 }
 
 bool kP17Protocol::DoDayClose(const kPaymentDayClose& aDayClose, _int_DAYCLOSE_result& aResult) {
-    return ServiceOperation(DayCloseMessage(EcrIdentifier(aDayClose.fTillCode)), u"day close",
-                            &kP17Protocol::ParseDayCloseResponse, aResult);
+    if (fJournal == nullptr) {
+        return ServiceOperation(DayCloseMessage(EcrIdentifier(aDayClose.fTillCode)), u"day close",
+                                &kP17Protocol::ParseDayCloseResponse, aResult);
+    }
+    // A day close resets the period total that an open operation's check compares with: that check comes
+    // first, and the journal learns the new total.
+    const TerminalState before = SettleJournal(aDayClose.fTillCode);
+    fJournal->AskedDayClose(aDayClose.fTillCode);
+    fJournal->Sent(before);
+    TerminalState after;
+    try {
+        const bool closed = ServiceOperation(DayCloseMessage(EcrIdentifier(aDayClose.fTillCode)), u"day close",
+                                             &kP17Protocol::ParseDayCloseResponse, aResult);
+        if (closed) {
+            // The last receipt is left as it was: a terminal that replaces it with its report only makes
+            // a later check inconclusive.
+            after.TotalKnown = true;
+            after.LastReceipt = before.LastReceipt;
+            after.TerminalId = TrimmedId(aResult.DeviceId);
+        } else if (!fRequestSent) {
+            after = before;
+        }
+        fJournal->EndDayClose(aResult, after);
+        return closed;
+    } catch (...) {
+        _int_DAYCLOSE_result told;
+        told.Error = true;
+        told.ErrorText = u"the operation ended by an error (the device log has its text)";
+        fJournal->EndDayClose(told, TerminalState());
+        throw;
+    }
 }
 
 bool kP17Protocol::DoGetTotals(const kPaymentTotals& aTotals, _int_GETTOTALS_result& aResult) {

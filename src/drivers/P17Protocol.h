@@ -7,6 +7,7 @@
 
 #include "base/DateTime.h"
 #include "base/Text.h"
+#include "drivers/OutcomeRecovery.h"
 #include "drivers/P17Link.h"
 #include "payment/Payment.h"
 #include "payment/PaymentDefs.h"
@@ -20,6 +21,12 @@ public:
 
     constexpr static std::int32_t kPaymentAnswerTimeout = 180000;
     constexpr static std::int32_t kServiceAnswerTimeout = 30000;
+    // A recovery's reprint and totals each wait this long for their answer, and it tries this many times
+    // to connect again, this far apart, when the terminal went away with the answer: once the terminal
+    // answers again a recovery takes at most about 15 s.
+    constexpr static std::int32_t kRecoveryAnswerTimeout = 7000;
+    constexpr static int kRecoveryConnectAttempts = 5;
+    constexpr static std::int32_t kRecoveryConnectPause = 2000;
 
     // aDeviceDesignation: what follows "Unable to connect to device " (host:port for TCP).
     // aNow and aPause replace the clock and the link's sleeps (tests); empty means the real ones.
@@ -83,9 +90,27 @@ public:
     // The error text of an approved payment (Error stays false) whose answer lacks what a void needs
     // (aWhy: which field). Begins with "Approved without a refund reference".
     static Text NoRefundReferenceText(const Text& aWhy);
+    // The error text of a payment, refund or void whose answer was lost (aReason) and that a recovery
+    // found the terminal did not take. Begins with "Not performed:".
+    static Text NotPerformedAfterLossText(zrPaymentAction aAction, const Text& aReason);
 
 private:
     TDateTime CurrentTime() const;
+    // Before a payment, refund, void or day close with a journal: settles the journal's latest unresolved
+    // operation from the terminal's answers (one attempt: what it cannot decide stays unknown for good),
+    // and returns the terminal's state the new operation starts from, asking the terminal for it when the
+    // journal does not know the period total (the first time it meets the terminal).
+    TerminalState SettleJournal(const Text& aTillCode);
+    enum class StateReading {
+        NotReached, // the terminal could not be reached (or the command was cancelled): nothing was asked
+        Incomplete, // it was asked, and the total or the last receipt is missing (aWhy says which)
+        Read
+    };
+    // The terminal's last receipt (a reprint to the cash register) and period total, trying up to
+    // aConnectAttempts times to connect. aState holds what was read.
+    StateReading ReadTerminalState(const Text& aTillCode, int aConnectAttempts, TerminalState& aState,
+                                   Text& aReceipt, Text& aWhy);
+    bool Reprint(ZrPrintLocation aLocation, std::int32_t aWaitMs, _int_REPRINT_result& aResult);
     bool SetPrintLocation(ZrPrintLocation aLocation);
     // What a request that went out without its answer is told (aReason: what happened instead).
     using UnansweredFn = std::function<Text(const Text& aReason)>;
@@ -120,7 +145,8 @@ private:
     // Day close or totals: aMessage, and the answer read by aParse.
     template <typename TResult>
     bool ServiceOperation(const Text& aMessage, const Text& aWhat,
-                          bool (kP17Protocol::*aParse)(const Text&, TResult&), TResult& aResult);
+                          bool (kP17Protocol::*aParse)(const Text&, TResult&), TResult& aResult,
+                          std::int32_t aWaitMs = kServiceAnswerTimeout);
 
     kIOHandler& fChannel;
     const TextList& fCustomAcquirerList;
@@ -130,5 +156,7 @@ private:
     Text fOperationNote;
     kPaymentJournal* fJournal = nullptr;
     bool fRequestSent = false;
+    bool fCancelled = false;     // the last exchange was ended by a cancel
+    bool fConnectFailed = false; // the last exchange could not connect
     UnansweredFn fUnanswered;
 };

@@ -7,6 +7,7 @@
 #include "drivers/JournalFormat.h"
 #include "drivers/P17CardData.h"
 #include "drivers/P17MessageText.h"
+#include "drivers/RefundReference.h"
 #include "payment/OperationLog.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
@@ -61,6 +62,23 @@ const char* KindName(zrPaymentAction aAction) {
     return "PAY";
 }
 
+// How much of the file's end a new operation reads: far more than the records of its latest operations.
+constexpr std::size_t kTailBytes = 64 * 1024;
+
+bool IsDayClose(const JournalOperation& aOperation) {
+    const JournalRecord* asked = aOperation.Find("asked");
+    return asked != nullptr && asked->Get("kind") == "DAYCLOSE";
+}
+
+// The terminal's state after an operation that settled: a verdict's reading, else what its end says.
+// Null when no record of it says the state, or it ended without an end record (the host was stopped).
+const JournalRecord* StateRecord(const JournalOperation& aOperation) {
+    if (const JournalRecord* verdict = aOperation.Find("verdict")) {
+        return verdict;
+    }
+    return aOperation.Find("end");
+}
+
 std::string ProcessTag() {
     static const std::string tag = [] {
         Text guid = GuidToText(NewGuid());
@@ -98,11 +116,12 @@ void kPaymentJournal::Unavailable(const Text& aWhy) {
 }
 
 void kPaymentJournal::Append(const Text& aStep, std::vector<std::pair<std::string, std::string>> aFields,
-                             bool aDurable) {
-    if (fPath.empty() || fOperation.empty()) {
+                             bool aDurable, const std::string& aOperation) {
+    const std::string& operation = aOperation.empty() ? fOperation : aOperation;
+    if (fPath.empty() || operation.empty()) {
         return;
     }
-    JournalRecord record{Stamp(LocalTimeNow(), false), fOperation, Utf8(aStep), std::move(aFields)};
+    JournalRecord record{Stamp(LocalTimeNow(), false), operation, Utf8(aStep), std::move(aFields)};
     if (!AppendRecord(fPath, FormatJournalRecord(record), aDurable)) {
         Unavailable(u"the file " + fPath + u" cannot be appended to");
     }
@@ -117,10 +136,12 @@ void kPaymentJournal::RotateWhenDue() {
     RotateRecordFile(fPath, rotated, [](const std::string& aContent) {
         // The records of every operation still open travel to the new file, so the live file alone holds
         // all that a recovery needs.
+        // The latest operation travels too: the terminal's state it ends with is where the next one starts.
         std::string carried;
-        for (const auto& op : ReadJournal(aContent)) {
-            if (op.Unresolved()) {
-                for (const auto& record : op.Records) {
+        const std::vector<JournalOperation> operations = ReadJournal(aContent);
+        for (std::size_t i = 0; i < operations.size(); ++i) {
+            if (operations[i].Unresolved() || i + 1 == operations.size()) {
+                for (const auto& record : operations[i].Records) {
                     carried += FormatJournalRecord(record);
                 }
             }
@@ -129,7 +150,61 @@ void kPaymentJournal::RotateWhenDue() {
     });
 }
 
-void kPaymentJournal::Asked(zrPaymentAction aAction, const kPaymentReceipt& aReceipt) {
+void AddTerminalState(std::vector<std::pair<std::string, std::string>>& aFields, const TerminalState& aState) {
+    if (aState.TotalKnown) {
+        aFields.emplace_back("period_total", std::to_string(aState.TotalCents));
+    }
+    if (!aState.LastReceipt.empty()) {
+        aFields.emplace_back("last_receipt", aState.LastReceipt);
+    }
+    if (!aState.TerminalId.empty()) {
+        aFields.emplace_back("terminal_id", aState.TerminalId);
+    }
+}
+
+TerminalState TerminalStateOf(const JournalRecord& aRecord) {
+    TerminalState state;
+    const std::string total = aRecord.Get("period_total");
+    if (!total.empty() && total.size() < 19 &&
+        total.find_first_not_of("0123456789", total[0] == '-' ? 1 : 0) == std::string::npos &&
+        total != "-") {
+        state.TotalKnown = true;
+        state.TotalCents = std::stoll(total);
+    }
+    state.LastReceipt = aRecord.Get("last_receipt");
+    state.TerminalId = aRecord.Get("terminal_id");
+    return state;
+}
+
+kPaymentJournal::Tail kPaymentJournal::ReadTail() const {
+    Tail tail;
+    std::string content;
+    if (fPath.empty() || !ReadRecordFile(fPath, content, kTailBytes)) {
+        return tail;
+    }
+    if (content.size() == kTailBytes) {
+        // The read began inside a line: its part is no record.
+        const std::size_t firstEnd = content.find('\n');
+        content.erase(0, firstEnd == std::string::npos ? content.size() : firstEnd + 1);
+    }
+    const std::vector<JournalOperation> operations = ReadJournal(content);
+    // The newest operation that got as far as the terminal decides: an open one is looked at first,
+    // a settled one gives the state the next operation starts from.
+    for (auto it = operations.rbegin(); it != operations.rend(); ++it) {
+        if (it->State() == JournalState::NotSent && it->Find("end") == nullptr) {
+            continue; // stopped before its request went out: the terminal never had it
+        }
+        if (!IsDayClose(*it) && it->Unresolved()) {
+            tail.Unresolved = *it;
+        } else if (const JournalRecord* state = StateRecord(*it)) {
+            tail.Baseline = TerminalStateOf(*state);
+        }
+        break;
+    }
+    return tail;
+}
+
+void kPaymentJournal::Start(const char* aKind, std::vector<std::pair<std::string, std::string>> aFields) {
     fOperation.clear();
     if (fPath.empty()) {
         return;
@@ -137,8 +212,16 @@ void kPaymentJournal::Asked(zrPaymentAction aAction, const kPaymentReceipt& aRec
     RotateWhenDue();
     static std::atomic<unsigned> counter{0};
     fOperation = Stamp(LocalTimeNow(), true) + "-" + ProcessTag() + "-" + std::to_string(++counter);
+    aFields.insert(aFields.begin(), {"kind", aKind});
+    Append(u"asked", std::move(aFields), false);
+}
+
+void kPaymentJournal::AskedDayClose(const Text& aTillCode) {
+    Start("DAYCLOSE", {{"till", Utf8(aTillCode)}, {"terminal", fTerminal}, {"log", fLogFile}});
+}
+
+void kPaymentJournal::Asked(zrPaymentAction aAction, const kPaymentReceipt& aReceipt) {
     std::vector<std::pair<std::string, std::string>> fields{
-        {"kind", KindName(aAction)},
         {"amount", Utf8(aReceipt.fAmount.ToText())},
         {"currency", Utf8(aReceipt.fCurrency)},
         {"till", Utf8(aReceipt.fTillCode)},
@@ -150,11 +233,13 @@ void kPaymentJournal::Asked(zrPaymentAction aAction, const kPaymentReceipt& aRec
     } else {
         fields.emplace_back("reference", Utf8(aReceipt.fReference));
     }
-    Append(u"asked", std::move(fields), false);
+    Start(KindName(aAction), std::move(fields));
 }
 
-void kPaymentJournal::Sent() {
-    Append(u"sent", {}, true);
+void kPaymentJournal::Sent(const TerminalState& aBefore) {
+    std::vector<std::pair<std::string, std::string>> fields;
+    AddTerminalState(fields, aBefore);
+    Append(u"sent", std::move(fields), true);
 }
 
 void kPaymentJournal::Acknowledged() {
@@ -206,18 +291,37 @@ void kPaymentJournal::Receipt(bool aCollected, const Text& aCut) {
     Append(u"receipt", std::move(fields), false);
 }
 
-void kPaymentJournal::End(const _int_PAY_result& aResult) {
-    Append(u"end",
-           {{"error", aResult.Error ? "True" : "False"},
-            {"amount", Utf8(aResult.PaymentAmount.ToText())},
-            {"refund_reference", Utf8(aResult.RefundReference)},
-            {"error_text", Utf8(aResult.ErrorText)}},
-           false);
+void kPaymentJournal::End(const _int_PAY_result& aResult, const TerminalState& aAfter) {
+    std::vector<std::pair<std::string, std::string>> fields{
+        {"error", aResult.Error ? "True" : "False"},
+        {"amount", Utf8(aResult.PaymentAmount.ToText())},
+        {"refund_reference", Utf8(aResult.RefundReference)},
+        {"error_text", Utf8(aResult.ErrorText)}};
+    AddTerminalState(fields, aAfter);
+    Append(u"end", std::move(fields), false);
     fOperation.clear();
 }
 
-kJournalEnd::kJournalEnd(kPaymentJournal* aJournal, const _int_PAY_result& aResult)
-    : fJournal(aJournal), fResult(aResult), fExceptions(std::uncaught_exceptions()) {}
+void kPaymentJournal::EndDayClose(const _int_DAYCLOSE_result& aResult, const TerminalState& aAfter) {
+    std::vector<std::pair<std::string, std::string>> fields{
+        {"error", aResult.Error ? "True" : "False"},
+        {"amount", Utf8(aResult.TotalAmount.ToText())},
+        {"error_text", Utf8(aResult.ErrorText)}};
+    AddTerminalState(fields, aAfter);
+    Append(u"end", std::move(fields), false);
+    fOperation.clear();
+}
+
+void kPaymentJournal::Verdict(const RecoveryDecision& aDecision, const TerminalState& aAfter,
+                              const std::string& aOperation) {
+    std::vector<std::pair<std::string, std::string>> fields{
+        {"verdict", RecoveryVerdictName(aDecision.Verdict)}, {"evidence", aDecision.Evidence}};
+    AddTerminalState(fields, aAfter);
+    Append(u"verdict", std::move(fields), true, aOperation);
+}
+
+kJournalEnd::kJournalEnd(kPaymentJournal* aJournal, const _int_PAY_result& aResult, const TerminalState& aAfter)
+    : fJournal(aJournal), fResult(aResult), fAfter(aAfter), fExceptions(std::uncaught_exceptions()) {}
 
 kJournalEnd::~kJournalEnd() {
     if (fJournal == nullptr) {
@@ -229,9 +333,9 @@ kJournalEnd::~kJournalEnd() {
             _int_PAY_result told;
             told.Error = true;
             told.ErrorText = u"the operation ended by an error (the device log has its text)";
-            fJournal->End(told);
+            fJournal->End(told, TerminalState());
         } else {
-            fJournal->End(fResult);
+            fJournal->End(fResult, fAfter);
         }
     } catch (...) {
         // A record that cannot be made must not replace the operation's own outcome.

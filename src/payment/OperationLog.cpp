@@ -1,5 +1,7 @@
 #include "payment/OperationLog.h"
 
+#include "payment/CommandOutcome.h"
+
 namespace {
 class tLine {
 public:
@@ -72,6 +74,9 @@ Text OperationOutcome(bool aError, const Text& aErrorText, bool aAnswered) {
     }
     if (aErrorText.rfind(u"Outcome unknown", 0) == 0) {
         return u"outcome unknown";
+    }
+    if (BeginsWith(aErrorText, kNotPerformedWords)) {
+        return u"not performed";
     }
     return aAnswered ? u"declined" : u"failed";
 }

@@ -15,9 +15,10 @@
 // aPath. False on any failure; nothing is then half written that a reader would take for a record.
 bool AppendRecord(const Text& aPath, std::string_view aRecord, bool aDurable);
 
-// The whole content of aPath, read under a shared lock so that no record being appended is seen half.
-// False when the file is missing or cannot be read.
-bool ReadRecordFile(const Text& aPath, std::string& aContent);
+// The whole content of aPath, read under a shared lock so that no record being appended is seen half;
+// with aLastBytes, only that many bytes from its end (the first line may then be a part of one). False
+// when the file is missing or cannot be read.
+bool ReadRecordFile(const Text& aPath, std::string& aContent, std::size_t aLastBytes = 0);
 
 // Under the exclusive lock of aPath: moves it to aRotatedPath (never replacing a file there) and starts
 // aPath again with aCarry(old content), written durably. False, with aPath untouched, when the file

@@ -91,9 +91,19 @@ bool AppendRecord(const Text& aPath, std::string_view aRecord, bool aDurable) {
     return !aDurable || fdatasync(file.Fd()) == 0;
 }
 
-bool ReadRecordFile(const Text& aPath, std::string& aContent) {
+bool ReadRecordFile(const Text& aPath, std::string& aContent, std::size_t aLastBytes) {
     LockedFile file(TextToUtf8(aPath), false, LOCK_SH);
-    return file.Fd() >= 0 && ReadAll(file.Fd(), aContent);
+    if (file.Fd() < 0) {
+        return false;
+    }
+    if (aLastBytes != 0) {
+        const off_t size = lseek(file.Fd(), 0, SEEK_END);
+        const off_t from = size > static_cast<off_t>(aLastBytes) ? size - static_cast<off_t>(aLastBytes) : 0;
+        if (size < 0 || lseek(file.Fd(), from, SEEK_SET) < 0) {
+            return false;
+        }
+    }
+    return ReadAll(file.Fd(), aContent);
 }
 
 bool RotateRecordFile(const Text& aPath, const Text& aRotatedPath,

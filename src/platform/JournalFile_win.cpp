@@ -86,9 +86,25 @@ bool AppendRecord(const Text& aPath, std::string_view aRecord, bool aDurable) {
     return !aDurable || FlushFileBuffers(file.Handle()) != 0;
 }
 
-bool ReadRecordFile(const Text& aPath, std::string& aContent) {
+bool ReadRecordFile(const Text& aPath, std::string& aContent, std::size_t aLastBytes) {
     LockedFile file(aPath, false, false);
-    return file.Open() && ReadAll(file.Handle(), aContent);
+    if (!file.Open()) {
+        return false;
+    }
+    if (aLastBytes != 0) {
+        LARGE_INTEGER size{};
+        if (!GetFileSizeEx(file.Handle(), &size)) {
+            return false;
+        }
+        LARGE_INTEGER from{};
+        from.QuadPart = size.QuadPart > static_cast<LONGLONG>(aLastBytes)
+                            ? size.QuadPart - static_cast<LONGLONG>(aLastBytes)
+                            : 0;
+        if (!SetFilePointerEx(file.Handle(), from, nullptr, FILE_BEGIN)) {
+            return false;
+        }
+    }
+    return ReadAll(file.Handle(), aContent);
 }
 
 bool RotateRecordFile(const Text& aPath, const Text& aRotatedPath,

@@ -78,3 +78,14 @@ TEST(P17AnswerOutcome, TheTerminalKeepsWhatItDidWhenTheAnswerIsLostOverTcp) {
                                                     {Fault::Silence, "no answer"},
                                                 });
 }
+
+TEST(P17AnswerOutcome, LostAnswersAreResolvedFromTheTerminalsOwnAnswersOverTcp) {
+    using p17emu::Fault;
+    const RecoveryCount count = ExpectLostOutcomesResolved("tcp", TcpRig,
+                                                           {
+                                                               {Fault::CloseMidFrame, "answer cut short"},
+                                                               {Fault::WrongLrc, "damaged answer"},
+                                                               {Fault::Reset, "connection reset"},
+                                                           });
+    EXPECT_GE(count.Conclusive * 10, count.Cases * 9);
+}

@@ -10,6 +10,7 @@
 #include "drivers/P17Protocol.h"
 #include "drivers/PaymentJournal.h"
 #include "io/IOHandler_TCP.h"
+#include "payment/CommandOutcome.h"
 #include "platform/JournalFile.h"
 #include "support/TempFolder.h"
 #include "support/TerminalEmulatorFixture.h"
@@ -274,4 +275,63 @@ TEST(PaymentJournal, AFolderThatCannotBeWrittenLeavesThePaymentAlone) {
     EXPECT_TRUE(inFile.Path().empty());
     // Said at most once per process (an earlier test of this program may have said it already).
     EXPECT_LE(std::count(said.begin(), said.end(), '\n'), 1) << said;
+}
+
+TEST(PaymentJournal, AnOpenOperationIsCheckedOnceBeforeTheNextAndOnlyThen) {
+    TcpDriver driver;
+    TempFolder folder;
+    const Text journalFolder = folder.Child("Journal");
+    auto journal = std::make_unique<kPaymentJournal>(journalFolder, u"t", folder.Child("device.log"));
+    driver.P17.SetJournal(journal.get());
+    auto requestCodes = [&] {
+        std::string codes;
+        for (const auto& r : driver.Terminal->Requests()) {
+            codes += r.size() > 9 ? r[9] : '?';
+        }
+        driver.Terminal->ClearTraffic();
+        return codes;
+    };
+    _int_PAY_result first;
+    ASSERT_TRUE(driver.P17.DoPay(Receipt(zrPaymentAction::pa_Pay, ZrPrintLocation::pl_ECR), first));
+    EXPECT_EQ(requestCodes(), "RTEX") << "the first meeting reads the terminal's state once";
+    _int_PAY_result second;
+    ASSERT_TRUE(driver.P17.DoPay(Receipt(zrPaymentAction::pa_Pay, ZrPrintLocation::pl_EFT), second));
+    EXPECT_EQ(requestCodes(), "EX") << "nothing open: no extra exchange";
+
+    // The answer is lost and so is the check's reprint: the payment stays open when the call returns.
+    p17emu::Config faulty;
+    faulty.FaultKind = p17emu::Fault::WrongLrc;
+    faulty.FaultOn = "XR";
+    faulty.FaultWhen = p17emu::FaultMoment::AfterApproving;
+    faulty.FaultCount = 2;
+    driver.Terminal->SetConfig(faulty);
+    _int_PAY_result lost;
+    EXPECT_FALSE(driver.P17.DoPay(Receipt(zrPaymentAction::pa_Pay, ZrPrintLocation::pl_ECR), lost));
+    EXPECT_TRUE(BeginsWith(lost.ErrorText, kOutcomeUnknownWords)) << TextToUtf8(lost.ErrorText);
+    EXPECT_EQ(requestCodes(), "EXRT");
+    ASSERT_TRUE(journal->ReadTail().Unresolved.has_value());
+
+    // The host restarts: a new journal object on the same file checks the payment before the next one,
+    // and that next one is a refund, so the verdict rests on the state from before the lost payment.
+    driver.Terminal->SetConfig(p17emu::Config());
+    journal = std::make_unique<kPaymentJournal>(journalFolder, u"t", folder.Child("device.log"));
+    driver.P17.SetJournal(journal.get());
+    _int_PAY_result refund;
+    ASSERT_TRUE(driver.P17.DoRefund(Receipt(zrPaymentAction::pa_Refund, ZrPrintLocation::pl_EFT), refund));
+    EXPECT_EQ(requestCodes(), "RTEA") << "one check, then the refund";
+    const auto ops = ReadJournalFile(journal->Path());
+    ASSERT_EQ(ops.size(), 4u);
+    EXPECT_EQ(ops[2].State(), JournalState::RecoveredApproved) << Steps(ops[2]);
+    EXPECT_EQ(ops[3].State(), JournalState::Approved);
+    EXPECT_EQ(driver.Terminal->JournalTotal(), 3 * 1234 - 1234);
+    const kPaymentJournal::Tail tail = journal->ReadTail();
+    EXPECT_FALSE(tail.Unresolved.has_value());
+    EXPECT_EQ(tail.Baseline.TotalCents, driver.Terminal->JournalTotal()) << "the journal follows the terminal";
+
+    // A day close sets the total the journal knows to zero without asking.
+    _int_DAYCLOSE_result closed;
+    ASSERT_TRUE(driver.P17.DoDayClose(kPaymentDayClose(), closed));
+    EXPECT_EQ(requestCodes(), "C");
+    EXPECT_TRUE(journal->ReadTail().Baseline.TotalKnown);
+    EXPECT_EQ(journal->ReadTail().Baseline.TotalCents, 0);
 }

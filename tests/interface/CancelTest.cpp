@@ -15,9 +15,11 @@
 namespace {
 const std::string kPay = "<Payment><Amount>0.50</Amount><PrintLocation>EFT</PrintLocation></Payment>";
 
+// Silent for payments: the reading of its total and last receipt before the first one is answered.
 p17emu::Config Silent() {
     p17emu::Config c;
     c.FaultKind = p17emu::Fault::Silence;
+    c.FaultOn = "XAQC";
     return c;
 }
 

@@ -53,6 +53,12 @@ public:
             if (aLine.starts_with("** outcome:") || aLine.starts_with("** holds:")) {
                 return;
             }
+            // The payment's frames are counted from its print location: the library may first read the
+            // terminal's total and last receipt (the first time, or to settle an earlier payment).
+            if (!fCounting && (!aLine.starts_with("-> ") || aLine.find("000000000E") == std::string::npos)) {
+                return;
+            }
+            fCounting = true;
             if (++fFrames == fKillAtFrame) {
                 fStepReached = Clock::now().time_since_epoch().count();
             }
@@ -63,6 +69,7 @@ public:
     void Round(const KillPoint& aPoint, Tally& aTally) {
         const std::size_t requestsBefore = PaymentRequests();
         fFrames = 0;
+        fCounting = false;
         fStepReached = 0;
         fKillAtFrame = aPoint.Step;
         std::vector<std::string> args = {"pay", "1.00", "--till", "3"};
@@ -172,6 +179,7 @@ private:
     std::string fLogDir;
     std::unique_ptr<p17emu::TerminalEmulator> fTerminal;
     std::atomic<int> fFrames{0};
+    std::atomic<bool> fCounting{false};
     std::atomic<int> fKillAtFrame{0};
     std::atomic<Clock::rep> fStepReached{0};
     std::size_t fJournalOps = 0;

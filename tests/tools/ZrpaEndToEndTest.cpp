@@ -215,12 +215,26 @@ TEST(ZrpaEndToEnd, DeclinedAndFailedOperationsEndWithStatusOne) {
     EXPECT_TRUE(Has(check.Out, "Look at:\n  - the address " + closed)) << check.Out;
 }
 
-// The terminal acknowledges the payment and hangs up: the customer may have paid. The driver's error
-// text says so ("Outcome unknown: ..."), and the device log's result line carries it.
+// The terminal acknowledges the payment and hangs up, and hangs up on the library's check of its total
+// and last receipt too: the customer may have paid. The driver's error text says so ("Outcome unknown:
+// ..."), and the device log's result line carries it. When the check is answered, the payment is
+// approved after all.
 TEST(ZrpaEndToEnd, SlowOutcomeUnknownWhenTheTerminalHangsUpAfterTakingThePayment) {
     p17emu::Config config;
     config.FaultKind = p17emu::Fault::Close;
     config.FaultOn = "X";
+    config.FaultWhen = p17emu::FaultMoment::AfterApproving;
+    config.FaultCount = 1;
+    EmulatedTerminal recovered(config);
+    const ChildOutcome approved =
+        RunZrpaProgram(Args({"pay", "1.00", "--json"}, recovered, "zrpa-e2e-recovered"));
+    EXPECT_EQ(approved.Status, 0) << approved.Out << approved.Err;
+    EXPECT_EQ(JsonMember(approved.Out, "outcome"), "approved") << approved.Out;
+    const ChildOutcome shown = RunZrpaProgram({"log", JsonMember(approved.Out, "log_file"), "--verbose"});
+    EXPECT_TRUE(Has(shown.Out, "Outcome recovered: approved (the period total was")) << shown.Out;
+
+    config.FaultOn = "XRT";
+    config.FaultCount = 0;
     EmulatedTerminal terminal(config);
     const ChildOutcome r = RunZrpaProgram(Args({"pay", "1.00", "--json"}, terminal, "zrpa-e2e-unknown"));
     EXPECT_EQ(r.Status, 3) << r.Out << r.Err;

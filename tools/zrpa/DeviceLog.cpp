@@ -238,6 +238,11 @@ public:
             }
         } else if (t.starts_with("Disconnect:")) {
             Event(aLine, "disconnect", ShowBytes(WithoutHexDump(t).substr(11)));
+        } else if (t.starts_with("Outcome recovered: ") || t.starts_with("The journal ") ||
+                   t.starts_with("The outcome stays open") || t.starts_with("The check could not")) {
+            // What the library's check of the terminal found, in its own words.
+            fCheck = false;
+            Event(aLine, "check", ShowBytes(MaskCardData(t)));
         } else if (aLine.Error) {
             fLastError = ShowBytes(MaskCardData(WithoutHexDump(t)));
             if (t.find("Unexpected error") != std::string::npos) {
@@ -287,7 +292,8 @@ private:
         fRequest = 0;
         fAwaitingAck = 0;
         fPrintAcked = fRequestAcked = fAnswered = fBadAnswer = fConnectFailed = false;
-        fDataForAck = fBadAck = fWaitShown = fRequestLine = false;
+        fDataForAck = fBadAck = fWaitShown = fRequestLine = fCheck = false;
+        fCheckReceipt.clear();
         fEmptyReads = 0;
         fLastError.clear();
         fPrintFlag.clear();
@@ -323,6 +329,17 @@ private:
                 continue;
             }
             LogFields fields = DecodeFields(*layout, f.Text);
+            // Inside a payment, refund, void or day close a reprint or totals request is the library's
+            // own check of the terminal (the first time, or to settle an earlier lost answer): it tells
+            // nothing of the operation's own request and answer.
+            fCheck = (code == 'R' || code == 'T') && (fOp->Name == "PAY" || fOp->Name == "DAY CLOSE");
+            if (fCheck) {
+                Event(aLine, "check",
+                      std::string("the library reads the terminal's ") +
+                          (code == 'R' ? "last receipt (reprint to the cash register)" : "period total"),
+                      std::move(fields));
+                continue;
+            }
             if (code == 'E') {
                 fPrintFlag = FieldOf(fields, "print_on_ecr");
             } else {
@@ -358,6 +375,14 @@ private:
     }
 
     void Incoming(const DeviceLogLine& aLine, const Frame& aFrame) {
+        if (fCheck) {
+            if (aFrame.Type != FrameType::Ack) {
+                const std::string text = P17MaskTerminalMessage(aFrame.Text, false, 'R', true, fCheckReceipt);
+                fCheckReceipt += aFrame.Text;
+                Event(aLine, "check", "answer to the check", {{"text", ShowBytes(text)}});
+            }
+            return;
+        }
         if (aFrame.Type == FrameType::Soh) {
             Event(aLine, "status", "status frame " + ShowBytes(MaskCardData(aFrame.Text)));
             return;
@@ -414,10 +439,11 @@ private:
         std::string outcome;
         const LogFields fields = SplitPipeLine(aText, outcome);
         fOp->HasResultLine = true;
-        fOp->Outcome = outcome == "approved"   ? LogOutcome::Approved
-                       : outcome == "declined" ? LogOutcome::Declined
-                       : outcome == "failed"   ? LogOutcome::Failed
-                                               : LogOutcome::Unknown;
+        // "not performed": the terminal did not take it (a cancel before sending, or a recovery's verdict).
+        fOp->Outcome = outcome == "approved"                                 ? LogOutcome::Approved
+                       : outcome == "declined"                               ? LogOutcome::Declined
+                       : outcome == "failed" || outcome == "not performed" ? LogOutcome::Failed
+                                                                             : LogOutcome::Unknown;
         fOp->Reason = MaskCardData(FieldOf(fields, "error"));
         const std::string note = MaskCardData(FieldOf(fields, "note"));
         if (!note.empty()) {
@@ -577,6 +603,8 @@ private:
     bool fPrintAcked = false, fRequestAcked = false, fAnswered = false, fBadAnswer = false;
     bool fConnectFailed = false, fDataForAck = false, fBadAck = false, fWaitShown = false;
     bool fRequestLine = false; // the driver's "Request:" line is there
+    bool fCheck = false;       // the frames are those of the library's check of the terminal
+    std::string fCheckReceipt;
     int fEmptyReads = 0;
     std::string fLastError, fPrintFlag, fReceipt;
     LogFields fRequestFields, fResultFields;

@@ -163,18 +163,22 @@ void CompleteFromJournal(std::vector<LogOperation>& aOps, const std::string& aLo
         if (Field(op, "asked", "log") != logName) {
             continue;
         }
-        // The banner is logged just before the journal's first record: the latest money operation of the
-        // log that began at most 5 s before it.
+        // The banner is logged before the journal's first record: the latest operation of its kind in the
+        // log that began at most 30 s before it (the library may first check the terminal, which takes
+        // up to about 15 s).
         const std::int64_t at = StampMilliseconds(StartOf(op));
+        const bool dayClose = Field(op, "asked", "kind") == "DAYCLOSE";
         std::size_t best = aOps.size();
         for (std::size_t i = 0; i < aOps.size(); ++i) {
             const std::int64_t start = StampMilliseconds(aOps[i].Start);
-            const bool money = aOps[i].Name == "PAY" || aOps[i].Name == "REFUND" || aOps[i].Name == "VOID";
-            if (!matched[i] && money && start >= 0 && at >= 0 && start <= at + 50 && start >= at - 5000) {
+            const bool sameKind = dayClose ? aOps[i].Name == "DAY CLOSE"
+                                           : aOps[i].Name == "PAY" || aOps[i].Name == "REFUND" ||
+                                                 aOps[i].Name == "VOID";
+            if (!matched[i] && sameKind && start >= 0 && at >= 0 && start <= at + 50 && start >= at - 30000) {
                 best = i;
             }
         }
-        if (best == aOps.size() && logBegins >= 0 && at < logBegins - 5000) {
+        if (best == aOps.size() && logBegins >= 0 && at < logBegins - 30000) {
             continue;
         }
         std::string reason;

@@ -9,12 +9,15 @@
 #include "base/Text.h"
 #include "emulator/P17Wire.h"
 #include "emulator/TerminalEmulator.h"
+#include "support/PaymentLogs.h"
 
-// A terminal on 127.0.0.1 (ephemeral port), stopped with the fixture.
+// A terminal on 127.0.0.1 (ephemeral port), stopped with the fixture. It starts with no journal in the
+// library's log folder beside the test program.
 class EmulatedTerminal {
 public:
     explicit EmulatedTerminal(const p17emu::Config& aConfig = p17emu::Config()) : fEmulator(aConfig) {
         EXPECT_TRUE(fEmulator.StartTcp()) << fEmulator.Error();
+        ForgetJournalOf(fEmulator.Port());
     }
     p17emu::TerminalEmulator& operator*() { return fEmulator; }
     p17emu::TerminalEmulator* operator->() { return &fEmulator; }

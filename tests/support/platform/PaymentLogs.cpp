@@ -22,3 +22,11 @@ void RemoveLogsOf(const Text& aLogId) {
         std::filesystem::remove(path, ec);
     }
 }
+
+void ForgetJournalOf(std::uint16_t aPort) {
+    std::error_code ec;
+    const Text name = u"P17_127.0.0.1_" + IntToText(aPort) + u".journal";
+    std::filesystem::remove(std::filesystem::path(PaymentLogFolder() + PathSeparator() + u"Journal" +
+                                                  PathSeparator() + name),
+                            ec);
+}
