@@ -899,6 +899,18 @@ bool kP17Protocol::DoVerifyTran(const kPaymentReceipt&, _int_PAY_result& aResult
 // result code, so the conditions below are the layout's groups (the card fields only when approved, the
 // description only when refused).
 
+TDateTime kP17Protocol::ApprovedAnswerDateTime(const Text& aField, TDateTime aNow, Text& aProblem) const {
+    try {
+        return DecodeTerminalDateTime(aField, aNow);
+    } catch (const ZrError& e) {
+        // The terminal took the money: a date it wrote wrongly must not turn that into a failure.
+        aProblem = u"the terminal's date and time [" + Printable(aField, 16) + u"] is not a valid time (" +
+                   e.Message() + u")";
+        fChannel.Debug(tZR_MessageType::let_error, u"Approved answer: " + aProblem + u"; the time is now's");
+        return aNow;
+    }
+}
+
 bool kP17Protocol::ParsePayResponse(const Text& aPayload, _int_PAY_result& aResult) {
     const TDateTime now = CurrentTime();
     TDateTime dateTime = now;
@@ -908,9 +920,11 @@ bool kP17Protocol::ParsePayResponse(const Text& aPayload, _int_PAY_result& aResu
 
     const kP17Answer answer('X', aPayload);
     const Text resultCode = answer["result"];
+    Text badDate;
     if (answer.Reads("card")) {
         card = ReadCardFields(answer);
-        dateTime = DecodeTerminalDateTime(answer["date_time"], now);
+        dateTime = resultCode == u"00" ? ApprovedAnswerDateTime(answer["date_time"], now, badDate)
+                                       : DecodeTerminalDateTime(answer["date_time"], now);
         bankFlag = answer["bank_flag"];
         acquirer = answer["acquirer"];
         stan = answer["stan"];
@@ -926,9 +940,11 @@ bool kP17Protocol::ParsePayResponse(const Text& aPayload, _int_PAY_result& aResu
             // A currency without decimals keeps the integer.
             foreignAmount = ScaledAmount(foreign, decimals > 0 ? decimals : 0);
         }
-        Text why;
-        refundReference =
-            RefundReferenceOfAnswer(stan, card.Pan, acquirer, amount, card.AuthCode, dateTime, why);
+        // A void sends the payment's date back: a reference with another date would name no payment.
+        Text why = badDate;
+        refundReference = badDate.empty() ? RefundReferenceOfAnswer(stan, card.Pan, acquirer, amount,
+                                                                    card.AuthCode, dateTime, why)
+                                          : Text();
         if (refundReference.empty()) {
             // The payment stands; the host learns that a void of it must be made on the terminal.
             fChannel.WriteLog(tZR_MessageType::let_error,
@@ -976,7 +992,10 @@ bool kP17Protocol::ParseRefundResponse(const Text& aPayload, _int_PAY_result& aR
     const Text resultCode = answer["result"];
     const CardFields card = ReadCardFields(answer);
     const Text acquirer = answer["acquirer"];
-    const TDateTime dateTime = DecodeTerminalDateTime(answer["date_time"], CurrentTime());
+    Text badDate;
+    const TDateTime dateTime = resultCode == u"00"
+                                   ? ApprovedAnswerDateTime(answer["date_time"], CurrentTime(), badDate)
+                                   : DecodeTerminalDateTime(answer["date_time"], CurrentTime());
 
     const bool approved = resultCode == u"00";
     aResult.DeviceId = answer["terminal_id"];
@@ -1004,7 +1023,9 @@ bool kP17Protocol::ParseVoidResponse(const Text& aPayload, _int_PAY_result& aRes
     const Text resultCode = answer["result"];
     if (answer.Reads("card")) {
         card = ReadCardFields(answer);
-        dateTime = DecodeTerminalDateTime(answer["date_time"], dateTime);
+        Text badDate;
+        dateTime = resultCode == u"00" ? ApprovedAnswerDateTime(answer["date_time"], dateTime, badDate)
+                                       : DecodeTerminalDateTime(answer["date_time"], dateTime);
     } else if (answer.Reads("error_text")) {
         errorText = RefusalText(answer, resultCode);
     } else {

@@ -96,6 +96,9 @@ public:
 
 private:
     TDateTime CurrentTime() const;
+    // The date and time of an approved answer; one the terminal wrote wrongly gives aNow, aProblem saying
+    // why, and a device-log line.
+    TDateTime ApprovedAnswerDateTime(const Text& aField, TDateTime aNow, Text& aProblem) const;
     // Before a payment, refund, void or day close with a journal: settles the journal's latest unresolved
     // operation from the terminal's answers (one attempt: what it cannot decide stays unknown for good),
     // and returns the terminal's state the new operation starts from, asking the terminal for it when the

@@ -221,6 +221,29 @@ TEST(P17Messages, IntegerReadersRefuseWhatDoesNotFit) {
     }
 }
 
+// An approved answer whose date the terminal wrote wrongly stays approved: the money has moved. Its
+// refund reference would carry a date that names no payment, so there is none, and the host is told.
+TEST(P17Answers, AnImpossibleDateLeavesTheApprovalStanding) {
+    Protocol p;
+    Text payload = PayAnswer();
+    payload.replace(40, 7, u"0012460"); // minute 60
+    _int_PAY_result paid;
+    EXPECT_TRUE(p.P17.ParsePayResponse(payload, paid));
+    EXPECT_FALSE(paid.Error);
+    EXPECT_EQ(paid.PaymentAmount, Currency::FromRaw(123400));
+    EXPECT_NEAR(paid.PaymentDateTime, kNow, 1e-7);
+    EXPECT_TRUE(paid.RefundReference.empty());
+    EXPECT_EQ(paid.ErrorText, kP17Protocol::NoRefundReferenceText(
+                                  u"the terminal's date and time [0012460] is not a valid time (Invalid argument "
+                                  u"to time encode)"));
+    // A refusal with such a date moved nothing: its conversion failure stands.
+    Text refused = u"100000010A01" + Text(19, u'*') + u"CLI" + u"123456" + u"00000080006" + u"0012460";
+    _int_PAY_result refund;
+    EXPECT_EQ(ErrorOf([&] { p.P17.ParseRefundResponse(refused, refund); }), u"Invalid argument to time encode");
+    refused.replace(10, 2, u"00");
+    EXPECT_TRUE(p.P17.ParseRefundResponse(refused, refund));
+}
+
 TEST(P17Answers, Payment) {
     Protocol p;
     _int_PAY_result r;
