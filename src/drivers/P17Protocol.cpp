@@ -745,10 +745,23 @@ bool kP17Protocol::CardOperation(const kPaymentReceipt& aReceipt, zrPaymentActio
     return false;
 }
 
+bool kP17Protocol::CurrencyAccepted(const Text& aCurrency, Text& aError) {
+    Text upper = aCurrency;
+    for (auto& c : upper) {
+        c = c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c;
+    }
+    if (aCurrency.empty() || upper == u"EUR") {
+        return true;
+    }
+    aError = u"Currency [" + CutValue(Printable(aCurrency, aCurrency.size())) +
+             u"] invalid: the terminal charges in euros only. Allowed values are: EUR, or none.";
+    return false;
+}
+
 bool kP17Protocol::DoPay(const kPaymentReceipt& aReceipt, _int_PAY_result& aResult) {
     fOperationNote.clear();
     Text amount, reference, error;
-    if (!AmountField(aReceipt.fAmount, amount, error) ||
+    if (!CurrencyAccepted(aReceipt.fCurrency, error) || !AmountField(aReceipt.fAmount, amount, error) ||
         !ReferenceField(aReceipt.fReference, reference, error)) {
         Refuse(aResult.ErrorText, error);
         aResult.Error = true;
@@ -762,7 +775,7 @@ bool kP17Protocol::DoPay(const kPaymentReceipt& aReceipt, _int_PAY_result& aResu
 bool kP17Protocol::DoRefund(const kPaymentReceipt& aReceipt, _int_PAY_result& aResult) {
     fOperationNote.clear();
     Text amount, error;
-    if (!AmountField(aReceipt.fAmount, amount, error)) {
+    if (!CurrencyAccepted(aReceipt.fCurrency, error) || !AmountField(aReceipt.fAmount, amount, error)) {
         Refuse(aResult.ErrorText, error);
         aResult.Error = true;
         return false;

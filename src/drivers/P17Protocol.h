@@ -52,6 +52,9 @@ public:
     // --- request fields and messages (texts inside the frame, built from the request layouts)
     // The till code as the digits of the ECR field when it is numeric, else a field of "0".
     static Text EcrIdentifier(const Text& aTillCode);
+    // The terminal charges in euros whatever the request says: an amount meant in another currency would be
+    // charged as euros. True for "EUR" (any case) and for none; else false with aError naming the value.
+    static bool CurrencyAccepted(const Text& aCurrency, Text& aError);
     // False with aError naming the amount when it does not fit the cents field or is negative.
     static bool AmountField(Currency aAmount, Text& aField, Text& aError);
     // The reference right-aligned in its field. False with aError naming the reference

@@ -31,9 +31,11 @@ Text PrintName(ZrPrintLocation aLocation) {
     return aLocation == ZrPrintLocation::pl_EFT ? u"EFT" : u"ECR";
 }
 
-tLine ResultHead(bool aError, const Text& aErrorText, bool aAnswered) {
-    return tLine(u"Result: " + OperationOutcome(aError, aErrorText, aAnswered) + u" | code=" +
-                 (aError ? u"-1" : u"0"));
+// aDone: what a success is called ("approved" for what the terminal approves; "totals" and "day closed"
+// for what it only reports or does).
+tLine ResultHead(bool aError, const Text& aErrorText, bool aAnswered, const char16_t* aDone = u"approved") {
+    return tLine(u"Result: " + (aError ? OperationOutcome(aError, aErrorText, aAnswered) : Text(aDone)) +
+                 u" | code=" + (aError ? u"-1" : u"0"));
 }
 
 // An answer was read from the terminal: its device identifier is set, and its result code was one the
@@ -100,13 +102,14 @@ Text ResultLine(const _int_REPRINT_result& aResult, std::int64_t aElapsedMs, con
 }
 
 Text ResultLine(const _int_DAYCLOSE_result& aResult, std::int64_t aElapsedMs, const Text& aNote) {
-    return ResultHead(aResult.Error, aResult.ErrorText, Answered(aResult.DeviceId, aResult.ErrorText))
+    return ResultHead(aResult.Error, aResult.ErrorText, Answered(aResult.DeviceId, aResult.ErrorText),
+                      u"day closed")
         .Add(u"amount", aResult.TotalAmount.ToText())
         .Done(aElapsedMs, aResult.ErrorText, aNote);
 }
 
 Text ResultLine(const _int_GETTOTALS_result& aResult, std::int64_t aElapsedMs, const Text& aNote) {
-    return ResultHead(aResult.Error, aResult.ErrorText, Answered(aResult.DeviceId, aResult.ErrorText))
+    return ResultHead(aResult.Error, aResult.ErrorText, Answered(aResult.DeviceId, aResult.ErrorText), u"totals")
         .Add(u"amount", aResult.TotalAmount.ToText())
         .Done(aElapsedMs, aResult.ErrorText, aNote);
 }

@@ -173,6 +173,28 @@ TEST(P17Messages, ReferenceMustTravelInsideTheFrame) {
     }
 }
 
+// An amount meant in another currency would be charged as euros: it is refused before anything is sent.
+TEST(P17Messages, OnlyEurosOrNoCurrencyAreCharged) {
+    Text error;
+    for (const Text& fine : {Text(), Text(u"EUR"), Text(u"eur")}) {
+        EXPECT_TRUE(kP17Protocol::CurrencyAccepted(fine, error)) << TextToUtf8(fine);
+    }
+    EXPECT_FALSE(kP17Protocol::CurrencyAccepted(u"USD", error));
+    EXPECT_EQ(error, u"Currency [USD] invalid: the terminal charges in euros only. Allowed values are: EUR, or none.");
+    Protocol p;
+    kPaymentReceipt dollars;
+    dollars.fAmount = Currency::FromRaw(20000);
+    dollars.fCurrency = u"US\nD";
+    _int_PAY_result paid;
+    EXPECT_FALSE(p.P17.DoPay(dollars, paid));
+    EXPECT_TRUE(paid.Error);
+    EXPECT_EQ(paid.ErrorText, u"Currency [US?D] invalid: the terminal charges in euros only. Allowed values are: EUR, or none.");
+    _int_PAY_result refunded;
+    EXPECT_FALSE(p.P17.DoRefund(dollars, refunded));
+    EXPECT_EQ(refunded.ErrorText, paid.ErrorText);
+    EXPECT_TRUE(p.Channel.Writes.empty()) << "nothing reached the terminal";
+}
+
 TEST(P17Messages, TerminalDateTimeAroundTheTurnOfTheYear) {
     const struct {
         Text Field;
@@ -547,12 +569,12 @@ TEST(P17Exchange, RefundCollectsReceiptEvenWhenRefused) {
     p.Channel.Replies = {TerminalAck(), TerminalAck() + TerminalFrame(answer),
                          ReceiptFrame(Text(23, u'r') + P17::ESC)};
     kPaymentReceipt receipt = Receipt(Currency::FromRaw(50000));
-    receipt.fCurrency = u"CHF";
+    receipt.fCurrency = u"eur"; // the request's own text comes back
     _int_PAY_result r;
     EXPECT_FALSE(p.P17.DoRefund(receipt, r));
     EXPECT_EQ(r.ErrorText, u"ERRORE");
     EXPECT_EQ(r.PaymentAmount.ToText(), u"5");
-    EXPECT_EQ(r.PaymentCurrency, u"CHF");
+    EXPECT_EQ(r.PaymentCurrency, u"eur");
     EXPECT_EQ(r.ReceiptText, Text(23, u'r') + u" \r\n");
     EXPECT_EQ(p.Channel.Writes[1], BuildFrame(kP17Protocol::RefundMessage(u"00000005", u"00000500")));
 }

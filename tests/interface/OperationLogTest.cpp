@@ -121,9 +121,9 @@ TEST(OperationLog, EachOperationSaysWhatWasAskedAndWhatWasTold) {
         "Request: REPRINT | print=EFT",
         "Result: approved | code=0 | elapsed=N ms | error=",
         "Request: TOTALS | print=ECR | till=7",
-        "Result: approved | code=0 | amount=-5 | elapsed=N ms | error=",
+        "Result: totals | code=0 | amount=-5 | elapsed=N ms | error=",
         "Request: DAY CLOSE | print=EFT | till=7",
-        "Result: approved | code=0 | amount=-5 | elapsed=N ms | error=",
+        "Result: day closed | code=0 | amount=-5 | elapsed=N ms | error=",
         "Request: PAY | amount=1 | currency= | print=EFT | till= | reference=" + cut,
         "Result: failed | code=-1 | stan= | auth= | card= | amount=0 | elapsed=N ms | error=Reference [" +
             cut + "] invalid: 1048576 characters. Allowed are at most 128 characters.",

@@ -440,7 +440,9 @@ private:
         const LogFields fields = SplitPipeLine(aText, outcome);
         fOp->HasResultLine = true;
         // "not performed": the terminal did not take it (a cancel before sending, or a recovery's verdict).
-        fOp->Outcome = outcome == "approved"                                 ? LogOutcome::Approved
+        // "totals" and "day closed" are the successes of what the terminal only reports or does.
+        const bool done = outcome == "approved" || outcome == "totals" || outcome == "day closed";
+        fOp->Outcome = done                                                  ? LogOutcome::Approved
                        : outcome == "declined"                               ? LogOutcome::Declined
                        : outcome == "failed" || outcome == "not performed" ? LogOutcome::Failed
                                                                              : LogOutcome::Unknown;
