@@ -31,3 +31,20 @@ function(zr_add_layer target folder)
   target_include_directories(${target} PUBLIC ${root})
   target_link_libraries(${target} PUBLIC ${ARG_PUBLIC} PRIVATE ${ARG_PRIVATE} zr_warnings zr_shipped)
 endfunction()
+
+# An include that climbs out of its folder ("../io/TcpClient.h", "runtime/../io/TcpClient.h") would reach a
+# layer's header from any layer, past the include roots that keep the layers apart: the configuration
+# stops on the first one, naming its file and line.
+function(zr_refuse_relative_includes)
+  foreach(folder IN LISTS ARGN)
+    file(GLOB_RECURSE files ${PROJECT_SOURCE_DIR}/${folder}/*.h ${PROJECT_SOURCE_DIR}/${folder}/*.hpp
+         ${PROJECT_SOURCE_DIR}/${folder}/*.cpp ${PROJECT_SOURCE_DIR}/${folder}/*.c)
+    foreach(file IN LISTS files)
+      file(STRINGS ${file} lines REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<][^\">]*\\.\\.[/\\\\]")
+      if(lines)
+        list(GET lines 0 line)
+        message(FATAL_ERROR "${file}: an include that climbs out of its folder crosses the layers: ${line}")
+      endif()
+    endforeach()
+  endforeach()
+endfunction()

@@ -5,7 +5,7 @@
 
 #include <random>
 
-#include "FakeChannel.h"
+#include "support/FakeChannel.h"
 #include "drivers/P17CardData.h"
 #include "drivers/P17Link.h"
 #include "drivers/P17Messages.h"

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "FakeChannel.h"
+#include "support/FakeChannel.h"
 #include "base/ZrError.h"
 #include "support/IOHandlerTestLog.h"
 #include "io/IOHandler_Dll.h"

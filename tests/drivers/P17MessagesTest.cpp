@@ -3,7 +3,7 @@
 // driver into the fields the layout names.
 #include <gtest/gtest.h>
 
-#include "FakeChannel.h"
+#include "support/FakeChannel.h"
 #include "drivers/AcquirerTable.h"
 #include "drivers/P17MessageText.h"
 #include "drivers/P17Protocol.h"

@@ -3,7 +3,7 @@
 
 #include <limits>
 
-#include "FakeChannel.h"
+#include "support/FakeChannel.h"
 #include "base/ZrError.h"
 #include "drivers/P17Protocol.h"
 #include "drivers/RefundReference.h"

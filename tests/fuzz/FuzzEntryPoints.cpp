@@ -9,7 +9,7 @@
 #include <memory>
 #include <mutex>
 
-#include "../drivers/FakeChannel.h"
+#include "support/FakeChannel.h"
 #include "base/Formatting.h"
 #include "base/ZrError.h"
 #include "drivers/P17Protocol.h"
