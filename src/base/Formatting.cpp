@@ -157,14 +157,6 @@ bool ReadDigits(const Text& aText, std::size_t aPos, std::size_t aLength, int& a
     return true;
 }
 
-Text Pad(int aValue, std::size_t aWidth) {
-    Text t = IntToText(aValue);
-    if (t.size() < aWidth) {
-        t.insert(0, aWidth - t.size(), u'0');
-    }
-    return t;
-}
-
 const char16_t kBase36Digits[] = u"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
 } // namespace
 
@@ -240,10 +232,10 @@ std::int64_t Base36ToInt(const Text& aText) {
 
 Text DateTimeToISO(TDateTime aDateTime, bool aWithMilliseconds) {
     const DateTimeParts p = DecodeDateTime(aDateTime);
-    Text out = Pad(p.Year, 4) + u"-" + Pad(p.Month, 2) + u"-" + Pad(p.Day, 2) + u"T" + Pad(p.Hour, 2) + u":" +
-               Pad(p.Minute, 2) + u":" + Pad(p.Second, 2);
+    Text out = ZeroPadded(p.Year, 4) + u"-" + ZeroPadded(p.Month, 2) + u"-" + ZeroPadded(p.Day, 2) + u"T" + ZeroPadded(p.Hour, 2) + u":" +
+               ZeroPadded(p.Minute, 2) + u":" + ZeroPadded(p.Second, 2);
     if (aWithMilliseconds) {
-        out += u"." + Pad(p.Millisecond, 3);
+        out += u"." + ZeroPadded(p.Millisecond, 3);
     }
     return out;
 }

@@ -129,6 +129,17 @@ Text UIntToText(std::uint64_t aValue) {
     return Text(buf + pos, buf + 24);
 }
 
+Text ZeroPadded(Text aDigits, std::size_t aWidth) {
+    if (aDigits.size() < aWidth) {
+        aDigits.insert(0, aWidth - aDigits.size(), u'0');
+    }
+    return aDigits;
+}
+
+Text ZeroPadded(std::int64_t aValue, std::size_t aWidth) {
+    return ZeroPadded(IntToText(aValue), aWidth);
+}
+
 Text IntToHex(std::uint64_t aValue, std::size_t aMinDigits, bool aLowerCase) {
     const char16_t* digits = aLowerCase ? u"0123456789abcdef" : u"0123456789ABCDEF";
     Text out;

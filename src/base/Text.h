@@ -24,6 +24,9 @@ Text IntToText(std::int64_t aValue);
 Text UIntToText(std::uint64_t aValue);
 // aValue in hexadecimal, zero-padded to at least aMinDigits digits; upper-case digits unless aLowerCase.
 Text IntToHex(std::uint64_t aValue, std::size_t aMinDigits, bool aLowerCase = false);
+// aDigits with "0" in front up to aWidth characters (a longer text stays whole); aValue in decimal so.
+Text ZeroPadded(Text aDigits, std::size_t aWidth);
+Text ZeroPadded(std::int64_t aValue, std::size_t aWidth);
 // Lower-case hex codes, at least two digits each, separated by one blank: STX A B ETX -> "02 41 42 03".
 Text HexCodes(TextView aText);
 

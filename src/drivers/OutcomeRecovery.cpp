@@ -69,10 +69,7 @@ bool ReceiptNamesAmount(const Text& aReceipt, std::int64_t aCents) {
         return false;
     }
     const auto units = static_cast<std::uint64_t>(aCents / 100);
-    Text cents = Utf8ToText(std::to_string(aCents % 100));
-    if (cents.size() < 2) {
-        cents.insert(0, u"0");
-    }
+    const Text cents = ZeroPadded(aCents % 100, 2);
     std::vector<Text> forms;
     for (const char16_t point : {u',', u'.'}) {
         for (const char16_t group : {char16_t(0), u'.', u',', u' ', u'\''}) {

@@ -20,14 +20,6 @@
 #include "runtime/ApplicationLog.h"
 
 namespace {
-Text Digits(std::int64_t aValue, std::size_t aWidth) {
-    Text d = IntToText(aValue);
-    if (d.size() < aWidth) {
-        d.insert(0, aWidth - d.size(), u'0');
-    }
-    return d;
-}
-
 bool AllDigits(const Text& aText) {
     for (const char16_t c : aText) {
         if (c < u'0' || c > u'9') {
@@ -170,7 +162,7 @@ bool kP17Protocol::AmountField(Currency aAmount, Text& aField, Text& aError) {
                  FromCents(maxCents).ToText() + u".";
         return false;
     }
-    aField = Digits(cents, width);
+    aField = ZeroPadded(cents, width);
     return true;
 }
 

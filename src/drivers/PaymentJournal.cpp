@@ -18,9 +18,8 @@
 namespace {
 std::atomic<bool> gSaidUnavailable{false};
 
-std::string Two(int aValue, int aWidth = 2) {
-    std::string s = std::to_string(aValue);
-    return s.size() < static_cast<std::size_t>(aWidth) ? std::string(aWidth - s.size(), '0') + s : s;
+std::string Two(int aValue, std::size_t aWidth = 2) {
+    return TextToUtf8(ZeroPadded(aValue, aWidth));
 }
 
 std::string Stamp(const LocalTimeParts& t, bool aCompact) {

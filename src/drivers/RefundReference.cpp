@@ -5,18 +5,11 @@
 #include "drivers/P17CardData.h"
 
 namespace {
-Text PadLeft(Text aText, std::size_t aWidth) {
-    if (aText.size() < aWidth) {
-        aText.insert(0, aWidth - aText.size(), u'0');
-    }
-    return aText;
-}
-
 Text Packed(std::int64_t aValue, std::size_t aWidth, const char16_t* aWhat) {
     if (aValue < 0) {
         throw ZrError(Text(aWhat) + u" " + IntToText(aValue) + u" cannot be packed: it is negative");
     }
-    return PadLeft(IntToBase36(aValue), aWidth);
+    return ZeroPadded(IntToBase36(aValue), aWidth);
 }
 
 // Copy with the bounds of a 1-based substring: out-of-range parts are simply missing.
@@ -165,7 +158,7 @@ Text CalcRefundReference(std::int64_t aStan, std::int64_t aPanLast4, std::int64_
                               static_cast<std::int64_t>(d.Month) * 1000000 +
                               static_cast<std::int64_t>(d.Year % 100) * 10000 + d.Hour * 100 + d.Minute;
     return Packed(aStan, 4, u"STAN") + Packed(aPanLast4, 3, u"PAN") + Packed(aAcquirer, 8, u"IDAcquirer") +
-           Packed(aAmount.Raw() / 100, 6, u"Amount") + PadLeft(aAuthCode.substr(0, 6), 6) +
+           Packed(aAmount.Raw() / 100, 6, u"Amount") + ZeroPadded(aAuthCode.substr(0, 6), 6) +
            Packed(date, 7, u"TranDate");
 }
 

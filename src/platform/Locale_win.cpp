@@ -12,13 +12,6 @@ Text LocaleText(LCTYPE aType, const char16_t* aFallback) {
     return Text(reinterpret_cast<const char16_t*>(buffer), static_cast<std::size_t>(n - 1));
 }
 
-Text Pad(int aValue, std::size_t aWidth) {
-    Text t = IntToText(aValue);
-    if (t.size() < aWidth) {
-        t.insert(0, aWidth - t.size(), u'0');
-    }
-    return t;
-}
 } // namespace
 
 Text HostDecimalSeparator() {
@@ -38,7 +31,7 @@ Text HostShortDate(int aYear, int aMonth, int aDay) {
     const int n = GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, buffer, 80);
     if (n <= 1) {
         // Dates the system cannot format (before 1601) keep the common European form.
-        return Pad(aDay, 2) + u"/" + Pad(aMonth, 2) + u"/" + Pad(aYear, 4);
+        return ZeroPadded(aDay, 2) + u"/" + ZeroPadded(aMonth, 2) + u"/" + ZeroPadded(aYear, 4);
     }
     return Text(reinterpret_cast<const char16_t*>(buffer), static_cast<std::size_t>(n - 1));
 }

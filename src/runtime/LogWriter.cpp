@@ -46,13 +46,6 @@ Text FileNamePart(const Text& aPath) {
     return cut == Text::npos ? aPath : aPath.substr(cut + 1);
 }
 
-Text Pad(int aValue, std::size_t aWidth) {
-    Text t = IntToText(aValue);
-    if (t.size() < aWidth) {
-        t.insert(0, aWidth - t.size(), u'0');
-    }
-    return t;
-}
 } // namespace
 
 // The second part alone when it is absolute, the other part when one is empty, otherwise both with one
@@ -115,7 +108,7 @@ tZR_LogWriter::tZR_LogWriter(const Text& aFileName, const Text& aDirectory, std:
     Text name = aFileName;
     if (aDaily) {
         const LocalTimeParts t = LocalTimeNow();
-        name += u"_" + Pad(t.Year, 4) + Pad(t.Month, 2) + Pad(t.Day, 2);
+        name += u"_" + ZeroPadded(t.Year, 4) + ZeroPadded(t.Month, 2) + ZeroPadded(t.Day, 2);
     }
     fImpl->SetPlaceInternal(Text(), name + u".log");
     SetDirectory(aDirectory);

@@ -2,7 +2,9 @@
 // sends the next operation's log to the user's folder, and LogFileName names the file really written.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
+#include <thread>
 
 #include "interface/PaymentWrapper.h"
 #include "runtime/Application.h"
@@ -39,6 +41,21 @@ private:
     tZR_Application* fSaved;
 };
 
+// Removes a log folder the library's log thread may still be writing the last lines into: a file it
+// creates between the listing and the removal of its folder leaves the folder not empty, so the
+// removal is tried again, a bounded number of times.
+void RemoveLogFolder(const fs::path& aFolder) {
+    std::error_code ec;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        fs::remove_all(aFolder, ec);
+        if (!ec) {
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    FAIL() << aFolder << " cannot be removed: " << ec.message();
+}
+
 TEST(LogFolderMoves, AReplacedFolderSendsTheNextOperationsLogToTheUsersFolder) {
     RegisterFakeDrivers();
     FakeControl().Reset();
@@ -55,7 +72,7 @@ TEST(LogFolderMoves, AReplacedFolderSendsTheNextOperationsLogToTheUsersFolder) {
     EXPECT_EQ(first.parent_path(), shopLogs / "Payment");
     EXPECT_NE(ReadFileBytes(first.u16string()).find("Pay"), std::string::npos);
 
-    fs::remove_all(shopLogs);
+    RemoveLogFolder(shopLogs);
     std::ofstream(shopLogs, std::ios::binary) << "a file where the folder was";
     const auto after = CallExport(PAY, request);
     ASSERT_EQ(after.Result, 0) << TextToUtf8(after.ErrorMessage);
@@ -65,7 +82,7 @@ TEST(LogFolderMoves, AReplacedFolderSendsTheNextOperationsLogToTheUsersFolder) {
     EXPECT_EQ(gApplication->WritableLogFolder(), userLogs.u16string());
 
     // No folder at all: the payment goes on, with no log to name.
-    fs::remove_all(userLogs);
+    RemoveLogFolder(userLogs);
     std::ofstream(userLogs, std::ios::binary) << "and one where the fallback was";
     const auto nowhere = CallExport(PAY, request);
     EXPECT_EQ(nowhere.Result, 0) << TextToUtf8(nowhere.ErrorMessage);
