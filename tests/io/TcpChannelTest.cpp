@@ -193,17 +193,16 @@ TEST_F(TcpChannelTest, HostNameResolvesAndPortUsesItsLow16Bits) {
         EXPECT_EQ(channel->ReadUpTo(kEtxEot), kETX);
         channel->Disconnect();
     }
-    LoopbackListener fixed(4464);
-    if (!fixed.Valid()) {
-        GTEST_SKIP() << "port 4464 is in use";
-    }
-    ScriptedPeer peer(fixed, [](LoopbackPeer& p) { p.Send("\x03"); });
-    auto channel = MakeChannel(70000); // 70000 = 0x11170; its low 16 bits are 4464
-    EXPECT_EQ(channel->TCPClient().Port(), 4464);
+    // The listener's own port plus 65536: only its low 16 bits reach the socket.
+    LoopbackListener low;
+    ASSERT_TRUE(low.Valid());
+    ScriptedPeer peer(low, [](LoopbackPeer& p) { p.Send("\x03"); });
+    auto channel = MakeChannel(static_cast<std::int32_t>(low.Port()) + 65536);
+    EXPECT_EQ(channel->TCPClient().Port(), low.Port());
     ASSERT_TRUE(channel->Connect());
     EXPECT_EQ(channel->ReadUpTo(kEtxEot), kETX);
     const auto lines = Finish(channel);
-    EXPECT_NE(FindLine(lines, u"Port=4464"), nullptr);
+    EXPECT_NE(FindLine(lines, u"Port=" + IntToText(low.Port())), nullptr);
 }
 
 // What the peer does after accepting, what ReadUpTo(ETX, EOT) returns, and the line it logs.
