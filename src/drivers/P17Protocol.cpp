@@ -680,8 +680,10 @@ bool kP17Protocol::CardOperation(const kPaymentReceipt& aReceipt, zrPaymentActio
         if (journal != nullptr) {
             journal->Receipt(!aResult.ReceiptText.empty(), fOperationNote);
         }
+        // A payment books what its answer says it charged; a refund or void answer carries no amount.
+        const std::int64_t booked = aAction == zrPaymentAction::pa_Pay ? aResult.PaymentAmount.Cents() : effect;
         after.TotalKnown = before.TotalKnown && effectKnown;
-        after.TotalCents = before.TotalCents + (approved ? effect : 0);
+        after.TotalCents = before.TotalCents + (approved ? booked : 0);
         if (!aResult.ReceiptText.empty() && fOperationNote.empty()) {
             after.LastReceipt = ReceiptDigest(aResult.ReceiptText);
         }
@@ -715,6 +717,8 @@ bool kP17Protocol::CardOperation(const kPaymentReceipt& aReceipt, zrPaymentActio
     switch (decision.Verdict) {
     case RecoveryVerdict::Approved:
         aResult.Error = false;
+        aResult.DeviceId = Utf8ToText(now.TerminalId);
+        aResult.PaymentDateTime = CurrentTime();
         aResult.PaymentAmount = aReceipt.fAmount;
         aResult.PaymentCurrency = aReceipt.fCurrency;
         aResult.ReceiptText = aReceipt.fPrintLocation == ZrPrintLocation::pl_ECR ? receipt : Text();

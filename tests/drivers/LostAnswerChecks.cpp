@@ -165,6 +165,7 @@ void ResolveOne(const CardRigFactory& aRig, const LostAnswer& aFault, const Expe
     }
     if (told == RecoveryVerdict::Approved) {
         EXPECT_EQ(result.PaymentAmount.ToText(), u"5") << why;
+        EXPECT_EQ(result.DeviceId, u"10000001") << why << ": the terminal that answered the check";
         EXPECT_EQ(result.ReceiptText.empty(), aWhere == ZrPrintLocation::pl_EFT) << why;
         EXPECT_TRUE(result.RefundReference.empty()) << why << ": the receipt holds nothing a void can use";
     }
