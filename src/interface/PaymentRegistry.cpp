@@ -4,96 +4,101 @@
 
 #include "base/ZrError.h"
 
-tZR_PaymentDevices* gPaymentDevices = nullptr;
-tZR_PaymentDrivers* gPaymentDrivers = nullptr;
-std::recursive_mutex* gPaymentLock = nullptr;
-std::int32_t gLastDeviceHandle = 0;
+namespace {
+// Members in this order, so the devices (with their channels) are freed first and the lock last.
+struct tZR_PaymentState {
+    std::recursive_mutex Lock;
+    tZR_PaymentDrivers Drivers;
+    tZR_PaymentDevices Devices;
+    std::int32_t LastHandle = 0;
+};
 
-void CreatePaymentState() {
-    FreePaymentState();
-    gPaymentDevices = new tZR_PaymentDevices();
-    gPaymentDrivers = new tZR_PaymentDrivers();
-    gPaymentLock = new std::recursive_mutex();
-    gLastDeviceHandle = 0;
-}
+// Null before load and after unload.
+tZR_PaymentState* gState = nullptr;
 
-void FreePaymentState() {
-    // The table is detached first, so nothing can find a device while the devices are being freed.
-    tZR_PaymentDevices* devices = gPaymentDevices;
-    gPaymentDevices = nullptr;
-    delete devices;
-    delete gPaymentDrivers;
-    gPaymentDrivers = nullptr;
-    delete gPaymentLock;
-    gPaymentLock = nullptr;
-}
-
-void RegisterPaymentDriver(const Text& aName, kPaymentClass aClass) {
-    CheckPaymentState();
-    std::lock_guard<std::recursive_mutex> lock(*gPaymentLock);
-    (*gPaymentDrivers)[aName] = aClass;
-}
-
-void CheckPaymentState() {
-    if (gPaymentLock == nullptr || gPaymentDevices == nullptr || gPaymentDrivers == nullptr) {
+// The shared state, or ZrError "The payment library is not initialised".
+tZR_PaymentState& State() {
+    if (gState == nullptr) {
         throw ZrError(u"The payment library is not initialised");
     }
+    return *gState;
 }
 
-namespace {
-// The table entry of aHandle; raises "Device Handle not found". The caller holds gPaymentLock.
-tZR_PaymentDevices::iterator EntryOf(std::int32_t aHandle) {
-    const auto it = gPaymentDevices->find(aHandle);
-    if (it == gPaymentDevices->end()) {
+// The table entry of aHandle; raises "Device Handle not found". The caller holds the lock.
+tZR_PaymentDevices::iterator EntryOf(tZR_PaymentState& aState, std::int32_t aHandle) {
+    const auto it = aState.Devices.find(aHandle);
+    if (it == aState.Devices.end()) {
         throw ZrError(u"Device Handle not found");
     }
     return it;
 }
 } // namespace
 
+void CreatePaymentState() {
+    FreePaymentState();
+    gState = new tZR_PaymentState();
+}
+
+void FreePaymentState() {
+    // The state is detached first, so nothing can find a device while the devices are being freed.
+    tZR_PaymentState* state = gState;
+    gState = nullptr;
+    delete state;
+}
+
+void RegisterPaymentDriver(const Text& aName, kPaymentClass aClass) {
+    tZR_PaymentState& state = State();
+    std::lock_guard<std::recursive_mutex> lock(state.Lock);
+    state.Drivers[aName] = aClass;
+}
+
+void CheckPaymentState() {
+    State();
+}
+
 std::shared_ptr<kPaymentDevice> tZR_PaymentRegistry::Open(const kPaymentHandler& aHandler) {
-    CheckPaymentState();
-    std::lock_guard<std::recursive_mutex> lock(*gPaymentLock);
-    const auto driver = gPaymentDrivers->find(aHandler.fDriver);
-    if (driver == gPaymentDrivers->end() || driver->second == nullptr) {
+    tZR_PaymentState& state = State();
+    std::lock_guard<std::recursive_mutex> lock(state.Lock);
+    const auto driver = state.Drivers.find(aHandler.fDriver);
+    if (driver == state.Drivers.end() || driver->second == nullptr) {
         throw ZrError(u"Payment Driver [" + CutValue(aHandler.fDriver) + u"] not registered.");
     }
     // Handles are never reused, so the counter must not wrap into the numbers already issued.
-    if (gLastDeviceHandle == std::numeric_limits<std::int32_t>::max()) {
-        throw ZrError(u"No device handle left: " + IntToText(gLastDeviceHandle) + u" devices were opened");
+    if (state.LastHandle == std::numeric_limits<std::int32_t>::max()) {
+        throw ZrError(u"No device handle left: " + IntToText(state.LastHandle) + u" devices were opened");
     }
     std::shared_ptr<kPaymentDevice> device = driver->second(aHandler);
     if (!device) {
         throw ZrError(u"Payment Driver [" + CutValue(aHandler.fDriver) + u"] created no device.");
     }
-    ++gLastDeviceHandle;
-    device->SetHandle(gLastDeviceHandle);
-    gPaymentDevices->emplace(gLastDeviceHandle, device);
+    ++state.LastHandle;
+    device->SetHandle(state.LastHandle);
+    state.Devices.emplace(state.LastHandle, device);
     return device;
 }
 
 std::shared_ptr<kPaymentDevice> tZR_PaymentRegistry::Find(std::int32_t aHandle) {
-    CheckPaymentState();
-    std::lock_guard<std::recursive_mutex> lock(*gPaymentLock);
-    return EntryOf(aHandle)->second;
+    tZR_PaymentState& state = State();
+    std::lock_guard<std::recursive_mutex> lock(state.Lock);
+    return EntryOf(state, aHandle)->second;
 }
 
 std::shared_ptr<kPaymentDevice> tZR_PaymentRegistry::Close(std::int32_t aHandle) {
-    CheckPaymentState();
-    std::lock_guard<std::recursive_mutex> lock(*gPaymentLock);
-    const auto it = EntryOf(aHandle);
+    tZR_PaymentState& state = State();
+    std::lock_guard<std::recursive_mutex> lock(state.Lock);
+    const auto it = EntryOf(state, aHandle);
     std::shared_ptr<kPaymentDevice> device = std::move(it->second);
-    gPaymentDevices->erase(it);
+    state.Devices.erase(it);
     return device;
 }
 
 void tZR_PaymentRegistry::Forget(const std::shared_ptr<kPaymentDevice>& aDevice) noexcept {
     try {
-        if (gPaymentLock != nullptr && gPaymentDevices != nullptr && aDevice) {
-            std::lock_guard<std::recursive_mutex> lock(*gPaymentLock);
-            const auto it = gPaymentDevices->find(aDevice->Handle());
-            if (it != gPaymentDevices->end() && it->second == aDevice) {
-                gPaymentDevices->erase(it);
+        if (tZR_PaymentState* state = gState; state != nullptr && aDevice) {
+            std::lock_guard<std::recursive_mutex> lock(state->Lock);
+            const auto it = state->Devices.find(aDevice->Handle());
+            if (it != state->Devices.end() && it->second == aDevice) {
+                state->Devices.erase(it);
             }
         }
     } catch (...) {
@@ -102,7 +107,30 @@ void tZR_PaymentRegistry::Forget(const std::shared_ptr<kPaymentDevice>& aDevice)
 }
 
 bool tZR_PaymentRegistry::HasDriver(const Text& aName) {
-    CheckPaymentState();
-    std::lock_guard<std::recursive_mutex> lock(*gPaymentLock);
-    return gPaymentDrivers->count(aName) != 0;
+    tZR_PaymentState& state = State();
+    std::lock_guard<std::recursive_mutex> lock(state.Lock);
+    return state.Drivers.count(aName) != 0;
+}
+
+std::int32_t tZR_PaymentRegistry::LastHandle() {
+    tZR_PaymentState& state = State();
+    std::lock_guard<std::recursive_mutex> lock(state.Lock);
+    return state.LastHandle;
+}
+
+std::size_t tZR_PaymentRegistry::OpenDevices() {
+    tZR_PaymentState& state = State();
+    std::lock_guard<std::recursive_mutex> lock(state.Lock);
+    return state.Devices.size();
+}
+
+std::vector<std::shared_ptr<kPaymentDevice>> tZR_PaymentRegistry::CloseAll() {
+    tZR_PaymentState& state = State();
+    std::vector<std::shared_ptr<kPaymentDevice>> devices;
+    std::lock_guard<std::recursive_mutex> lock(state.Lock);
+    for (auto& [handle, device] : state.Devices) {
+        devices.push_back(std::move(device));
+    }
+    state.Devices.clear();
+    return devices;
 }

@@ -1,16 +1,17 @@
 #pragma once
 // The state shared by every call: the driver registry, the table of open devices and the handle
-// counter, all guarded by gPaymentLock. Created at library load, freed at unload. The globals are the
-// storage; the commands open, find and close devices through tZR_PaymentRegistry only.
+// counter, one object guarded by its own lock (PaymentRegistry.cpp). Created at library load, freed at
+// unload; the commands open, find and close devices through tZR_PaymentRegistry only.
 //
 // The table holds its devices through std::shared_ptr: a command that uses a device keeps its own
 // reference, so a CLOSE from another thread removes the device from the table but frees it only when
-// the last call using it returns. gPaymentLock is held while a device is looked up, created and
-// inserted, or removed; never while a device talks to its terminal.
+// the last call using it returns. The lock is held while a device is looked up, created and inserted,
+// or removed; never while a device talks to its terminal.
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "base/Text.h"
 #include "payment/Payment.h"
@@ -18,14 +19,8 @@
 using tZR_PaymentDrivers = std::map<Text, kPaymentClass>;
 using tZR_PaymentDevices = std::map<std::int32_t, std::shared_ptr<kPaymentDevice>>;
 
-// Null before load and after unload.
-extern tZR_PaymentDevices* gPaymentDevices;
-extern tZR_PaymentDrivers* gPaymentDrivers;
-extern std::recursive_mutex* gPaymentLock;
-// The last handle issued: 0 at load, so the first device gets 1. Handles are never reused.
-extern std::int32_t gLastDeviceHandle;
-
-// Creates the device table, the registry and the lock (in this order); the handle counter starts at 0.
+// Creates the shared state: an empty registry and device table; the handle counter starts at 0, so the
+// first device gets 1 (handles are never reused).
 void CreatePaymentState();
 // Frees the device table (every device still open, with its channel), then the registry, then the
 // lock. Does not take the lock: the host has finished its calls when it unloads the library.
@@ -37,7 +32,7 @@ void RegisterPaymentDriver(const Text& aName, kPaymentClass aClass);
 void CheckPaymentState();
 
 // The registry's operations. Each raises "The payment library is not initialised" without the shared
-// state and takes gPaymentLock for its own length only.
+// state and takes the lock for its own length only.
 class tZR_PaymentRegistry {
 public:
     // A new device of the driver aHandler names (fDriver), entered under the next handle, which it also
@@ -55,4 +50,9 @@ public:
     static void Forget(const std::shared_ptr<kPaymentDevice>& aDevice) noexcept;
     // True when a driver class is registered under aName (exact, case-sensitive).
     static bool HasDriver(const Text& aName);
+    // The last handle issued (0 before the first) and the number of open devices.
+    static std::int32_t LastHandle();
+    static std::size_t OpenDevices();
+    // Takes every device out of the table and hands them to the caller, who frees them outside the lock.
+    static std::vector<std::shared_ptr<kPaymentDevice>> CloseAll();
 };

@@ -151,14 +151,8 @@ void CheckOutcome(const char* aExport, const ExportOutcome& aOutcome) {
 
 // Devices opened by one input are closed before the next, so no input depends on an earlier one.
 void CloseEveryDevice() {
-    std::vector<std::shared_ptr<kPaymentDevice>> devices;
-    {
-        const std::lock_guard<std::recursive_mutex> lock(*gPaymentLock);
-        for (auto& [handle, device] : *gPaymentDevices) {
-            devices.push_back(std::move(device));
-        }
-        gPaymentDevices->clear();
-    }
+    // Freed here, outside the registry's lock.
+    const auto devices = tZR_PaymentRegistry::CloseAll();
 }
 
 kPaymentReceipt Receipt(ZrPrintLocation aWhere) {

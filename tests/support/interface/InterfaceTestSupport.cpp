@@ -234,11 +234,9 @@ void RegisterFakeDrivers() {
 }
 
 std::int32_t LastHandle() {
-    std::lock_guard<std::recursive_mutex> lock(*gPaymentLock);
-    return gLastDeviceHandle;
+    return tZR_PaymentRegistry::LastHandle();
 }
 
 std::size_t OpenDeviceCount() {
-    std::lock_guard<std::recursive_mutex> lock(*gPaymentLock);
-    return gPaymentDevices->size();
+    return tZR_PaymentRegistry::OpenDevices();
 }
