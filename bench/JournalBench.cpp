@@ -17,6 +17,7 @@
 #include "drivers/PaymentJournal.h"
 #include "emulator/TerminalEmulator.h"
 #include "io/IOHandler_TCP.h"
+#include "platform/Process.h"
 
 namespace {
 double Median(std::vector<double> aValues) {
@@ -28,8 +29,9 @@ double Median(std::vector<double> aValues) {
 }
 
 void BM_PayWithAndWithoutJournal(benchmark::State& state) {
-    // Beside the build, not in a memory file system: the forced writes must reach a disk.
-    const std::filesystem::path dir = std::filesystem::current_path() / "zr_journal_bench";
+    // Beside the benchmark program in the build tree, not in a memory file system: the forced writes must
+    // reach a disk, and nothing lands in the folder it is started from.
+    const std::filesystem::path dir = std::filesystem::path(ExecutableDirectory()) / "zr_journal_bench";
     std::filesystem::create_directories(dir);
     p17emu::TerminalEmulator emulator;
     emulator.StartTcp();
