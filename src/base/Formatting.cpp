@@ -232,8 +232,8 @@ std::int64_t Base36ToInt(const Text& aText) {
 
 Text DateTimeToISO(TDateTime aDateTime, bool aWithMilliseconds) {
     const DateTimeParts p = DecodeDateTime(aDateTime);
-    Text out = ZeroPadded(p.Year, 4) + u"-" + ZeroPadded(p.Month, 2) + u"-" + ZeroPadded(p.Day, 2) + u"T" + ZeroPadded(p.Hour, 2) + u":" +
-               ZeroPadded(p.Minute, 2) + u":" + ZeroPadded(p.Second, 2);
+    Text out = ZeroPadded(p.Year, 4) + u"-" + ZeroPadded(p.Month, 2) + u"-" + ZeroPadded(p.Day, 2) + u"T" +
+               ZeroPadded(p.Hour, 2) + u":" + ZeroPadded(p.Minute, 2) + u":" + ZeroPadded(p.Second, 2);
     if (aWithMilliseconds) {
         out += u"." + ZeroPadded(p.Millisecond, 3);
     }

@@ -101,7 +101,8 @@ RecoveryDecision DecideLostOutcome(std::int64_t aEffectCents, std::int64_t aAmou
         d.Evidence = "the period total before the request is not known";
         return d;
     }
-    if (!aBefore.TerminalId.empty() && !aAfter.TerminalId.empty() && aBefore.TerminalId != aAfter.TerminalId) {
+    if (!aBefore.TerminalId.empty() && !aAfter.TerminalId.empty() &&
+        aBefore.TerminalId != aAfter.TerminalId) {
         d.Evidence = "another terminal answers (identifier " + aAfter.TerminalId + ", before " +
                      aBefore.TerminalId + ")";
         return d;
@@ -109,8 +110,8 @@ RecoveryDecision DecideLostOutcome(std::int64_t aEffectCents, std::int64_t aAmou
     const std::int64_t moved = aAfter.TotalCents - aBefore.TotalCents;
     const bool sameReceipt = !aBefore.LastReceipt.empty() && aBefore.LastReceipt == aAfter.LastReceipt;
     const bool namesAmount = ReceiptNamesAmount(aReceiptAfter, aAmountCents);
-    const std::string totals = "the period total was " + CentsAsMoney(aBefore.TotalCents) + " before and is " +
-                               CentsAsMoney(aAfter.TotalCents) + " now";
+    const std::string totals = "the period total was " + CentsAsMoney(aBefore.TotalCents) +
+                               " before and is " + CentsAsMoney(aAfter.TotalCents) + " now";
     if (moved == 0 && sameReceipt) {
         d.Verdict = RecoveryVerdict::NotPerformed;
         d.Evidence = totals + ", and the last receipt is still the one from before the request";
@@ -126,14 +127,15 @@ RecoveryDecision DecideLostOutcome(std::int64_t aEffectCents, std::int64_t aAmou
     }
     if (moved == aEffectCents && aEffectCents != 0) {
         d.Verdict = RecoveryVerdict::Approved;
-        d.Evidence = totals + " (moved by " + CentsAsMoney(moved) + ", this operation's), and the last receipt is " +
-                     "a new one naming " + CentsAsMoney(aAmountCents);
+        d.Evidence = totals + " (moved by " + CentsAsMoney(moved) +
+                     ", this operation's), and the last receipt is " + "a new one naming " +
+                     CentsAsMoney(aAmountCents);
         return d;
     }
     if (moved == 0) {
         d.Verdict = RecoveryVerdict::NotPerformed;
-        d.Evidence = totals + " (not moved), and the last receipt is a new one naming " + CentsAsMoney(aAmountCents) +
-                     ": the terminal refused it";
+        d.Evidence = totals + " (not moved), and the last receipt is a new one naming " +
+                     CentsAsMoney(aAmountCents) + ": the terminal refused it";
         return d;
     }
     d.Evidence = totals + " (moved by " + CentsAsMoney(moved) + ", this operation would move it by " +

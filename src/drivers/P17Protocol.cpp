@@ -488,7 +488,8 @@ Text RecoveryLine(const RecoveryDecision& aDecision) {
 } // namespace
 
 kP17Protocol::StateReading kP17Protocol::ReadTerminalState(const Text& aTillCode, int aConnectAttempts,
-                                                           TerminalState& aState, Text& aReceipt, Text& aWhy) {
+                                                           TerminalState& aState, Text& aReceipt,
+                                                           Text& aWhy) {
     aState = TerminalState();
     aReceipt.clear();
     // The checks are the library's own: the operation's note is not theirs to change.
@@ -538,7 +539,8 @@ kP17Protocol::StateReading kP17Protocol::ReadTerminalState(const Text& aTillCode
         return StateReading::NotReached;
     }
     if (!receiptWhole || !totalled) {
-        aWhy = !receiptWhole ? u"no whole last receipt came" + (copy.ErrorText.empty() ? Text() : u" (" + copy.ErrorText + u")")
+        aWhy = !receiptWhole ? u"no whole last receipt came" +
+                                   (copy.ErrorText.empty() ? Text() : u" (" + copy.ErrorText + u")")
                              : u"no period total came (" + totals.ErrorText + u")";
         return StateReading::Incomplete;
     }
@@ -578,17 +580,18 @@ TerminalState kP17Protocol::SettleJournal(const Text& aTillCode) {
             decision.Evidence = TextToUtf8(why);
         } else if (asked == nullptr || sent == nullptr ||
                    !Currency::TryParse(Utf8ToText(asked->Get("amount")), amount) ||
-                   !OperationEffect(action, amount, Utf8ToText(asked->Get("refund_reference")), effect, named)) {
+                   !OperationEffect(action, amount, Utf8ToText(asked->Get("refund_reference")), effect,
+                                    named)) {
             decision.Evidence = "the journal does not hold the operation's amount";
         } else {
             decision = DecideLostOutcome(effect, named, TerminalStateOf(*sent), now, receipt);
         }
         fJournal->Verdict(decision, now, open.Operation);
-        fChannel.Debug(decision.Verdict == RecoveryVerdict::Unknown ? tZR_MessageType::let_error
-                                                                     : tZR_MessageType::let_info,
-                       RecoveryLine(decision) + u" of operation " + Utf8ToText(open.Operation) +
-                           (decision.Verdict == RecoveryVerdict::Unknown ? u": it stays unknown for good"
-                                                                         : Text()));
+        fChannel.Debug(
+            decision.Verdict == RecoveryVerdict::Unknown ? tZR_MessageType::let_error
+                                                         : tZR_MessageType::let_info,
+            RecoveryLine(decision) + u" of operation " + Utf8ToText(open.Operation) +
+                (decision.Verdict == RecoveryVerdict::Unknown ? u": it stays unknown for good" : Text()));
         baseline = now;
     }
     if (!baseline.TotalKnown && BaselineReadingDue(fJournal->Path())) {
@@ -681,7 +684,8 @@ bool kP17Protocol::CardOperation(const kPaymentReceipt& aReceipt, zrPaymentActio
             journal->Receipt(!aResult.ReceiptText.empty(), fOperationNote);
         }
         // A payment books what its answer says it charged; a refund or void answer carries no amount.
-        const std::int64_t booked = aAction == zrPaymentAction::pa_Pay ? aResult.PaymentAmount.Cents() : effect;
+        const std::int64_t booked =
+            aAction == zrPaymentAction::pa_Pay ? aResult.PaymentAmount.Cents() : effect;
         after.TotalKnown = before.TotalKnown && effectKnown;
         after.TotalCents = before.TotalCents + (approved ? booked : 0);
         if (!aResult.ReceiptText.empty() && fOperationNote.empty()) {
@@ -699,7 +703,8 @@ bool kP17Protocol::CardOperation(const kPaymentReceipt& aReceipt, zrPaymentActio
     TerminalState now;
     Text receipt;
     Text why;
-    const StateReading reading = ReadTerminalState(aReceipt.fTillCode, kRecoveryConnectAttempts, now, receipt, why);
+    const StateReading reading =
+        ReadTerminalState(aReceipt.fTillCode, kRecoveryConnectAttempts, now, receipt, why);
     if (reading != StateReading::Read) {
         fChannel.Debug(tZR_MessageType::let_error,
                        u"The outcome stays open (" + why +
@@ -712,7 +717,7 @@ bool kP17Protocol::CardOperation(const kPaymentReceipt& aReceipt, zrPaymentActio
     journal->Verdict(decision, now);
     after = now;
     fChannel.Debug(decision.Verdict == RecoveryVerdict::Unknown ? tZR_MessageType::let_error
-                                                                 : tZR_MessageType::let_info,
+                                                                : tZR_MessageType::let_info,
                    RecoveryLine(decision));
     switch (decision.Verdict) {
     case RecoveryVerdict::Approved:
@@ -734,8 +739,9 @@ bool kP17Protocol::CardOperation(const kPaymentReceipt& aReceipt, zrPaymentActio
         aResult.ErrorText = NotPerformedAfterLossText(aAction, lost);
         break;
     case RecoveryVerdict::Unknown:
-        aResult.ErrorText += u" A check of the terminal's period total and last receipt could not settle it: " +
-                             Utf8ToText(decision.Evidence) + u".";
+        aResult.ErrorText +=
+            u" A check of the terminal's period total and last receipt could not settle it: " +
+            Utf8ToText(decision.Evidence) + u".";
         break;
     }
     return false;
@@ -869,8 +875,8 @@ bool kP17Protocol::DoDayClose(const kPaymentDayClose& aDayClose, _int_DAYCLOSE_r
     fJournal->Sent(before);
     TerminalState after;
     try {
-        const bool closed = ServiceOperation(DayCloseMessage(EcrIdentifier(aDayClose.fTillCode)), u"day close",
-                                             &kP17Protocol::ParseDayCloseResponse, aResult);
+        const bool closed = ServiceOperation(DayCloseMessage(EcrIdentifier(aDayClose.fTillCode)),
+                                             u"day close", &kP17Protocol::ParseDayCloseResponse, aResult);
         if (closed) {
             // The last receipt is left as it was: a terminal that replaces it with its report only makes
             // a later check inconclusive.

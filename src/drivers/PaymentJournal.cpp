@@ -149,7 +149,8 @@ void kPaymentJournal::RotateWhenDue() {
     });
 }
 
-void AddTerminalState(std::vector<std::pair<std::string, std::string>>& aFields, const TerminalState& aState) {
+void AddTerminalState(std::vector<std::pair<std::string, std::string>>& aFields,
+                      const TerminalState& aState) {
     if (aState.TotalKnown) {
         aFields.emplace_back("period_total", std::to_string(aState.TotalCents));
     }
@@ -165,8 +166,7 @@ TerminalState TerminalStateOf(const JournalRecord& aRecord) {
     TerminalState state;
     const std::string total = aRecord.Get("period_total");
     if (!total.empty() && total.size() < 19 &&
-        total.find_first_not_of("0123456789", total[0] == '-' ? 1 : 0) == std::string::npos &&
-        total != "-") {
+        total.find_first_not_of("0123456789", total[0] == '-' ? 1 : 0) == std::string::npos && total != "-") {
         state.TotalKnown = true;
         state.TotalCents = std::stoll(total);
     }
@@ -302,10 +302,9 @@ void kPaymentJournal::End(const _int_PAY_result& aResult, const TerminalState& a
 }
 
 void kPaymentJournal::EndDayClose(const _int_DAYCLOSE_result& aResult, const TerminalState& aAfter) {
-    std::vector<std::pair<std::string, std::string>> fields{
-        {"error", aResult.Error ? "True" : "False"},
-        {"amount", Utf8(aResult.TotalAmount.ToText())},
-        {"error_text", Utf8(aResult.ErrorText)}};
+    std::vector<std::pair<std::string, std::string>> fields{{"error", aResult.Error ? "True" : "False"},
+                                                            {"amount", Utf8(aResult.TotalAmount.ToText())},
+                                                            {"error_text", Utf8(aResult.ErrorText)}};
     AddTerminalState(fields, aAfter);
     Append(u"end", std::move(fields), false);
     fOperation.clear();
@@ -319,7 +318,8 @@ void kPaymentJournal::Verdict(const RecoveryDecision& aDecision, const TerminalS
     Append(u"verdict", std::move(fields), true, aOperation);
 }
 
-kJournalEnd::kJournalEnd(kPaymentJournal* aJournal, const _int_PAY_result& aResult, const TerminalState& aAfter)
+kJournalEnd::kJournalEnd(kPaymentJournal* aJournal, const _int_PAY_result& aResult,
+                         const TerminalState& aAfter)
     : fJournal(aJournal), fResult(aResult), fAfter(aAfter), fExceptions(std::uncaught_exceptions()) {}
 
 kJournalEnd::~kJournalEnd() {

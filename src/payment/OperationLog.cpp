@@ -109,7 +109,8 @@ Text ResultLine(const _int_DAYCLOSE_result& aResult, std::int64_t aElapsedMs, co
 }
 
 Text ResultLine(const _int_GETTOTALS_result& aResult, std::int64_t aElapsedMs, const Text& aNote) {
-    return ResultHead(aResult.Error, aResult.ErrorText, Answered(aResult.DeviceId, aResult.ErrorText), u"totals")
+    return ResultHead(aResult.Error, aResult.ErrorText, Answered(aResult.DeviceId, aResult.ErrorText),
+                      u"totals")
         .Add(u"amount", aResult.TotalAmount.ToText())
         .Done(aElapsedMs, aResult.ErrorText, aNote);
 }

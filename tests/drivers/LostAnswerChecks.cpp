@@ -116,7 +116,7 @@ RecoveryVerdict Told(const _int_PAY_result& aResult) {
         return RecoveryVerdict::Approved;
     }
     return BeginsWith(aResult.ErrorText, kNotPerformedWords) ? RecoveryVerdict::NotPerformed
-                                                              : RecoveryVerdict::Unknown;
+                                                             : RecoveryVerdict::Unknown;
 }
 
 void ResolveOne(const CardRigFactory& aRig, const LostAnswer& aFault, const Expected& aExpected,
@@ -150,8 +150,9 @@ void ResolveOne(const CardRigFactory& aRig, const LostAnswer& aFault, const Expe
     ASSERT_EQ(rig->Terminal().FaultsInjected(), 1u) << why;
     ASSERT_EQ(rig->Terminal().JournalTotal(), aExpected.TotalCents) << why << ": the terminal's own total";
 
-    const RecoveryVerdict truth =
-        aExpected.When == FaultMoment::AfterApproving ? RecoveryVerdict::Approved : RecoveryVerdict::NotPerformed;
+    const RecoveryVerdict truth = aExpected.When == FaultMoment::AfterApproving
+                                      ? RecoveryVerdict::Approved
+                                      : RecoveryVerdict::NotPerformed;
     const RecoveryVerdict told = Told(result);
     ++aCount.Cases;
     if (told != RecoveryVerdict::Unknown) {
@@ -237,11 +238,12 @@ RecoveryCount ExpectLostOutcomesResolved(const char* aName, const CardRigFactory
         for (const auto& expected : kExpected) {
             // Alternating, over two faults each operation and moment meets both printers.
             const bool ecrFirst = (n++ + f) % 2 == 0;
-            ResolveOne(aRig, aFaults[f], expected, ecrFirst ? ZrPrintLocation::pl_ECR : ZrPrintLocation::pl_EFT,
-                       aBaselineWhere, count);
+            ResolveOne(aRig, aFaults[f], expected,
+                       ecrFirst ? ZrPrintLocation::pl_ECR : ZrPrintLocation::pl_EFT, aBaselineWhere, count);
             if (aBothPrinters) {
                 ResolveOne(aRig, aFaults[f], expected,
-                           ecrFirst ? ZrPrintLocation::pl_EFT : ZrPrintLocation::pl_ECR, aBaselineWhere, count);
+                           ecrFirst ? ZrPrintLocation::pl_EFT : ZrPrintLocation::pl_ECR, aBaselineWhere,
+                           count);
             }
         }
     }

@@ -27,10 +27,10 @@ TEST(OutcomeRecovery, AmountsOnAReceiptAreFoundOnlyWhole) {
         {u"EUR 1 234,56", 123456, true},
         {u"EUR 1234,56", 123456, true},
         {u"EUR 0,07", 7, true},
-        {u"EUR 15,00", 500, false},   // a longer number
-        {u"EUR 5,001", 500, false},   // more digits after
+        {u"EUR 15,00", 500, false}, // a longer number
+        {u"EUR 5,001", 500, false}, // more digits after
         {u"EUR 11.234,56", 123456, false},
-        {u"EUR 5", 500, false},       // no decimals: could be anything
+        {u"EUR 5", 500, false}, // no decimals: could be anything
         {u"", 500, false},
         {u"EUR 5,00", -500, false},
     };
@@ -62,8 +62,8 @@ TEST(OutcomeRecovery, AVerdictNeedsTheTotalAndTheReceiptToAgree) {
          RecoveryVerdict::Approved},
         {"nothing processed", 500, State(1234, before.c_str()), State(1234, before.c_str()),
          u"old receipt EUR 12,34", RecoveryVerdict::NotPerformed},
-        {"refused: a new receipt, no money", 500, State(1234, before.c_str()), State(1234, after.c_str()), fresh,
-         RecoveryVerdict::NotPerformed},
+        {"refused: a new receipt, no money", 500, State(1234, before.c_str()), State(1234, after.c_str()),
+         fresh, RecoveryVerdict::NotPerformed},
         {"baseline receipt unknown, refused", 500, State(1234, ""), State(1234, after.c_str()), fresh,
          RecoveryVerdict::NotPerformed},
         {"baseline receipt unknown, booked", 500, State(1234, ""), State(1734, after.c_str()), fresh,

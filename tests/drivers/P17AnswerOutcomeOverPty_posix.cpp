@@ -80,13 +80,14 @@ TEST(P17AnswerOutcomeOverPty, TheTerminalKeepsWhatItDidWhenTheAnswerIsLost) {
 TEST(P17AnswerOutcomeOverPty, LostAnswersAreResolvedFromTheTerminalsOwnAnswers) {
     using p17emu::Fault;
     // A terminal gone quiet holds the driver for the whole answer wait: the damaged answer ends it at once.
-    const RecoveryCount count = ExpectLostOutcomesResolved("pty", PtyRig, {{Fault::WrongLrc, "damaged answer"}}, true);
+    const RecoveryCount count =
+        ExpectLostOutcomesResolved("pty", PtyRig, {{Fault::WrongLrc, "damaged answer"}}, true);
     EXPECT_GE(count.Conclusive * 10, count.Cases * 9);
     // After a payment printed on the terminal the library has not seen the last receipt: a request the
     // terminal never processed stays unknown unless the receipt before it names the same amount (the
     // void of that payment).
-    const RecoveryCount unseen = ExpectLostOutcomesResolved("pty, previous receipt printed on the terminal",
-                                                            PtyRig, {{Fault::WrongLrc, "damaged answer"}}, true,
-                                                            ZrPrintLocation::pl_EFT);
+    const RecoveryCount unseen =
+        ExpectLostOutcomesResolved("pty, previous receipt printed on the terminal", PtyRig,
+                                   {{Fault::WrongLrc, "damaged answer"}}, true, ZrPrintLocation::pl_EFT);
     EXPECT_EQ(unseen.Conclusive, unseen.Cases - 4);
 }

@@ -5,10 +5,10 @@
 
 #include <random>
 
-#include "support/FakeChannel.h"
 #include "drivers/P17CardData.h"
 #include "drivers/P17Link.h"
 #include "drivers/P17Messages.h"
+#include "support/FakeChannel.h"
 #include "support/PlantedCardData.h"
 
 namespace {

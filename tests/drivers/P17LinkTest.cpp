@@ -4,10 +4,10 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "support/FakeChannel.h"
 #include "base/ZrError.h"
-#include "support/IOHandlerTestLog.h"
 #include "io/IOHandler_Dll.h"
+#include "support/FakeChannel.h"
+#include "support/IOHandlerTestLog.h"
 
 namespace {
 std::string Hex(const Text& aText) {

@@ -3,12 +3,12 @@
 // driver into the fields the layout names.
 #include <gtest/gtest.h>
 
-#include "support/FakeChannel.h"
 #include "drivers/AcquirerTable.h"
 #include "drivers/P17MessageText.h"
 #include "drivers/P17Protocol.h"
 #include "drivers/RefundReference.h"
 #include "support/ErrorOf.h"
+#include "support/FakeChannel.h"
 
 namespace {
 const TDateTime kNow = EncodeDateTime(2025, 3, 7, 14, 30);

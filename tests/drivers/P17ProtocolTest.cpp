@@ -3,11 +3,11 @@
 
 #include <limits>
 
-#include "support/FakeChannel.h"
 #include "base/ZrError.h"
 #include "drivers/P17Protocol.h"
 #include "drivers/RefundReference.h"
 #include "support/ErrorOf.h"
+#include "support/FakeChannel.h"
 
 namespace {
 const TDateTime kNow = EncodeDateTime(2025, 3, 7, 14, 30); // day 066 of 2025
@@ -180,7 +180,9 @@ TEST(P17Messages, OnlyEurosOrNoCurrencyAreCharged) {
         EXPECT_TRUE(kP17Protocol::CurrencyAccepted(fine, error)) << TextToUtf8(fine);
     }
     EXPECT_FALSE(kP17Protocol::CurrencyAccepted(u"USD", error));
-    EXPECT_EQ(error, u"Currency [USD] invalid: the terminal charges in euros only. Allowed values are: EUR, or none.");
+    EXPECT_EQ(
+        error,
+        u"Currency [USD] invalid: the terminal charges in euros only. Allowed values are: EUR, or none.");
     Protocol p;
     kPaymentReceipt dollars;
     dollars.fAmount = Currency::FromRaw(20000);
@@ -188,7 +190,9 @@ TEST(P17Messages, OnlyEurosOrNoCurrencyAreCharged) {
     _int_PAY_result paid;
     EXPECT_FALSE(p.P17.DoPay(dollars, paid));
     EXPECT_TRUE(paid.Error);
-    EXPECT_EQ(paid.ErrorText, u"Currency [US?D] invalid: the terminal charges in euros only. Allowed values are: EUR, or none.");
+    EXPECT_EQ(
+        paid.ErrorText,
+        u"Currency [US?D] invalid: the terminal charges in euros only. Allowed values are: EUR, or none.");
     _int_PAY_result refunded;
     EXPECT_FALSE(p.P17.DoRefund(dollars, refunded));
     EXPECT_EQ(refunded.ErrorText, paid.ErrorText);
@@ -255,13 +259,15 @@ TEST(P17Answers, AnImpossibleDateLeavesTheApprovalStanding) {
     EXPECT_EQ(paid.PaymentAmount, Currency::FromRaw(123400));
     EXPECT_NEAR(paid.PaymentDateTime, kNow, 1e-7);
     EXPECT_TRUE(paid.RefundReference.empty());
-    EXPECT_EQ(paid.ErrorText, kP17Protocol::NoRefundReferenceText(
-                                  u"the terminal's date and time [0012460] is not a valid time (Invalid argument "
-                                  u"to time encode)"));
+    EXPECT_EQ(paid.ErrorText,
+              kP17Protocol::NoRefundReferenceText(
+                  u"the terminal's date and time [0012460] is not a valid time (Invalid argument "
+                  u"to time encode)"));
     // A refusal with such a date moved nothing: its conversion failure stands.
     Text refused = u"100000010A01" + Text(19, u'*') + u"CLI" + u"123456" + u"00000080006" + u"0012460";
     _int_PAY_result refund;
-    EXPECT_EQ(ErrorOf([&] { p.P17.ParseRefundResponse(refused, refund); }), u"Invalid argument to time encode");
+    EXPECT_EQ(ErrorOf([&] { p.P17.ParseRefundResponse(refused, refund); }),
+              u"Invalid argument to time encode");
     refused.replace(10, 2, u"00");
     EXPECT_TRUE(p.P17.ParseRefundResponse(refused, refund));
 }

@@ -326,7 +326,8 @@ TEST(PaymentJournal, AnOpenOperationIsCheckedOnceBeforeTheNextAndOnlyThen) {
     EXPECT_EQ(driver.Terminal->JournalTotal(), 3 * 1234 - 1234);
     const kPaymentJournal::Tail tail = journal->ReadTail();
     EXPECT_FALSE(tail.Unresolved.has_value());
-    EXPECT_EQ(tail.Baseline.TotalCents, driver.Terminal->JournalTotal()) << "the journal follows the terminal";
+    EXPECT_EQ(tail.Baseline.TotalCents, driver.Terminal->JournalTotal())
+        << "the journal follows the terminal";
 
     // A day close sets the total the journal knows to zero without asking.
     _int_DAYCLOSE_result closed;

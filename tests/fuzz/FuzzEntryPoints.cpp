@@ -9,7 +9,6 @@
 #include <memory>
 #include <mutex>
 
-#include "support/FakeChannel.h"
 #include "base/Formatting.h"
 #include "base/ZrError.h"
 #include "drivers/P17Protocol.h"
@@ -18,6 +17,7 @@
 #include "interface/PaymentRegistry.h"
 #include "io/Connection.h"
 #include "payment/Xml.h"
+#include "support/FakeChannel.h"
 #include "support/InterfaceTestSupport.h"
 
 namespace {

@@ -230,7 +230,8 @@ TEST(LogWriter, InvalidPathCharactersRaiseAndChangeNothing) {
     }
     // However deep the folder, the message keeps the character it is about.
     const Text deep = root + Sep() + Text(300, u'd') + u"|x";
-    EXPECT_EQ(ErrorOf([&] { tZR_LogWriter w(u"ok", deep, 0, false); }), u"Invalid characters in path: " + deep);
+    EXPECT_EQ(ErrorOf([&] { tZR_LogWriter w(u"ok", deep, 0, false); }),
+              u"Invalid characters in path: " + deep);
 
     tZR_LogWriter writer(u"App", root, 0, false);
     const Text before = writer.FileName();

@@ -442,10 +442,10 @@ private:
         // "not performed": the terminal did not take it (a cancel before sending, or a recovery's verdict).
         // "totals" and "day closed" are the successes of what the terminal only reports or does.
         const bool done = outcome == "approved" || outcome == "totals" || outcome == "day closed";
-        fOp->Outcome = done                                                  ? LogOutcome::Approved
-                       : outcome == "declined"                               ? LogOutcome::Declined
+        fOp->Outcome = done                                                ? LogOutcome::Approved
+                       : outcome == "declined"                             ? LogOutcome::Declined
                        : outcome == "failed" || outcome == "not performed" ? LogOutcome::Failed
-                                                                             : LogOutcome::Unknown;
+                                                                           : LogOutcome::Unknown;
         fOp->Reason = MaskCardData(FieldOf(fields, "error"));
         const std::string note = MaskCardData(FieldOf(fields, "note"));
         if (!note.empty()) {

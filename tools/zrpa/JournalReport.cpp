@@ -171,9 +171,9 @@ void CompleteFromJournal(std::vector<LogOperation>& aOps, const std::string& aLo
         std::size_t best = aOps.size();
         for (std::size_t i = 0; i < aOps.size(); ++i) {
             const std::int64_t start = StampMilliseconds(aOps[i].Start);
-            const bool sameKind = dayClose ? aOps[i].Name == "DAY CLOSE"
-                                           : aOps[i].Name == "PAY" || aOps[i].Name == "REFUND" ||
-                                                 aOps[i].Name == "VOID";
+            const bool sameKind =
+                dayClose ? aOps[i].Name == "DAY CLOSE"
+                         : aOps[i].Name == "PAY" || aOps[i].Name == "REFUND" || aOps[i].Name == "VOID";
             if (!matched[i] && sameKind && start >= 0 && at >= 0 && start <= at + 50 && start >= at - 30000) {
                 best = i;
             }

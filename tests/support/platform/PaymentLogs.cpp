@@ -26,7 +26,7 @@ void RemoveLogsOf(const Text& aLogId) {
 void ForgetJournalOf(std::uint16_t aPort) {
     std::error_code ec;
     const Text name = u"P17_127.0.0.1_" + IntToText(aPort) + u".journal";
-    std::filesystem::remove(std::filesystem::path(PaymentLogFolder() + PathSeparator() + u"Journal" +
-                                                  PathSeparator() + name),
-                            ec);
+    std::filesystem::remove(
+        std::filesystem::path(PaymentLogFolder() + PathSeparator() + u"Journal" + PathSeparator() + name),
+        ec);
 }
