@@ -10,7 +10,8 @@ endif()
 
 if(NOT WIN32)
   set_target_properties(ZRPA_RIVEVEDEV17_10 PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION ${ZR_ABI_MAJOR})
-  set(_zr_exports_map ${PROJECT_SOURCE_DIR}/resources/package/exports.map)
+  set(_zr_exports_map ${PROJECT_BINARY_DIR}/generated/exports.map)
+  zr_write_version_script(${_zr_exports_map})
   target_link_options(ZRPA_RIVEVEDEV17_10 PRIVATE -Wl,--version-script=${_zr_exports_map})
   set_property(TARGET ZRPA_RIVEVEDEV17_10 APPEND PROPERTY LINK_DEPENDS ${_zr_exports_map})
 

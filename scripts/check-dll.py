@@ -4,12 +4,15 @@ export returns with `ret $0xc` (stdcall, three 4-byte arguments), that every com
 16-bit result from a zero-extending call (a host reading 32 bits sees 65535 for -1), and that it imports
 only DLLs that every Windows installation has."""
 import argparse
+import pathlib
 import re
 import subprocess
 import sys
 
-EXPECTED = {"PAY": 11, "REPRINT": 10, "OPEN": 9, "CLOSE": 5, "GETSTATUS": 8, "DAYCLOSE": 7,
-            "GETTOTALS": 6, "VERIFYTRAN": 3, "VERSION": 4, "CANCEL": 12}
+# The export table: resources/exports.txt, "NAME ORDINAL" per line.
+EXPORTS_FILE = pathlib.Path(__file__).resolve().parent.parent / "resources" / "exports.txt"
+EXPECTED = {line.split()[0]: int(line.split()[1])
+            for line in EXPORTS_FILE.read_text(encoding="ascii").splitlines() if line[:1].isupper()}
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "ole32.dll",
                "oleaut32.dll", "ws2_32.dll", "winhttp.dll", "winspool.drv", "msvcrt.dll", "comctl32.dll",
                "version.dll", "shlwapi.dll", "comdlg32.dll", "rpcrt4.dll", "bcrypt.dll", "crypt32.dll"}

@@ -87,7 +87,8 @@ dpkg-deb --root-owner-group -Zxz --build "$deb" "dist/${deb_name}_${version}_amd
 # --- Windows -------------------------------------------------------------------------------------
 windows="dist/stage/$name-$version-windows"
 { echo "; The exports of $name.dll by name and ordinal (32-bit: __stdcall, names without decoration)."
-  sed -e '/^;/d' -e 's/@SFX@//g' "resources/$name.def.in"; } > "dist/stage/$name.def"
+  echo "LIBRARY $name.dll"; echo "EXPORTS"
+  awk '/^[A-Z]/ { printf "  %s @%s\n", ($1 == "VERSION" ? "\"" $1 "\"" : $1), $2 }' resources/exports.txt; } > "dist/stage/$name.def"
 for arch in x86 x64; do
   if [ "$arch" = x86 ]; then preset=win32 machine=i386 prefix=i686-w64-mingw32; else preset=win64 machine=i386:x86-64 prefix=x86_64-w64-mingw32; fi
   out="$windows/$arch"
