@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "drivers/AcquirerTable.h"
+#include "support/TempFolder.h"
 
 using N = zrPaymentNetwork;
 
@@ -88,9 +89,8 @@ TEST(SettingsFile, EncodingsAndLineEndings) {
 }
 
 TEST(SettingsFile, ReadFromDisk) {
-    const auto dir = std::filesystem::temp_directory_path() /
-                     ("zr_settings_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
-    std::filesystem::create_directories(dir);
+    const TempFolder folder;
+    const auto& dir = folder.Path();
     const auto file = dir / "ZRPA_RIVEVEDEV17_10.ini";
     TextList lines = {u"kept"};
     EXPECT_FALSE(ReadSettingsFile((dir / "missing.ini").u16string(), lines));
@@ -108,5 +108,4 @@ TEST(SettingsFile, ReadFromDisk) {
     lines = {u"kept"};
     EXPECT_FALSE(ReadSettingsFile(file.u16string(), lines)) << "an oversized file is ignored";
     EXPECT_EQ(lines, TextList{u"kept"});
-    std::filesystem::remove_all(dir);
 }
