@@ -37,6 +37,64 @@ std::string Decoded(char aCode, const std::string& aText, std::string_view aName
 }
 } // namespace
 
+// Each request the driver builds, against its bytes written out by hand from the message tables: a
+// layout with a wrong position or width fails here even where the layouts agree with themselves.
+TEST(P17Layouts, RequestsAreTheBytesOfTheMessageTables) {
+    const Text reference = CalcRefundReference(123, 1234, 80006, Currency::FromRaw(123400), u"A1B2C3",
+                                               EncodeDateTime(2025, 3, 7, 14, 5));
+    Text ref128, error;
+    ASSERT_TRUE(kP17Protocol::ReferenceField(u"R1", ref128, error));
+    const struct {
+        Text Driver;
+        std::string Expected;
+    } kCases[] = {
+        {kP17Protocol::PrintLocationMessage(true), "000000000E1"},
+        {kP17Protocol::PrintLocationMessage(false), "000000000E0"},
+        {kP17Protocol::PayMessage(u"00000005", u"00001234", ref128), "000000000X"
+                                                                     "00000005"
+                                                                     "00000"
+                                                                     "00001234" +
+                                                                         std::string(126, ' ') + "R1" +
+                                                                         "00000000"},
+        {kP17Protocol::RefundMessage(u"00000007", u"00000500"), "000000000A"
+                                                                "00000007"
+                                                                "00000"
+                                                                "00000500"
+                                                                "00000000"},
+        {kP17Protocol::VoidMessage(u"00000001", reference), "000000000Q"
+                                                            "00000001"
+                                                            "000000"
+                                                            "000123"
+                                                            "C1234"
+                                                            "00000080006"
+                                                            "00001234"
+                                                            "A1B2C3"
+                                                            "0703251405"
+                                                            "0000000000"},
+        {kP17Protocol::ReprintMessage(true), "000000000R"
+                                             "1"
+                                             "0"
+                                             "0000000000"},
+        {kP17Protocol::ReprintMessage(false), "000000000R"
+                                              "0"
+                                              "0"
+                                              "0000000000"},
+        {kP17Protocol::DayCloseMessage(u"00000042"), "000000000C"
+                                                     "00000042"
+                                                     "0"
+                                                     "0000000"},
+        {kP17Protocol::TotalsMessage(u"00000042"), "000000000T"
+                                                   "00000042"
+                                                   "0"
+                                                   "0000000"},
+    };
+    for (const auto& c : kCases) {
+        EXPECT_EQ(TextToBytes(c.Driver), c.Expected);
+    }
+    EXPECT_EQ(TextToBytes(kP17Protocol::PayMessage(u"00000005", u"00001234", ref128)).size(), 167u);
+    EXPECT_EQ(TextToBytes(kP17Protocol::VoidMessage(u"00000001", reference)).size(), 80u);
+}
+
 TEST(P17Layouts, RequestsBuiltFromTheLayoutsAreTheDriversRequests) {
     const Text reference = CalcRefundReference(123, 1234, 80006, Currency::FromRaw(123400), u"A1B2C3",
                                                EncodeDateTime(2025, 3, 7, 14, 5));
