@@ -365,3 +365,33 @@ TEST(DeviceLog, TheJournalCompletesALogCutByACrash) {
     EXPECT_EQ(Field(ops[2].Request, "amount"), "1");
     EXPECT_EQ(JournalFolderOf("LogFiles/Payment/day.log"), "LogFiles/Payment/Journal");
 }
+
+// Hosts killed one after another: two while the library checked the terminal (their banners, no journal
+// record), then one after its record and before its request, then one after its request went out, those
+// two with no line in the log. Each journal record belongs to the last operation begun before it, or to
+// none: the payment whose request went out stays the last, and unknown.
+TEST(DeviceLog, AJournalRecordBelongsToTheLastOperationBegunBeforeIt) {
+    const std::string banner = " - ------------------------------------------------------------ Pay\r\n";
+    const std::string log = "2025-03-07 14:10:00:000" + banner + "2025-03-07 14:10:01:000" + banner;
+    auto record = [](const std::string& aTime, const std::string& aOp, const std::string& aStep) {
+        return FormatJournalRecord(
+            {aTime, aOp, aStep,
+             aStep == "asked"
+                 ? std::vector<std::pair<std::string, std::string>>{{"kind", "PAY"}, {"log", "day.log"}}
+                 : std::vector<std::pair<std::string, std::string>>{}});
+    };
+    const std::string journal = record("2025-03-07 14:10:02:000", "e", "asked") +
+                                record("2025-03-07 14:10:03:000", "f", "asked") +
+                                record("2025-03-07 14:10:03:001", "f", "sent");
+    std::vector<JournalEntry> entries;
+    for (auto& op : ReadJournal(journal)) {
+        entries.push_back({"P17_t.journal", std::move(op)});
+    }
+    auto ops = ReadDeviceLog(log, "Payment/day.log");
+    CompleteFromJournal(ops, "Payment/day.log", entries);
+    ASSERT_EQ(ops.size(), 3u);
+    EXPECT_EQ(ops[1].Journal, "not sent") << "the record after the second banner is its operation's";
+    EXPECT_EQ(ops[0].Journal, "") << "the first banner has no record";
+    EXPECT_EQ(ops[2].Outcome, LogOutcome::Unknown);
+    EXPECT_EQ(ops[2].Reason, kRecordEnds);
+}

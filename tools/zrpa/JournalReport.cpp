@@ -163,22 +163,33 @@ void CompleteFromJournal(std::vector<LogOperation>& aOps, const std::string& aLo
         if (Field(op, "asked", "log") != logName) {
             continue;
         }
-        // The banner is logged before the journal's first record: the latest operation of its kind in the
-        // log that began at most 30 s before it (the library may first check the terminal, which takes
-        // up to about 15 s).
+        // The banner is logged before the journal's first record, and a device's operations follow one
+        // another: the operation is the last one of the log that began before its first record (at most
+        // 30 s before: the library may first check the terminal, which takes up to about 15 s). When that
+        // one is of another kind or already has its record, the operation's own lines never reached the
+        // log (a host killed at once) and it is shown from the journal alone.
         const std::int64_t at = StampMilliseconds(StartOf(op));
         const bool dayClose = Field(op, "asked", "kind") == "DAYCLOSE";
+        // The latest start at or before the record (the same clock stamps both, the banner first).
+        std::int64_t latest = -1;
+        for (const auto& logOp : aOps) {
+            const std::int64_t start = StampMilliseconds(logOp.Start);
+            if (start >= 0 && at >= 0 && start <= at && start > latest) {
+                latest = start;
+            }
+        }
         std::size_t best = aOps.size();
-        for (std::size_t i = 0; i < aOps.size(); ++i) {
-            const std::int64_t start = StampMilliseconds(aOps[i].Start);
+        for (std::size_t i = 0; i < aOps.size() && latest >= at - 30000; ++i) {
             const bool sameKind =
                 dayClose ? aOps[i].Name == "DAY CLOSE"
                          : aOps[i].Name == "PAY" || aOps[i].Name == "REFUND" || aOps[i].Name == "VOID";
-            if (!matched[i] && sameKind && start >= 0 && at >= 0 && start <= at + 50 && start >= at - 30000) {
+            // Operations begun within the same millisecond: the first of them without its record.
+            if (StampMilliseconds(aOps[i].Start) == latest && !matched[i] && sameKind) {
                 best = i;
+                break;
             }
         }
-        if (best == aOps.size() && logBegins >= 0 && at < logBegins - 30000) {
+        if (best == aOps.size() && logBegins >= 0 && at < logBegins - 5000) {
             continue;
         }
         std::string reason;
