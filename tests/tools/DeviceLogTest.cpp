@@ -325,6 +325,17 @@ TEST(DeviceLog, ALogCutByACrashNeverCallsAMoneyOperationThatMayHaveGoneOutFailed
     }
 }
 
+// The operations of aLog ("Payment/day.log") completed by the journal content aJournal.
+std::vector<LogOperation> CompletedLog(const std::string& aLog, const std::string& aJournal) {
+    std::vector<JournalEntry> entries;
+    for (auto& op : ReadJournal(aJournal)) {
+        entries.push_back({"P17_t.journal", std::move(op)});
+    }
+    auto ops = ReadDeviceLog(aLog, "Payment/day.log");
+    CompleteFromJournal(ops, "Payment/day.log", entries);
+    return ops;
+}
+
 TEST(DeviceLog, TheJournalCompletesALogCutByACrash) {
     const std::string log =
         "2025-03-07 14:00:00:000 - ------------------------------------------------------------ Pay\r\n"
@@ -347,12 +358,7 @@ TEST(DeviceLog, TheJournalCompletesALogCutByACrash) {
         record("2025-03-07 14:09:00:001", "c", "sent") + record("2025-03-07 14:09:00:002", "c", "ack") +
         // Another device log's operation is not this log's.
         record("2025-03-07 14:00:00:002", "d", "asked", {{"kind", "PAY"}, {"log", "other.log"}});
-    std::vector<JournalEntry> entries;
-    for (auto& op : ReadJournal(journal)) {
-        entries.push_back({"P17_t.journal", std::move(op)});
-    }
-    auto ops = ReadDeviceLog(log, "Payment/day.log");
-    CompleteFromJournal(ops, "Payment/day.log", entries);
+    const auto ops = CompletedLog(log, journal);
     ASSERT_EQ(ops.size(), 3u);
     EXPECT_EQ(ops[0].Outcome, LogOutcome::Approved);
     EXPECT_EQ(Field(ops[0].Answer, "stan"), "000042");
@@ -383,12 +389,7 @@ TEST(DeviceLog, AJournalRecordBelongsToTheLastOperationBegunBeforeIt) {
     const std::string journal = record("2025-03-07 14:10:02:000", "e", "asked") +
                                 record("2025-03-07 14:10:03:000", "f", "asked") +
                                 record("2025-03-07 14:10:03:001", "f", "sent");
-    std::vector<JournalEntry> entries;
-    for (auto& op : ReadJournal(journal)) {
-        entries.push_back({"P17_t.journal", std::move(op)});
-    }
-    auto ops = ReadDeviceLog(log, "Payment/day.log");
-    CompleteFromJournal(ops, "Payment/day.log", entries);
+    const auto ops = CompletedLog(log, journal);
     ASSERT_EQ(ops.size(), 3u);
     EXPECT_EQ(ops[1].Journal, "not sent") << "the record after the second banner is its operation's";
     EXPECT_EQ(ops[0].Journal, "") << "the first banner has no record";
