@@ -204,6 +204,18 @@ TEST(TechnicianView, SummarySaysEachThingOnce) {
         EXPECT_TRUE(Has(SummaryText(totals), c.Line)) << SummaryText(totals);
     }
 
+    // An approval with a remark says it: here one the library's check learnt after the answer was lost.
+    ZrpaResult recovered;
+    recovered.Command = "pay";
+    recovered.Outcome = "approved";
+    recovered.Document = "<PaymentAmount>1</PaymentAmount><Error>False</Error><ErrorText>Approved without a "
+                         "refund reference: the answer was lost (x). A void of this payment must be made on "
+                         "the terminal.</ErrorText>";
+    EXPECT_TRUE(Has(SummaryText(recovered), "  Note:              Approved without a refund reference: the "
+                                            "answer was lost (x). A void of this payment must be made on the "
+                                            "terminal.\n"))
+        << SummaryText(recovered);
+
     ZrpaResult serial;
     serial.Command = "pay";
     serial.Outcome = "failed";

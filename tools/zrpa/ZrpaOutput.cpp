@@ -60,6 +60,11 @@ std::string SummaryText(const ZrpaResult& aResult) {
             Line(out, "From the log", TechnicianText(aResult.LogReason));
         }
     }
+    if (aResult.ExitStatus == 0 && !ResultField(f, "ErrorText").empty()) {
+        // An approval with a remark: no refund reference (a void must be made on the terminal), or one
+        // the library learnt from the terminal after the answer was lost.
+        Line(out, "Note", TechnicianText(ResultField(f, "ErrorText")));
+    }
     if (aResult.Verbose && aResult.ExitStatus != 0) {
         Line(out, "Library's text", error);
         Line(out, "Log's reason", aResult.LogReason == error ? std::string() : aResult.LogReason);
