@@ -695,7 +695,9 @@ bool kP17Protocol::CardOperation(const kPaymentReceipt& aReceipt, zrPaymentActio
         return approved;
     });
     aResult.Error = !success;
-    if (lost.empty() || journal == nullptr || fCancelled) {
+    // A cancel may have ended the wait for the answer itself (the read raised it): no check then either.
+    const tZR_CancelSignal* const cancel = fChannel.CancelSignal();
+    if (lost.empty() || journal == nullptr || fCancelled || (cancel != nullptr && cancel->Cancelled())) {
         // A cancelled command returns at once: the next operation on this terminal checks it.
         return success;
     }
