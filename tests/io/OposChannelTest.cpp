@@ -1,8 +1,9 @@
-// The OPOS channel over a fake FiscalPrinter control that records each call and answers scripted codes.
+// The OPOS channel over a fake FiscalPrinter control that records each call and answers scripted codes:
+// handed to the channel directly, and on Windows also reached the way a real control is, through the COM
+// registry and IDispatch (support/OposTestControls.h).
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <deque>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -10,147 +11,11 @@
 #include "base/ZrError.h"
 #include "io/IOHandler_OPOS.h"
 #include "support/ChannelLog.h"
+#include "support/OposTestControls.h"
 #include "support/TempFolder.h"
 
 namespace {
 const Text kLogName = u"ZRPA_RIVEVEDEV17_10_opostest";
-
-struct FakeState {
-    std::vector<Text> Calls;
-    std::deque<std::int32_t> Codes; // answers of the next methods; 0 once used up
-    std::int32_t Extended = 0;
-    Text ErrorString;
-    bool DeviceEnabled = false;
-    bool KeepEnabled = false; // DeviceEnabled := false does not take
-    bool ThrowOnOpen = false;
-    Text DateAnswer;
-    Text DataAnswer;
-    std::int32_t DirectData = 0;
-    Text DirectString;
-    bool Flags = true; // CoverOpen, DayOpened, ...
-    std::int32_t PrinterState = 0;
-    std::int32_t Remaining = 0;
-    Text PreLine;
-    std::int32_t ReceiptType = 0;
-    Text Trailer;
-};
-
-Text Num(std::int64_t aValue) {
-    return IntToText(aValue);
-}
-Text Cy(Currency aValue) {
-    return aValue.ToText();
-}
-Text Flag(bool aValue) {
-    return aValue ? u"true" : u"false";
-}
-
-class FakeFiscalPrinter final : public tZR_OposFiscalPrinter {
-public:
-    explicit FakeFiscalPrinter(std::shared_ptr<FakeState> aState) : s(std::move(aState)) {}
-
-    std::int32_t Open(const Text& aName) override {
-        if (s->ThrowOnOpen) {
-            throw ZrError(u"control crashed");
-        }
-        return Call(u"Open(" + aName + u")");
-    }
-    std::int32_t ClaimDevice(std::int32_t aTimeout) override {
-        return Call(u"ClaimDevice(" + Num(aTimeout) + u")");
-    }
-    std::int32_t ReleaseDevice() override { return Call(u"ReleaseDevice"); }
-    std::int32_t Close() override { return Call(u"Close"); }
-    bool GetDeviceEnabled() override { return s->DeviceEnabled; }
-    void SetDeviceEnabled(bool aValue) override {
-        s->Calls.push_back(u"DeviceEnabled:=" + Flag(aValue));
-        if (aValue || !s->KeepEnabled) {
-            s->DeviceEnabled = aValue;
-        }
-    }
-    std::int32_t GetResultCodeExtended() override { return s->Extended; }
-    Text GetErrorString() override { return s->ErrorString; }
-
-    std::int32_t BeginFiscalReceipt(bool a) override { return Call(u"BeginFiscalReceipt(" + Flag(a) + u")"); }
-    std::int32_t EndFiscalReceipt(bool a) override { return Call(u"EndFiscalReceipt(" + Flag(a) + u")"); }
-    std::int32_t BeginNonFiscal() override { return Call(u"BeginNonFiscal"); }
-    std::int32_t EndNonFiscal() override { return Call(u"EndNonFiscal"); }
-    std::int32_t BeginTraining() override { return Call(u"BeginTraining"); }
-    std::int32_t EndTraining() override { return Call(u"EndTraining"); }
-    std::int32_t ResetPrinter() override { return Call(u"ResetPrinter"); }
-    std::int32_t PrintZReport() override { return Call(u"PrintZReport"); }
-    std::int32_t PrintXReport() override { return Call(u"PrintXReport"); }
-    std::int32_t PrintNormal(std::int32_t aStation, const Text& aData) override {
-        return Call(u"PrintNormal(" + Num(aStation) + u"," + aData + u")");
-    }
-    std::int32_t PrintRecMessage(const Text& a) override { return Call(u"PrintRecMessage(" + a + u")"); }
-    std::int32_t PrintRecTaxID(const Text& a) override { return Call(u"PrintRecTaxID(" + a + u")"); }
-    std::int32_t PrintRecItem(const Text& d, Currency p, std::int32_t q, std::int32_t v, Currency u,
-                              const Text& n) override {
-        return Call(u"PrintRecItem(" + d + u"," + Cy(p) + u"," + Num(q) + u"," + Num(v) + u"," + Cy(u) +
-                    u"," + n + u")");
-    }
-    std::int32_t PrintRecItemVoid(const Text& d, Currency p, std::int32_t q, std::int32_t v, Currency u,
-                                  const Text& n) override {
-        return Call(u"PrintRecItemVoid(" + d + u"," + Cy(p) + u"," + Num(q) + u"," + Num(v) + u"," + Cy(u) +
-                    u"," + n + u")");
-    }
-    std::int32_t PrintRecRefund(const Text& d, Currency a, std::int32_t v) override {
-        return Call(u"PrintRecRefund(" + d + u"," + Cy(a) + u"," + Num(v) + u")");
-    }
-    std::int32_t PrintRecItemAdjustment(std::int32_t t, const Text& d, Currency a, std::int32_t v) override {
-        return Call(u"PrintRecItemAdjustment(" + Num(t) + u"," + d + u"," + Cy(a) + u"," + Num(v) + u")");
-    }
-    std::int32_t PrintRecSubtotal(Currency a) override { return Call(u"PrintRecSubtotal(" + Cy(a) + u")"); }
-    std::int32_t PrintRecSubtotalAdjustment(std::int32_t t, const Text& d, Currency a) override {
-        return Call(u"PrintRecSubtotalAdjustment(" + Num(t) + u"," + d + u"," + Cy(a) + u")");
-    }
-    std::int32_t PrintRecTotal(Currency t, Currency p, const Text& d) override {
-        return Call(u"PrintRecTotal(" + Cy(t) + u"," + Cy(p) + u"," + d + u")");
-    }
-    std::int32_t PrintRecNotPaid(const Text& d, Currency a) override {
-        return Call(u"PrintRecNotPaid(" + d + u"," + Cy(a) + u")");
-    }
-    std::int32_t SetDate(const Text& a) override { return Call(u"SetDate(" + a + u")"); }
-    std::int32_t GetDate(Text& a) override {
-        a = s->DateAnswer;
-        return Call(u"GetDate");
-    }
-    std::int32_t GetData(std::int32_t i, std::int32_t& o, Text& d) override {
-        d = s->DataAnswer;
-        return Call(u"GetData(" + Num(i) + u"," + Num(o) + u")");
-    }
-    std::int32_t DirectIO(std::int32_t c, std::int32_t& d, Text& t) override {
-        const Text call = u"DirectIO(" + Num(c) + u"," + Num(d) + u"," + t + u")";
-        d = s->DirectData;
-        t = s->DirectString;
-        return Call(call);
-    }
-
-    bool GetCoverOpen() override { return s->Flags; }
-    bool GetDayOpened() override { return s->Flags; }
-    bool GetRecEmpty() override { return s->Flags; }
-    bool GetRecNearEnd() override { return s->Flags; }
-    bool GetTrainingModeActive() override { return s->Flags; }
-    std::int32_t GetPrinterState() override { return s->PrinterState; }
-    std::int32_t GetRemainingFiscalMemory() override { return s->Remaining; }
-    void SetPreLine(const Text& a) override { s->PreLine = a; }
-    void SetFiscalReceiptType(std::int32_t a) override { s->ReceiptType = a; }
-    Text GetAdditionalTrailer() override { return s->Trailer; }
-    void SetAdditionalTrailer(const Text& a) override { s->Trailer = a; }
-
-private:
-    std::int32_t Call(const Text& aCall) {
-        s->Calls.push_back(aCall);
-        if (s->Codes.empty()) {
-            return 0;
-        }
-        const std::int32_t code = s->Codes.front();
-        s->Codes.pop_front();
-        return code;
-    }
-
-    std::shared_ptr<FakeState> s;
-};
 
 Currency Amount(const char16_t* aText) {
     Currency c;
@@ -159,15 +24,28 @@ Currency Amount(const char16_t* aText) {
 }
 } // namespace
 
-class OposChannel : public ::testing::Test {
+class OposChannel : public ::testing::TestWithParam<OposTestControl> {
 protected:
+    void SetUp() override {
+        ASSERT_EQ(fSession.Error(), "");
+        fState = fSession.State();
+    }
     std::unique_ptr<kIOHandler_OPOS> Channel(const Text& aDeviceName = u"FiscalPrinter1") {
         kConnection connection;
         connection.DeviceName = aDeviceName;
         connection.SetConnectTimeOut(2500);
-        auto channel = std::make_unique<kIOHandler_OPOS>(&connection, fDir.AsText(), kLogName,
-                                                         std::make_unique<FakeFiscalPrinter>(fState));
+        auto channel =
+            std::make_unique<kIOHandler_OPOS>(&connection, fDir.AsText(), kLogName, fSession.NewControl());
         fLogFile = channel->GetLogFileName();
+        return channel;
+    }
+    // A channel whose control is open, as a registered control must be before it answers: the calls
+    // and log lines of opening it (and of closing it at the end) are left out of what the test compares.
+    std::unique_ptr<kIOHandler_OPOS> OpenChannel() {
+        auto channel = Channel();
+        EXPECT_TRUE(channel->Connect());
+        fState->Calls.clear();
+        fOpened = true;
         return channel;
     }
     // The log lines after START (and before STOP), once the channel is gone.
@@ -179,6 +57,15 @@ protected:
             lines.erase(lines.begin());
             lines.pop_back();
         }
+        if (fOpened) {
+            const ChannelLogLine enabled{false, u"[Connect]->DeviceEnabled:=true"};
+            const auto opened = std::find(lines.begin(), lines.end(), enabled);
+            EXPECT_NE(opened, lines.end());
+            lines.erase(lines.begin(), opened == lines.end() ? opened : opened + 1);
+            while (!lines.empty() && lines.back().Message.starts_with(u"[Disconnect]")) {
+                lines.pop_back();
+            }
+        }
         return lines;
     }
     static std::vector<ChannelLogLine> Info(const std::vector<Text>& aLines) {
@@ -189,12 +76,14 @@ protected:
         return out;
     }
 
-    std::shared_ptr<FakeState> fState = std::make_shared<FakeState>();
+    OposControlSession fSession{GetParam()};
+    std::shared_ptr<FakeState> fState;
     TempFolder fDir;
     Text fLogFile;
+    bool fOpened = false;
 };
 
-TEST_F(OposChannel, FiscalOperationsLogTheirCallAndPassTheArguments) {
+TEST_P(OposChannel, FiscalOperationsLogTheirCallAndPassTheArguments) {
     using Op = std::function<bool(kIOHandler_OPOS&)>;
     const Currency qty = Amount(u"1.5");
     const Currency price = Amount(u"1.2");
@@ -246,7 +135,7 @@ TEST_F(OposChannel, FiscalOperationsLogTheirCallAndPassTheArguments) {
         {[](auto& c) { return c.SetDate(EncodeDateTime(1, 1, 2, 3, 4)); },
          u"[SetDate]->SetDate('020100010304')", u"SetDate(020100010304)"},
     };
-    auto channel = Channel();
+    auto channel = OpenChannel();
     std::vector<Text> expected;
     for (const auto& c : cases) {
         SCOPED_TRACE(TextToUtf8(c.Line));
@@ -259,8 +148,8 @@ TEST_F(OposChannel, FiscalOperationsLogTheirCallAndPassTheArguments) {
     EXPECT_EQ(Log(channel), Info(expected));
 }
 
-TEST_F(OposChannel, OperationsWithOutputsLogWhatCameBack) {
-    auto channel = Channel();
+TEST_P(OposChannel, OperationsWithOutputsLogWhatCameBack) {
+    auto channel = OpenChannel();
     fState->DateAnswer = u"311220251745";
     TDateTime date = 0;
     ASSERT_TRUE(channel->GetDate(date));
@@ -289,8 +178,8 @@ TEST_F(OposChannel, OperationsWithOutputsLogWhatCameBack) {
                     u"[DirectIO]->DirectIO(7,3,'in')", u"[DirectIO]->Output(Data:=9, Obj:='out''put')"}));
 }
 
-TEST_F(OposChannel, FailedOutputsFallBackAndMalformedDatesRaise) {
-    auto channel = Channel();
+TEST_P(OposChannel, FailedOutputsFallBackAndMalformedDatesRaise) {
+    auto channel = OpenChannel();
     fState->Codes = {111, 111};
     fState->DateAnswer = u"311220251745";
     TDateTime date = 0;
@@ -316,8 +205,8 @@ TEST_F(OposChannel, FailedOutputsFallBackAndMalformedDatesRaise) {
     EXPECT_EQ(fState->Calls.size(), calls);
 }
 
-TEST_F(OposChannel, PropertyOperationsLogAndAlwaysSucceed) {
-    auto channel = Channel();
+TEST_P(OposChannel, PropertyOperationsLogAndAlwaysSucceed) {
+    auto channel = OpenChannel();
     fState->Flags = true;
     fState->PrinterState = 4;
     fState->Remaining = 1200;
@@ -345,6 +234,8 @@ TEST_F(OposChannel, PropertyOperationsLogAndAlwaysSucceed) {
     EXPECT_TRUE(channel->SetAdditionalTrailerLine(u"Arrivederci", false));
     EXPECT_EQ(fState->Trailer, u"GrazieArrivederci\r\n");
     EXPECT_FALSE(channel->ErrorFound());
+    EXPECT_EQ(fState->Codes.size(), 1u); // not one of them took a result code
+    fState->Codes.clear();
 
     EXPECT_EQ(Log(channel), Info({
                                 u"[GetCoverOpen]->CoverOpen(aResult)",
@@ -368,7 +259,7 @@ TEST_F(OposChannel, PropertyOperationsLogAndAlwaysSucceed) {
                             }));
 }
 
-TEST_F(OposChannel, ResultCodesBecomeErrorFieldsAndErrorLines) {
+TEST_P(OposChannel, ResultCodesBecomeErrorFieldsAndErrorLines) {
     const struct {
         std::int32_t Code;
         std::int32_t Extended;
@@ -387,7 +278,7 @@ TEST_F(OposChannel, ResultCodesBecomeErrorFieldsAndErrorLines) {
         {150, 0, u"x", u"[150] UNKNOWN - x"},
         {-1, 0, u"", u"[-1] UNKNOWN - "},
     };
-    auto channel = Channel();
+    auto channel = OpenChannel();
     std::vector<ChannelLogLine> expected;
     for (const auto& c : cases) {
         fState->Codes = {c.Code};
@@ -410,7 +301,7 @@ TEST_F(OposChannel, ResultCodesBecomeErrorFieldsAndErrorLines) {
     EXPECT_EQ(Log(channel), expected);
 }
 
-TEST_F(OposChannel, ConnectOpensClaimsAndEnablesThenDisconnectUndoesIt) {
+TEST_P(OposChannel, ConnectOpensClaimsAndEnablesThenDisconnectUndoesIt) {
     auto channel = Channel(u"FP'1");
     channel->SetVersion(u"1.27.0.0");
     fState->Calls.clear();
@@ -436,7 +327,7 @@ TEST_F(OposChannel, ConnectOpensClaimsAndEnablesThenDisconnectUndoesIt) {
                             }));
 }
 
-TEST_F(OposChannel, FailedClaimLeavesConnectedWithTheClaimsError) {
+TEST_P(OposChannel, FailedClaimLeavesConnectedWithTheClaimsError) {
     auto channel = Channel();
     fState->Codes = {0, 102};
     fState->ErrorString = u"claimed by another application";
@@ -457,14 +348,14 @@ TEST_F(OposChannel, FailedClaimLeavesConnectedWithTheClaimsError) {
                                  u"ReleaseDevice", u"Close"}));
 }
 
-TEST_F(OposChannel, ConnectAndDisconnectCatchControlExceptions) {
+TEST_P(OposChannel, ConnectAndDisconnectCatchControlExceptions) {
     auto channel = Channel();
-    fState->ThrowOnOpen = true;
+    fState->RaiseIn = u"Open";
     EXPECT_FALSE(channel->Connect());
     EXPECT_FALSE(channel->Connected());
 
     // A device that stays enabled is neither released nor closed.
-    fState->ThrowOnOpen = false;
+    fState->RaiseIn.clear();
     ASSERT_TRUE(channel->Connect());
     fState->KeepEnabled = true;
     fState->Calls.clear();
@@ -474,11 +365,29 @@ TEST_F(OposChannel, ConnectAndDisconnectCatchControlExceptions) {
 
     const auto lines = Log(channel);
     ASSERT_FALSE(lines.empty());
-    const ChannelLogLine caught{true, u"[Connect]:control crashed"};
+    const ChannelLogLine caught{true, u"[Connect]:" + fSession.Raised(u"Open", u"control crashed")};
     EXPECT_NE(std::find(lines.begin(), lines.end(), caught), lines.end());
 }
 
+// Operations pass what the control raises on to the caller, and so do members a control lacks.
+TEST_P(OposChannel, WhatTheControlRaisesReachesTheCaller) {
+    auto channel = OpenChannel();
+    fState->RaiseIn = u"PrintXReport";
+    try {
+        channel->PrintXReport();
+        ADD_FAILURE() << "no exception";
+    } catch (const ZrError& e) {
+        EXPECT_EQ(e.Message(), fSession.Raised(u"PrintXReport", u"control crashed"));
+    }
+    fState->RaiseIn.clear();
+    EXPECT_TRUE(channel->PrintXReport());
+}
+
+INSTANTIATE_TEST_SUITE_P(Controls, OposChannel, ::testing::ValuesIn(OposTestControls()),
+                         [](const auto& aInfo) { return OposTestControlName(aInfo.param); });
+
 TEST(OposPlatformControl, ConnectWithoutAnOposServiceFailsCleanly) {
+    ASSERT_EQ(UnregisterOposTestControl(), "");
     // No connection section: the OPOS channel with an empty device name, as the request layer builds it.
     kIOHandler_OPOS channel(nullptr, Text(), Text());
     EXPECT_FALSE(channel.Connect());

@@ -2,6 +2,7 @@
 // Reading a channel's log file back in tests.
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -13,6 +14,11 @@ struct ChannelLogLine {
     Text Message;
     bool operator==(const ChannelLogLine&) const = default;
 };
+
+// For GoogleTest's messages: "E " before an error line.
+inline void PrintTo(const ChannelLogLine& aLine, std::ostream* aOut) {
+    *aOut << (aLine.Error ? "E " : "") << TextToUtf8(aLine.Message);
+}
 
 inline bool StartsWithTimeStamp(const std::string& aLine) {
     // "yyyy-mm-dd hh:mm:ss:zzz"
