@@ -36,12 +36,18 @@ install_missing "${packages[@]}"
 
 # 32-bit Wine beside wine64, so the i686 product DLL runs its tests like the x86_64 one; only where the
 # kernel executes 32-bit programs (elsewhere it would install cleanly and then fail at its first start).
+# 32-bit Wine prints through the 32-bit CUPS client library, which it loads only when it is there.
 # shellcheck source=wine-env.sh
 . "$(dirname "$0")/wine-env.sh"
+wine32_packages=(wine32:i386 libcups2:i386)
+missing32=()
+for p in "${wine32_packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing32+=("$p")
+done
 if ! zr_runs_32bit; then
-  echo "32-bit Wine (wine32:i386) not installed: this machine cannot execute 32-bit programs"
-elif ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
-  echo "installing: wine32:i386"
+  echo "32-bit Wine (${wine32_packages[*]}) not installed: this machine cannot execute 32-bit programs"
+elif [ ${#missing32[@]} -gt 0 ]; then
+  echo "installing: ${missing32[*]}"
   export DEBIAN_FRONTEND=noninteractive
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
@@ -57,13 +63,13 @@ elif ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install o
     fi
     apt-get install -y -qq --no-install-recommends "$@" >/dev/null
   }
-  if ! install_without_removals wine32:i386; then
+  if ! install_without_removals "${missing32[@]}"; then
     # The i386 index of one suite may lag the amd64 one, so a library installed at a newer amd64
     # version has no i386 twin. Name, for each such library, the newest version both have.
     echo "the plain install cannot be resolved; pinning the libraries both architectures share"
-    pins=$(/usr/bin/python3 "$(dirname "$0")/wine32-pins.py" wine32:i386)
+    pins=$(/usr/bin/python3 "$(dirname "$0")/wine32-pins.py" "${missing32[@]}")
     # shellcheck disable=SC2086
-    install_without_removals --allow-downgrades wine32:i386 $pins
+    install_without_removals --allow-downgrades "${missing32[@]}" $pins
   fi
 fi
 

@@ -2,7 +2,8 @@
 # The complete check: installs what is missing, builds all four configurations, runs the Linux tests
 # plainly (the fuzz corpora replayed, the fault matrix, the bad-input catalogue) and under ASan/UBSan, the
 # concurrency and log tests under TSan, runs the Windows test programs of the i686 product and of the x86_64 build
-# under Wine (serial tests over a pseudo-terminal pair), runs each Windows build's day at the till against the
+# under Wine (serial tests over a pseudo-terminal pair, spooler tests on CUPS queues, OPOS tests through a
+# registered COM control), runs each Windows build's day at the till against the
 # emulator and checks the 32-bit DLL's exports.
 #
 # On a machine that cannot execute 32-bit programs, the i686 build is still made and checked from its code
@@ -107,8 +108,9 @@ for preset in win32 win64; do
   fi
   filter=()
   [ "$preset" = win64 ] && zr_runs_32bit && filter=(--gtest_filter='-FaultMatrix*')
-  # One program per layer, run in turn with one pseudo-terminal pair for all of them.
-  tests/support/PtyWineComPair.sh "build/$preset"/bin/zr_*_tests.exe "${filter[@]}"
+  # One program per layer, run in turn with one pseudo-terminal pair for all of them, beside a private
+  # CUPS scheduler whose queues are Wine's printers (the spooler channel's tests print to them).
+  build/linux/bin/zr_cups_rig tests/support/PtyWineComPair.sh "build/$preset"/bin/zr_*_tests.exe "${filter[@]}"
 done
 
 # The day at the till through the exports of each Windows build: zrpa demo fails when any result is

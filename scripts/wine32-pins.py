@@ -4,7 +4,7 @@
 A library that is "Multi-Arch: same" must have the same version on amd64 and i386. When the archive's
 i386 index of one suite is missing or stale (a mirror in the middle of a sync), the amd64 copy may be
 installed at a version that has no i386 twin, and apt's resolver gives up. For every such library in
-the dependency closure of wine32:i386, this names the newest version that exists for both
+the dependency closure of the packages named (wine32:i386 when none is), this names the newest version that exists for both
 architectures, for both of them. Nothing is hard-coded: versions come from the archive at install time.
 
 Run with Debian's own interpreter (python3-apt belongs to it), after `apt-get update`.
@@ -18,7 +18,7 @@ def main() -> int:
     apt_pkg.init()
     cache = apt_pkg.Cache(None)
     depcache = apt_pkg.DepCache(cache)
-    root = sys.argv[1] if len(sys.argv) > 1 else "wine32:i386"
+    roots = sys.argv[1:] or ["wine32:i386"]
 
     def package(name, arch):
         try:
@@ -29,14 +29,15 @@ def main() -> int:
     def candidate(pkg):
         return depcache.get_candidate_ver(pkg) if pkg else None
 
-    # The i386 packages wine32 pulls in, walked breadth-first over Depends and Pre-Depends; of each
+    # The i386 packages they pull in, walked breadth-first over Depends and Pre-Depends; of each
     # alternative group the first that exists is taken, as apt does by default.
     seen, queue = set(), []
-    start = package(*root.split(":")) if ":" in root else package(root, "i386")
-    if start is None:
-        print(f"{root}: not in the archive", file=sys.stderr)
-        return 1
-    queue.append(start)
+    for root in roots:
+        start = package(*root.split(":")) if ":" in root else package(root, "i386")
+        if start is None:
+            print(f"{root}: not in the archive", file=sys.stderr)
+            return 1
+        queue.append(start)
     while queue and len(seen) < 5000:
         pkg = queue.pop()
         key = (pkg.name, pkg.architecture)

@@ -64,6 +64,7 @@ bool tZR_PrintSpooler::WriteRaw(const Text& aPrinter, const Text& aDocumentName,
     Text printer = aPrinter;
     HANDLE handle = nullptr;
     bool ok = false;
+    bool refused = false;
     if (OpenPrinterW(MutableWide(printer), &handle, nullptr)) {
         Text name = aDocumentName;
         Text type = u"RAW";
@@ -78,15 +79,24 @@ bool tZR_PrintSpooler::WriteRaw(const Text& aPrinter, const Text& aDocumentName,
                                   &written) &&
                      written == aBytes.size();
             }
-            const DWORD error = GetLastError();
+            DWORD error = GetLastError();
             EndPagePrinter(handle);
-            EndDocPrinter(handle);
+            // The spooler hands the job to the printer's queue at its end: a queue that does not take it
+            // fails here, and the job is then lost, not printed.
+            if (!EndDocPrinter(handle) && ok) {
+                ok = false;
+                refused = true;
+                error = GetLastError();
+            }
             SetLastError(error);
         }
     }
     if (!ok) {
         aFailure.Code = static_cast<std::int32_t>(GetLastError());
         aFailure.Message = OsErrorMessage(aFailure.Code);
+        if (refused) {
+            aFailure.Message = u"Printer " + aPrinter + u" did not take the job: " + aFailure.Message;
+        }
     }
     if (handle != nullptr) {
         ClosePrinter(handle);

@@ -8,7 +8,9 @@
 
 class CupsScheduler {
 public:
-    explicit CupsScheduler(const std::vector<std::string>& aQueues);
+    // aRefusing: queues that exist but do not accept jobs.
+    explicit CupsScheduler(const std::vector<std::string>& aQueues,
+                           const std::vector<std::string>& aRefusing = {});
     ~CupsScheduler();
     CupsScheduler(const CupsScheduler&) = delete;
     CupsScheduler& operator=(const CupsScheduler&) = delete;
@@ -16,6 +18,10 @@ public:
     // False when cupsd could not be started here; Error() then says why.
     bool Running() const { return fPid > 0 && fError.empty(); }
     const std::string& Error() const { return fError; }
+    // The scheduler's folder (its configuration, spool and the file devices' output).
+    const std::filesystem::path& Root() const { return fRoot; }
+    // The local socket the client library reaches it on (for CUPS_SERVER).
+    const std::string& Socket() const { return fSocket; }
     // Where the file device of aQueue writes each job.
     std::filesystem::path OutputFile(const std::string& aQueue) const {
         return fRoot / "out" / (aQueue + ".out");
@@ -26,7 +32,7 @@ public:
     void UseOnThisThread() const;
 
 private:
-    void Start(const std::vector<std::string>& aQueues);
+    void Start(const std::vector<std::string>& aQueues, const std::vector<std::string>& aRefusing);
 
     std::filesystem::path fRoot;
     std::string fSocket;

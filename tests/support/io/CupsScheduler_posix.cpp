@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -55,7 +56,8 @@ void Sleep() {
 }
 } // namespace
 
-CupsScheduler::CupsScheduler(const std::vector<std::string>& aQueues) {
+CupsScheduler::CupsScheduler(const std::vector<std::string>& aQueues,
+                             const std::vector<std::string>& aRefusing) {
     std::random_device random;
     // A short folder name: the socket path must fit a sockaddr_un.
     fRoot = std::filesystem::path("/tmp") / ("zr-cups-" + std::to_string(random() % 1000000000u));
@@ -64,10 +66,11 @@ CupsScheduler::CupsScheduler(const std::vector<std::string>& aQueues) {
         fHadPreviousServer = true;
         fPreviousServer = previous;
     }
-    Start(aQueues);
+    Start(aQueues, aRefusing);
 }
 
-void CupsScheduler::Start(const std::vector<std::string>& aQueues) {
+void CupsScheduler::Start(const std::vector<std::string>& aQueues,
+                          const std::vector<std::string>& aRefusing) {
     namespace fs = std::filesystem;
     if (!fs::exists(kCupsd)) {
         fError = std::string(kCupsd) + " is not installed (Debian package cups-daemon)";
@@ -103,11 +106,13 @@ void CupsScheduler::Start(const std::vector<std::string>& aQueues) {
                   root + "/log/error_log\nAccessLog " + root + "/log/access_log\nPageLog " + root +
                   "/log/page_log\nUser lp\nGroup lp\n");
     std::string printers;
-    for (const auto& queue : aQueues) {
+    std::vector<std::string> queues = aQueues;
+    queues.insert(queues.end(), aRefusing.begin(), aRefusing.end());
+    for (const auto& queue : queues) {
+        const bool accepting = std::find(aRefusing.begin(), aRefusing.end(), queue) == aRefusing.end();
         printers += "<Printer " + queue + ">\nInfo Spooler test queue\nDeviceURI file://" +
-                    OutputFile(queue).string() +
-                    "\nState Idle\nAccepting Yes\nShared No\nJobSheets none none\nErrorPolicy abort-job\n"
-                    "</Printer>\n";
+                    OutputFile(queue).string() + "\nState Idle\nAccepting " + (accepting ? "Yes" : "No") +
+                    "\nShared No\nJobSheets none none\nErrorPolicy abort-job\n</Printer>\n";
         fs::copy_file(fs::path(ZR_TEST_SUPPORT_DIR) / "CupsTestPrinter.ppd",
                       fRoot / "conf" / "ppd" / (queue + ".ppd"), fs::copy_options::overwrite_existing, ec);
     }
@@ -138,7 +143,7 @@ void CupsScheduler::Start(const std::vector<std::string>& aQueues) {
         }
         if (SocketAnswers(fSocket)) {
             bool all = true;
-            for (const auto& queue : aQueues) {
+            for (const auto& queue : queues) {
                 cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.c_str(), nullptr);
                 all = all && dest != nullptr;
                 cupsFreeDests(dest != nullptr ? 1 : 0, dest);
