@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/FileHandles_posix.h"
 #include "platform/Files.h"
 
 namespace {
@@ -47,18 +48,6 @@ bool IsLink(const std::string& aPath) {
     return lstat(aPath.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
-bool WriteAll(int aFd, std::string_view aBytes) {
-    std::size_t done = 0;
-    while (done < aBytes.size()) {
-        const ssize_t n = write(aFd, aBytes.data() + done, aBytes.size() - done);
-        if (n > 0) {
-            done += static_cast<std::size_t>(n);
-        } else if (!(n < 0 && errno == EINTR)) {
-            return false;
-        }
-    }
-    return true;
-}
 } // namespace
 
 bool CreateDirectories(const Text& aPath) {
@@ -144,7 +133,7 @@ tZR_AppendResult AppendToFile(const Text& aPath, std::string_view aBytes) {
     if ((st.st_mode & 0777) != kPrivateFile && st.st_uid == geteuid()) {
         fchmod(fd, kPrivateFile);
     }
-    bool ok = WriteAll(fd, aBytes);
+    bool ok = WriteWhole(fd, aBytes);
     if (close(fd) != 0) {
         ok = false;
     }
@@ -178,4 +167,17 @@ bool DeletePlainFile(const Text& aPath) {
     const std::string path = TextToUtf8(aPath);
     struct stat st {};
     return lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && unlink(path.c_str()) == 0;
+}
+
+bool WriteWhole(int aFd, std::string_view aBytes) {
+    std::size_t done = 0;
+    while (done < aBytes.size()) {
+        const ssize_t n = write(aFd, aBytes.data() + done, aBytes.size() - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+        } else if (!(n < 0 && errno == EINTR)) {
+            return false;
+        }
+    }
+    return true;
 }

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <filesystem>
 
+#include "platform/FileHandles_win.h"
 #include "platform/Files.h"
 
 namespace {
@@ -63,18 +64,6 @@ Text FolderPart(const Text& aPath) {
     return cut == Text::npos ? Text() : aPath.substr(0, cut);
 }
 
-bool WriteAll(HANDLE aFile, std::string_view aBytes) {
-    std::size_t done = 0;
-    while (done < aBytes.size()) {
-        DWORD written = 0;
-        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(aBytes.size() - done, 1u << 30));
-        if (WriteFile(aFile, aBytes.data() + done, chunk, &written, nullptr) == 0 || written == 0) {
-            return false;
-        }
-        done += written;
-    }
-    return true;
-}
 } // namespace
 
 tZR_AppendResult AppendToFile(const Text& aPath, std::string_view aBytes) {
@@ -99,7 +88,7 @@ tZR_AppendResult AppendToFile(const Text& aPath, std::string_view aBytes) {
         CloseHandle(file);
         return tZR_AppendResult::ar_Refused;
     }
-    bool ok = WriteAll(file, aBytes);
+    bool ok = WriteWhole(file, aBytes);
     if (!CloseHandle(file)) {
         ok = false;
     }
@@ -139,4 +128,17 @@ bool DeletePlainFile(const Text& aPath) {
     return attributes != INVALID_FILE_ATTRIBUTES &&
            (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
            DeleteFileW(Wide(aPath)) != 0;
+}
+
+bool WriteWhole(HANDLE aFile, std::string_view aBytes) {
+    std::size_t done = 0;
+    while (done < aBytes.size()) {
+        DWORD written = 0;
+        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(aBytes.size() - done, 1u << 30));
+        if (WriteFile(aFile, aBytes.data() + done, chunk, &written, nullptr) == 0 || written == 0) {
+            return false;
+        }
+        done += written;
+    }
+    return true;
 }

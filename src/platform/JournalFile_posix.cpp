@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/FileHandles_posix.h"
 #include "platform/JournalFile.h"
 
 namespace {
@@ -52,21 +53,6 @@ private:
     int fFd = -1;
 };
 
-bool WriteAll(int aFd, std::string_view aBytes) {
-    std::size_t done = 0;
-    while (done < aBytes.size()) {
-        const ssize_t n = write(aFd, aBytes.data() + done, aBytes.size() - done);
-        if (n > 0) {
-            done += static_cast<std::size_t>(n);
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else {
-            return false;
-        }
-    }
-    return true;
-}
-
 bool ReadAll(int aFd, std::string& aContent) {
     aContent.clear();
     char buffer[65536];
@@ -85,7 +71,7 @@ bool ReadAll(int aFd, std::string& aContent) {
 
 bool AppendRecord(const Text& aPath, std::string_view aRecord, bool aDurable) {
     LockedFile file(TextToUtf8(aPath), true, LOCK_EX);
-    if (file.Fd() < 0 || !WriteAll(file.Fd(), aRecord)) {
+    if (file.Fd() < 0 || !WriteWhole(file.Fd(), aRecord)) {
         return false;
     }
     return !aDurable || fdatasync(file.Fd()) == 0;
@@ -124,7 +110,7 @@ bool RotateRecordFile(const Text& aPath, const Text& aRotatedPath,
     // Writers waiting for the lock find the moved file and open the new one, which holds the carried
     // records (a writer that created it meanwhile only puts its own record first).
     LockedFile fresh(path, true, LOCK_EX);
-    return fresh.Fd() >= 0 && WriteAll(fresh.Fd(), aCarry(content)) && fdatasync(fresh.Fd()) == 0;
+    return fresh.Fd() >= 0 && WriteWhole(fresh.Fd(), aCarry(content)) && fdatasync(fresh.Fd()) == 0;
 }
 
 bool CreatePrivateFolder(const Text& aPath) {

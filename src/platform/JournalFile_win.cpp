@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/FileHandles_win.h"
 #include "platform/JournalFile.h"
 
 namespace {
@@ -49,19 +50,6 @@ private:
     HANDLE fHandle = INVALID_HANDLE_VALUE;
 };
 
-bool WriteAll(HANDLE aFile, std::string_view aBytes) {
-    std::size_t done = 0;
-    while (done < aBytes.size()) {
-        DWORD written = 0;
-        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(aBytes.size() - done, 1u << 30));
-        if (!WriteFile(aFile, aBytes.data() + done, chunk, &written, nullptr) || written == 0) {
-            return false;
-        }
-        done += written;
-    }
-    return true;
-}
-
 bool ReadAll(HANDLE aFile, std::string& aContent) {
     aContent.clear();
     char buffer[65536];
@@ -80,7 +68,7 @@ bool ReadAll(HANDLE aFile, std::string& aContent) {
 
 bool AppendRecord(const Text& aPath, std::string_view aRecord, bool aDurable) {
     LockedFile file(aPath, true, true);
-    if (!file.Open() || !WriteAll(file.Handle(), aRecord)) {
+    if (!file.Open() || !WriteWhole(file.Handle(), aRecord)) {
         return false;
     }
     return !aDurable || FlushFileBuffers(file.Handle()) != 0;
@@ -129,7 +117,8 @@ bool RotateRecordFile(const Text& aPath, const Text& aRotatedPath,
         }
     }
     LockedFile fresh(aPath, true, true);
-    return fresh.Open() && WriteAll(fresh.Handle(), aCarry(content)) && FlushFileBuffers(fresh.Handle()) != 0;
+    return fresh.Open() && WriteWhole(fresh.Handle(), aCarry(content)) &&
+           FlushFileBuffers(fresh.Handle()) != 0;
 }
 
 bool CreatePrivateFolder(const Text& aPath) {
