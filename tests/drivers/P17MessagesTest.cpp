@@ -8,7 +8,7 @@
 #include "drivers/P17Protocol.h"
 #include "drivers/RefundReference.h"
 #include "support/ErrorOf.h"
-#include "support/FakeChannel.h"
+#include "support/ScriptedDriver.h"
 
 namespace {
 const TDateTime kNow = EncodeDateTime(2025, 3, 7, 14, 30);
@@ -19,10 +19,8 @@ std::string Build(char aCode, bool aAnswer, std::initializer_list<P17Value> aVal
     return layout ? P17Build(*layout, std::vector<P17Value>(aValues)) : std::string();
 }
 
-struct Parser {
-    FakeChannel Channel;
-    TextList Custom;
-    kP17Protocol P17{Channel, Custom, u"127.0.0.1:1", []() { return kNow; }, [](std::int32_t) {}};
+struct Parser : ScriptedDriver {
+    Parser() : ScriptedDriver(u"kIOHandler_TCP", [] { return kNow; }) {}
 };
 
 // The decoded value of aName in aText read with the answer layout of aCode ("(unread)" when the driver

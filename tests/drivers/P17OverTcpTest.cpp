@@ -6,16 +6,11 @@
 #include "drivers/P17Protocol.h"
 #include "io/IOHandler_TCP.h"
 #include "support/ErrorOf.h"
+#include "support/ScriptedDriver.h"
 
 namespace {
 kPaymentReceipt Payment(ZrPrintLocation aWhere = ZrPrintLocation::pl_EFT) {
-    kPaymentReceipt r;
-    r.fTillCode = u"5";
-    r.fReference = u"R1";
-    r.fAmount = Currency::FromRaw(123400);
-    r.fCurrency = u"EUR";
-    r.fPrintLocation = aWhere;
-    return r;
+    return TillRequest(aWhere);
 }
 
 } // namespace

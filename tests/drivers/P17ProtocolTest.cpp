@@ -7,7 +7,7 @@
 #include "drivers/P17Protocol.h"
 #include "drivers/RefundReference.h"
 #include "support/ErrorOf.h"
-#include "support/FakeChannel.h"
+#include "support/ScriptedDriver.h"
 
 namespace {
 const TDateTime kNow = EncodeDateTime(2025, 3, 7, 14, 30); // day 066 of 2025
@@ -37,26 +37,14 @@ Text ConversionAnswer(const Text& aDecimals, const Text& aForeign = u"0000000123
     return a + u"01234567" + u"840" + aForeign + aDecimals;
 }
 
-struct Protocol {
+struct Protocol : ScriptedDriver {
     explicit Protocol(Text aClass = u"kIOHandler_TCP")
-        : Channel(std::move(aClass)), P17(
-                                          Channel, Custom, u"127.0.0.1:4000", []() { return kNow; },
-                                          [this](std::int32_t ms) { Pauses.push_back(ms); }) {}
-    FakeChannel Channel;
-    TextList Custom;
-    std::vector<std::int32_t> Pauses;
-    kP17Protocol P17;
+        : ScriptedDriver(std::move(aClass), [] { return kNow; }) {}
 };
 
 kPaymentReceipt Receipt(Currency aAmount = Currency::FromRaw(123400),
                         ZrPrintLocation aWhere = ZrPrintLocation::pl_ECR) {
-    kPaymentReceipt r;
-    r.fTillCode = u"5";
-    r.fReference = u"R1";
-    r.fAmount = aAmount;
-    r.fCurrency = u"EUR";
-    r.fPrintLocation = aWhere;
-    return r;
+    return TillRequest(aWhere, aAmount);
 }
 
 Text ReceiptFrame(const Text& aText) {

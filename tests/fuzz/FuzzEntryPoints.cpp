@@ -17,8 +17,8 @@
 #include "interface/PaymentRegistry.h"
 #include "io/Connection.h"
 #include "payment/Xml.h"
-#include "support/FakeChannel.h"
 #include "support/InterfaceTestSupport.h"
+#include "support/ScriptedDriver.h"
 
 namespace {
 constexpr char16_t kDriverName[] = u"ZRPA_RIVEVEDEV17_10";
@@ -156,12 +156,7 @@ void CloseEveryDevice() {
 }
 
 kPaymentReceipt Receipt(ZrPrintLocation aWhere) {
-    kPaymentReceipt r;
-    r.fTillCode = u"5";
-    r.fReference = u"R1";
-    r.fAmount = Currency::FromRaw(123400);
-    r.fCurrency = u"EUR";
-    r.fPrintLocation = aWhere;
+    kPaymentReceipt r = TillRequest(aWhere);
     r.fRefundReference.PaymentNumber =
         CalcRefundReference(123, 1234, 80006, Currency::FromRaw(123400), u"A1B2C3", kNow);
     return r;
@@ -264,7 +259,8 @@ void FuzzTerminal(const std::uint8_t* aData, std::size_t aSize) {
     if (aSize == 0) {
         return;
     }
-    FakeChannel channel;
+    ScriptedDriver driver(u"kIOHandler_TCP", [] { return kNow; });
+    FakeChannel& channel = driver.Channel;
     std::size_t start = 1;
     for (std::size_t i = 1; i <= aSize; ++i) {
         if (i == aSize || aData[i] == 0xFF) {
@@ -276,9 +272,8 @@ void FuzzTerminal(const std::uint8_t* aData, std::size_t aSize) {
             start = i + 1;
         }
     }
-    TextList acquirers{u"00000080006=Bancomat"};
-    kP17Protocol protocol(
-        channel, acquirers, u"127.0.0.1:4000", [] { return kNow; }, [](std::int32_t) {});
+    driver.Custom = {u"00000080006=Bancomat"};
+    kP17Protocol& protocol = driver.P17;
     const auto where = (aData[0] & 0x80) != 0 ? ZrPrintLocation::pl_EFT : ZrPrintLocation::pl_ECR;
     const kPaymentReceipt receipt = Receipt(where);
     // A raised ZrError is an outcome the command object turns into the error text; any other exception

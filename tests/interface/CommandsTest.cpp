@@ -6,15 +6,6 @@
 #include "support/InterfaceTestSupport.h"
 
 namespace {
-const Text kStatusDocument =
-    u"<DayOpened>False</DayOpened>\r\n<DateTime>1899-12-30T00:00:00</DateTime>\r\n<PaperEnd>False</"
-    u"PaperEnd>\r\n"
-    u"<PaperNearEnd>False</PaperNearEnd>\r\n<CoverOpen>False</CoverOpen>\r\n"
-    u"<FiscalReceiptOpen>False</FiscalReceiptOpen>\r\n<ReceiptOpen>False</ReceiptOpen>\r\n"
-    u"<TrainingMode>False</TrainingMode>\r\n<FirmwareVersion></FirmwareVersion>\r\n"
-    u"<SerialNumber></SerialNumber>\r\n<FiscalMode></FiscalMode>\r\n<Error>False</Error>\r\n"
-    u"<ErrorText></ErrorText>\r\n<LogFileName></LogFileName>";
-
 const Text kPaySection = u"<Payment><Amount>12.5</Amount></Payment>";
 
 // The PAY document of a command that failed with a raised error.

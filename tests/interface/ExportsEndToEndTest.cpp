@@ -9,18 +9,10 @@
 #include <sstream>
 
 #include "LoadedLibrary.h"
+#include "support/InterfaceTestSupport.h"
 
 namespace {
 using std::u16string;
-
-const u16string kStatusDocument =
-    u"<DayOpened>False</DayOpened>\r\n<DateTime>1899-12-30T00:00:00</DateTime>\r\n<PaperEnd>False</"
-    u"PaperEnd>\r\n"
-    u"<PaperNearEnd>False</PaperNearEnd>\r\n<CoverOpen>False</CoverOpen>\r\n"
-    u"<FiscalReceiptOpen>False</FiscalReceiptOpen>\r\n<ReceiptOpen>False</ReceiptOpen>\r\n"
-    u"<TrainingMode>False</TrainingMode>\r\n<FirmwareVersion></FirmwareVersion>\r\n"
-    u"<SerialNumber></SerialNumber>\r\n<FiscalMode></FiscalMode>\r\n<Error>False</Error>\r\n"
-    u"<ErrorText></ErrorText>\r\n<LogFileName></LogFileName>";
 
 const char* const kPayElements[] = {"DeviceId",
                                     "PaymentDateTime",

@@ -12,6 +12,7 @@
 #include "drivers/RefundReference.h"
 #include "io/Connection.h"
 #include "support/InterfaceTestSupport.h"
+#include "support/ScriptedDriver.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -36,12 +37,8 @@ struct MatrixOperation {
 };
 
 kPaymentReceipt Receipt(ZrPrintLocation aWhere) {
-    kPaymentReceipt r;
-    r.fTillCode = u"5";
+    kPaymentReceipt r = TillRequest(aWhere);
     r.fReference = u"MATRIX";
-    r.fAmount = Currency::FromRaw(123400);
-    r.fCurrency = u"EUR";
-    r.fPrintLocation = aWhere;
     r.fRefundReference.PaymentNumber = CalcRefundReference(1, 1234, 3, Currency::FromRaw(123400), u"A1B2C3",
                                                            EncodeDateTime(2025, 3, 7, 14, 30));
     return r;

@@ -35,6 +35,16 @@ struct RequestSpec {
 };
 Text MakeRequest(const RequestSpec& aSpec);
 
+// A GETSTATUS document whose every element is at its default (a status that set no field).
+inline const Text kStatusDocument =
+    u"<DayOpened>False</DayOpened>\r\n<DateTime>1899-12-30T00:00:00</DateTime>\r\n<PaperEnd>False</"
+    u"PaperEnd>\r\n"
+    u"<PaperNearEnd>False</PaperNearEnd>\r\n<CoverOpen>False</CoverOpen>\r\n"
+    u"<FiscalReceiptOpen>False</FiscalReceiptOpen>\r\n<ReceiptOpen>False</ReceiptOpen>\r\n"
+    u"<TrainingMode>False</TrainingMode>\r\n<FirmwareVersion></FirmwareVersion>\r\n"
+    u"<SerialNumber></SerialNumber>\r\n<FiscalMode></FiscalMode>\r\n<Error>False</Error>\r\n"
+    u"<ErrorText></ErrorText>\r\n<LogFileName></LogFileName>";
+
 // The text of one element of a flat result document ("" when absent).
 Text ElementOf(const Text& aDocument, const Text& aName);
 bool HasElement(const Text& aDocument, const Text& aName);
