@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "io/TcpClientSocket.h"
 #include "platform/Clock.h"
@@ -14,7 +16,143 @@ constexpr std::size_t kPollLimit = 1024 * 1024;
 constexpr std::int32_t kDefaultConnectTimeout = 1000;
 constexpr std::int32_t kMinimumWriteWait = 1000;
 
+// Fixed English texts, so the log reads the same on every till whatever its locale; in the order of
+// tcpos::kNamedErrors.
+constexpr const char16_t* kNamedErrorTexts[tcpos::kNamedErrorCount] = {
+    u"Connection refused",
+    u"Connection reset by peer",
+    u"Software caused connection abort",
+    u"Connection timed out",
+    u"No route to host",
+    u"Network is unreachable",
+    u"Network is down",
+    u"Broken pipe",
+    u"Cannot assign requested address",
+    u"Address family not supported",
+    u"Too many open files",
+    u"No buffer space available",
+    u"Winsock not started",
+};
+
+Text SocketErrorText(int aCode) {
+    const char16_t* text = u"Socket error";
+    for (std::size_t i = 0; i < tcpos::kNamedErrorCount; ++i) {
+        if (tcpos::kNamedErrors[i] == aCode) {
+            text = kNamedErrorTexts[i];
+            break;
+        }
+    }
+    return Text(text) + u" (socket error #" + IntToText(aCode) + u").";
+}
+
+[[noreturn]] void RaiseSocketError(int aCode) {
+    throw TcpClientError(zrTcpFailure::tf_Socket, SocketErrorText(aCode));
+}
+
 } // namespace
+
+void TcpSocket::Connect(const Text& aHost, std::uint16_t aPort, std::int32_t aTimeoutMs,
+                        const tZR_CancelSignal* aCancel) {
+    Close();
+    if (const int e = tcpos::Start(); e != 0) {
+        RaiseSocketError(e);
+    }
+    if (aHost.empty()) {
+        throw TcpClientError(zrTcpFailure::tf_Socket, u"No host given.");
+    }
+    const tZR_Deadline deadline(aTimeoutMs);
+    std::vector<tcpos::Address> addresses;
+    // Name resolution is bounded by the resolver's own time-outs; terminals are normally given by address.
+    const int gai = tcpos::Resolve(aHost, aPort, addresses);
+    if (gai != 0 || addresses.empty()) {
+        throw TcpClientError(zrTcpFailure::tf_Socket,
+                             u"Cannot resolve host '" + aHost + u"' (error #" + IntToText(gai) + u").");
+    }
+    // Reported when no address could even be tried.
+    int lastError = tcpos::kNamedErrors[0];
+    for (const tcpos::Address& address : addresses) {
+        // Owns the socket of this attempt: it is closed on every way out but success.
+        TcpSocket attempt;
+        attempt.fHandle = tcpos::Open(address, lastError);
+        if (!attempt.IsOpen()) {
+            continue;
+        }
+        int error = tcpos::StartConnect(attempt.fHandle, address);
+        // In slices, each followed by a look at the signal: a cancelled command leaves at once.
+        while (error == tcpos::kPending) {
+            error =
+                tcpos::FinishConnect(attempt.fHandle, tZR_CancelSignal::Slice(deadline.MillisecondsLeft()));
+            if (error != tcpos::kPending) {
+                break;
+            }
+            if (deadline.Passed()) {
+                throw TcpClientError(zrTcpFailure::tf_ConnectTimeout, u"Connect timed out.");
+            }
+            ThrowIfCancelled(aCancel);
+        }
+        if (error == 0) {
+            std::swap(fHandle, attempt.fHandle);
+            return;
+        }
+        lastError = error;
+    }
+    RaiseSocketError(lastError);
+}
+
+bool TcpSocket::WaitReadable(std::int32_t aTimeoutMs) {
+    RequireOpen();
+    bool ready = false;
+    if (const int e = tcpos::Wait(fHandle, false, aTimeoutMs, ready); e != 0) {
+        RaiseSocketError(e);
+    }
+    return ready;
+}
+
+std::ptrdiff_t TcpSocket::Receive(std::uint8_t* aBuffer, std::size_t aSize) {
+    RequireOpen();
+    int error = 0;
+    const std::ptrdiff_t got = tcpos::Receive(fHandle, aBuffer, aSize, error);
+    if (got == tcpos::kFailed) {
+        RaiseSocketError(error);
+    }
+    return got;
+}
+
+void TcpSocket::Send(const std::uint8_t* aData, std::size_t aSize, std::int32_t aTimeoutMs) {
+    RequireOpen();
+    while (aSize > 0) {
+        int error = 0;
+        const std::ptrdiff_t sent = tcpos::Send(fHandle, aData, aSize, error);
+        if (sent > 0) {
+            aData += sent;
+            aSize -= static_cast<std::size_t>(sent);
+            continue;
+        }
+        if (sent == tcpos::kFailed) {
+            RaiseSocketError(error);
+        }
+        bool ready = false;
+        if (const int e = tcpos::Wait(fHandle, true, aTimeoutMs, ready); e != 0) {
+            RaiseSocketError(e);
+        }
+        if (!ready) {
+            throw TcpClientError(zrTcpFailure::tf_Socket, u"Write timed out.");
+        }
+    }
+}
+
+void TcpSocket::Close() {
+    if (IsOpen()) {
+        tcpos::Close(fHandle);
+        fHandle = kInvalid;
+    }
+}
+
+void TcpSocket::RequireOpen() const {
+    if (!IsOpen()) {
+        throw TcpClientError(zrTcpFailure::tf_NotConnected, u"Not Connected.");
+    }
+}
 
 TcpClient::TcpClient() : fSocket(std::make_unique<TcpSocket>()) {}
 
