@@ -1,5 +1,8 @@
 #include "io/ComPort.h"
 
+#include <chrono>
+#include <thread>
+
 TComPort::TComPort(std::uint32_t ncom) : TComPort(ncom, 9600) {}
 
 TComPort::TComPort(std::uint32_t ncom, std::uint32_t baud)
@@ -22,6 +25,95 @@ void TComPort::RaiseOpenError(std::uint32_t e) {
         throw TComPortException(u"COM" + number + u" is not a valid COM port.");
     }
     throw TComPortException(u"Cannot open COM" + number + u" (error #" + UIntToText(e) + u").");
+}
+
+void TComPort::Open() {
+    if (fIsOpen) {
+        Close();
+    }
+    fComHandle = OpenDevice();
+    try {
+        SetLineParameters(fBaudRate, fDataBits, fStopBits, fParity);
+        BoundWrites();
+    } catch (...) {
+        ReleaseHandle();
+        throw;
+    }
+    fIsOpen = true;
+    fCurrentComTimeout = kNoTimeout;
+}
+
+void TComPort::Close() {
+    if (fIsOpen) {
+        // Let what was written leave the line first (the driver's last ACK is written just before the
+        // close), but never wait for a line that does not drain, e.g. one held by flow control.
+        bool drained = false;
+        for (int i = 0; i < 200 && !drained; ++i) {
+            drained = OutputDrained();
+            if (!drained) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        }
+        // Output is purged only when it did not drain: a pseudo-terminal or a virtual COM port (socat,
+        // ser2net, virtual COM drivers) reports an empty queue at once, and purging its output would
+        // discard the last ACKs before the other side has read them.
+        Purge(!drained);
+    }
+    ReleaseHandle();
+}
+
+void TComPort::ReleaseHandle() {
+    if (fComHandle != kNoHandle) {
+        CloseDevice();
+        fComHandle = kNoHandle;
+    }
+    fIsOpen = false;
+}
+
+std::int32_t TComPort::Read(void* buffer, std::uint32_t nbytes, std::uint32_t timeout,
+                            std::uint32_t& ErrorCode) {
+    if (!fIsOpen) {
+        throw TComPortException(u"Cannot read because COM port is not open.");
+    }
+    if (timeout != fCurrentComTimeout && (timeout != 0 || fCurrentComTimeout == kNoTimeout)) {
+        SetReadTimeouts(timeout);
+    }
+    return ReadDevice(buffer, nbytes, ErrorCode);
+}
+
+void TComPort::SetLineParameters(std::uint32_t baud, std::uint8_t data, TStopBits stop, TParity pty) {
+    ProgramLine(baud, data, stop, pty);
+    fBaudRate = baud;
+    fDataBits = data;
+    fStopBits = stop;
+    fParity = pty;
+}
+
+std::int32_t TComPort::GetBytesPending() {
+    return fIsOpen ? BytesWaiting() : 0;
+}
+
+void TComPort::ClearBuffers() {
+    if (fIsOpen && !Purge(true)) {
+        throw TComPortException(u"PurgeComm failed!");
+    }
+}
+
+void TComPort::SetDTR(bool assert) {
+    SetControlLine(true, u"SetDTR", assert);
+}
+
+void TComPort::SetRTS(bool assert) {
+    SetControlLine(false, u"SetRTS", assert);
+}
+
+void TComPort::SetControlLine(bool aDtr, const char16_t* aCall, bool aAssert) {
+    if (!fIsOpen) {
+        throw TComPortException(Text(aCall) + u" failed because COM port not open.");
+    }
+    if (!SetLineState(aDtr, aAssert)) {
+        throw TComPortException(Text(aCall) + u" failed!");
+    }
 }
 
 bool TComPort::WriteText(std::string_view S) {

@@ -63,11 +63,31 @@ private:
     static constexpr std::uint32_t kNoTimeout = 0xFFFFFFFFu;
     static constexpr std::intptr_t kNoHandle = -1;
 
-    std::uint32_t WriteBuffer(std::string_view S, std::uint32_t n);
-    void SetReadTimeouts(std::uint32_t timeout);
     [[noreturn]] void RaiseOpenError(std::uint32_t e);
     // Releases the handle without purging.
     void ReleaseHandle();
+    void SetControlLine(bool aDtr, const char16_t* aCall, bool aAssert);
+
+    // The system's half, one file per OS (ComPort_win.cpp, ComPort_posix.cpp); the logic around these
+    // calls is written once, in ComPort.cpp.
+    // Opens DevicePath() without sharing; raises through RaiseOpenError.
+    std::intptr_t OpenDevice();
+    // Programs the line; raises "SetCommState failed!" when the device refuses a setting.
+    void ProgramLine(std::uint32_t baud, std::uint8_t data, TStopBits stop, TParity pty);
+    // Bounds the writes of a port that has no bound of its own, once the line is programmed.
+    void BoundWrites();
+    void CloseDevice();
+    // True when nothing written waits to leave the line, or when that cannot be told.
+    bool OutputDrained();
+    // Discards what was received (and with aOutput what waits to be sent); false when that failed.
+    bool Purge(bool aOutput);
+    bool SetLineState(bool aDtr, bool aAssert);
+    // Bytes in the input queue; 0 when the query fails.
+    std::int32_t BytesWaiting();
+    // Read once the time-out is programmed.
+    std::int32_t ReadDevice(void* buffer, std::uint32_t nbytes, std::uint32_t& ErrorCode);
+    std::uint32_t WriteBuffer(std::string_view S, std::uint32_t n);
+    void SetReadTimeouts(std::uint32_t timeout);
 
     std::uint32_t fComNumber;
     std::uint32_t fBaudRate;

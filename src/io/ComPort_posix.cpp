@@ -154,10 +154,7 @@ Text TComPort::DevicePath() const {
     return u"/dev/ttyS" + IntToText(static_cast<std::int64_t>(fComNumber) - 1);
 }
 
-void TComPort::Open() {
-    if (fIsOpen) {
-        Close();
-    }
+std::intptr_t TComPort::OpenDevice() {
     const std::string path = TextToUtf8(DevicePath());
     // Non-blocking: the open must not wait for a carrier, and every later wait is a bounded poll.
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -173,47 +170,28 @@ void TComPort::Open() {
         RaiseOpenError(static_cast<std::uint32_t>(e));
     }
     ::ioctl(fd, TIOCEXCL);
-    fComHandle = fd;
-    try {
-        SetLineParameters(fBaudRate, fDataBits, fStopBits, fParity);
-    } catch (...) {
-        ReleaseHandle();
-        throw;
-    }
-    fIsOpen = true;
-    fCurrentComTimeout = kNoTimeout;
+    return fd;
 }
 
-void TComPort::Close() {
-    if (fIsOpen) {
-        // Let what was written leave the line first (the driver's last ACK is written just before the
-        // close), but never wait for a line that does not drain, e.g. one held by flow control.
-        bool drained = false;
-        for (int i = 0; i < 200 && !drained; ++i) {
-            int pending = 0;
-            drained = ::ioctl(Fd(fComHandle), TIOCOUTQ, &pending) != 0 || pending <= 0;
-            if (!drained) {
-                ::usleep(5000);
-            }
-        }
-        // Output is purged only when it did not drain: a pseudo-terminal (socat, ser2net, virtual COM
-        // drivers) reports an empty queue at once, and purging its output would discard the last ACKs
-        // before the other side has read them.
-        ::tcflush(Fd(fComHandle), drained ? TCIFLUSH : TCIOFLUSH);
-    }
-    ReleaseHandle();
+void TComPort::BoundWrites() {
+    // Nothing to program: WriteBuffer bounds its own waits.
 }
 
-void TComPort::ReleaseHandle() {
-    if (fComHandle != kNoHandle) {
-        ::ioctl(Fd(fComHandle), TIOCNXCL); // the exclusive mode outlives this descriptor otherwise
-        ::close(Fd(fComHandle));
-        fComHandle = kNoHandle;
-    }
-    fIsOpen = false;
+bool TComPort::OutputDrained() {
+    int pending = 0;
+    return ::ioctl(Fd(fComHandle), TIOCOUTQ, &pending) != 0 || pending <= 0;
 }
 
-void TComPort::SetLineParameters(std::uint32_t baud, std::uint8_t data, TStopBits stop, TParity pty) {
+bool TComPort::Purge(bool aOutput) {
+    return ::tcflush(Fd(fComHandle), aOutput ? TCIOFLUSH : TCIFLUSH) == 0;
+}
+
+void TComPort::CloseDevice() {
+    ::ioctl(Fd(fComHandle), TIOCNXCL); // the exclusive mode outlives this descriptor otherwise
+    ::close(Fd(fComHandle));
+}
+
+void TComPort::ProgramLine(std::uint32_t baud, std::uint8_t data, TStopBits stop, TParity pty) {
     termios t{};
     if (fComHandle == kNoHandle || ::tcgetattr(Fd(fComHandle), &t) != 0) {
         throw TComPortException(u"GetCommState failed!");
@@ -245,10 +223,6 @@ void TComPort::SetLineParameters(std::uint32_t baud, std::uint8_t data, TStopBit
         ::cfgetospeed(&check) != speed) {
         throw TComPortException(u"SetCommState failed!");
     }
-    fBaudRate = baud;
-    fDataBits = data;
-    fStopBits = stop;
-    fParity = pty;
 }
 
 void TComPort::SetReadTimeouts(std::uint32_t timeout) {
@@ -259,14 +233,7 @@ void TComPort::SetReadTimeouts(std::uint32_t timeout) {
     fCurrentComTimeout = timeout;
 }
 
-std::int32_t TComPort::Read(void* buffer, std::uint32_t nbytes, std::uint32_t timeout,
-                            std::uint32_t& ErrorCode) {
-    if (!fIsOpen) {
-        throw TComPortException(u"Cannot read because COM port is not open.");
-    }
-    if (timeout != fCurrentComTimeout && (timeout != 0 || fCurrentComTimeout == kNoTimeout)) {
-        SetReadTimeouts(timeout);
-    }
+std::int32_t TComPort::ReadDevice(void* buffer, std::uint32_t nbytes, std::uint32_t& ErrorCode) {
     auto* out = static_cast<unsigned char*>(buffer);
     const int fd = Fd(fComHandle);
     const tZR_Deadline deadline(fCurrentComTimeout);
@@ -362,38 +329,14 @@ std::uint32_t TComPort::WriteBuffer(std::string_view S, std::uint32_t n) {
     return written;
 }
 
-std::int32_t TComPort::GetBytesPending() {
+std::int32_t TComPort::BytesWaiting() {
     int n = 0;
-    if (!fIsOpen || ::ioctl(Fd(fComHandle), FIONREAD, &n) != 0) {
-        return 0;
-    }
-    return n;
+    return ::ioctl(Fd(fComHandle), FIONREAD, &n) == 0 ? n : 0;
 }
 
-void TComPort::ClearBuffers() {
-    if (fIsOpen && ::tcflush(Fd(fComHandle), TCIOFLUSH) != 0) {
-        throw TComPortException(u"PurgeComm failed!");
-    }
-}
-
-void TComPort::SetDTR(bool assert) {
-    if (!fIsOpen) {
-        throw TComPortException(u"SetDTR failed because COM port not open.");
-    }
-    int bits = TIOCM_DTR;
-    if (::ioctl(Fd(fComHandle), assert ? TIOCMBIS : TIOCMBIC, &bits) != 0) {
-        throw TComPortException(u"SetDTR failed!");
-    }
-}
-
-void TComPort::SetRTS(bool assert) {
-    if (!fIsOpen) {
-        throw TComPortException(u"SetRTS failed because COM port not open.");
-    }
-    int bits = TIOCM_RTS;
-    if (::ioctl(Fd(fComHandle), assert ? TIOCMBIS : TIOCMBIC, &bits) != 0) {
-        throw TComPortException(u"SetRTS failed!");
-    }
+bool TComPort::SetLineState(bool aDtr, bool aAssert) {
+    int bits = aDtr ? TIOCM_DTR : TIOCM_RTS;
+    return ::ioctl(Fd(fComHandle), aAssert ? TIOCMBIS : TIOCMBIC, &bits) == 0;
 }
 
 std::string TextToAnsi(TextView aText) {

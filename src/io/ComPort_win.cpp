@@ -11,27 +11,25 @@ HANDLE H(std::intptr_t aHandle) {
 // A line held off by flow control must not hold the till. A port that reports no write limit gets the
 // one the POSIX build keeps: twice the time the bytes need on the line (at most 12 bits per character),
 // plus one second. A limit the port already has is kept.
-void BoundWrites(HANDLE aPort, std::uint32_t aBaudRate) {
+} // namespace
+
+void TComPort::BoundWrites() {
     COMMTIMEOUTS t{};
-    if (!::GetCommTimeouts(aPort, &t) || t.WriteTotalTimeoutMultiplier != 0 ||
+    if (!::GetCommTimeouts(H(fComHandle), &t) || t.WriteTotalTimeoutMultiplier != 0 ||
         t.WriteTotalTimeoutConstant != 0) {
         return;
     }
-    const DWORD perByte = aBaudRate == 0 ? 1 : (2 * 12 * 1000 + aBaudRate - 1) / aBaudRate;
+    const DWORD perByte = fBaudRate == 0 ? 1 : (2 * 12 * 1000 + fBaudRate - 1) / fBaudRate;
     t.WriteTotalTimeoutMultiplier = perByte;
     t.WriteTotalTimeoutConstant = 1000;
-    ::SetCommTimeouts(aPort, &t);
+    ::SetCommTimeouts(H(fComHandle), &t);
 }
-} // namespace
 
 Text TComPort::DevicePath() const {
     return u"\\\\.\\COM" + UIntToText(fComNumber);
 }
 
-void TComPort::Open() {
-    if (fIsOpen) {
-        Close();
-    }
+std::intptr_t TComPort::OpenDevice() {
     const Text path = DevicePath();
     // Read and write, no sharing, existing device only. Comm devices are never cached, so no
     // buffering flag is needed.
@@ -40,48 +38,25 @@ void TComPort::Open() {
     if (h == INVALID_HANDLE_VALUE) {
         RaiseOpenError(::GetLastError());
     }
-    fComHandle = reinterpret_cast<std::intptr_t>(h);
-    try {
-        SetLineParameters(fBaudRate, fDataBits, fStopBits, fParity);
-        BoundWrites(h, fBaudRate);
-    } catch (...) {
-        ReleaseHandle();
-        throw;
-    }
-    fIsOpen = true;
-    fCurrentComTimeout = kNoTimeout;
+    return reinterpret_cast<std::intptr_t>(h);
 }
 
-void TComPort::Close() {
-    if (fIsOpen) {
-        // Let what was written leave the line first (the driver's last ACK is written just before the
-        // close), but never wait for a line that does not drain, e.g. one held by flow control.
-        bool drained = false;
-        for (int i = 0; i < 200 && !drained; ++i) {
-            COMSTAT stat{};
-            DWORD errors = 0;
-            drained = !::ClearCommError(H(fComHandle), &errors, &stat) || stat.cbOutQue == 0;
-            if (!drained) {
-                ::Sleep(5);
-            }
-        }
-        // Output is purged only when it did not drain: a virtual COM port reports an empty queue at once,
-        // and purging its output would discard the last ACKs before the other side has read them.
-        ::PurgeComm(H(fComHandle), drained ? PURGE_RXABORT | PURGE_RXCLEAR
-                                           : PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
-    }
-    ReleaseHandle();
+bool TComPort::OutputDrained() {
+    COMSTAT stat{};
+    DWORD errors = 0;
+    return !::ClearCommError(H(fComHandle), &errors, &stat) || stat.cbOutQue == 0;
 }
 
-void TComPort::ReleaseHandle() {
-    if (fComHandle != kNoHandle) {
-        ::CloseHandle(H(fComHandle));
-        fComHandle = kNoHandle;
-    }
-    fIsOpen = false;
+bool TComPort::Purge(bool aOutput) {
+    const DWORD input = PURGE_RXABORT | PURGE_RXCLEAR;
+    return ::PurgeComm(H(fComHandle), aOutput ? input | PURGE_TXABORT | PURGE_TXCLEAR : input) != FALSE;
 }
 
-void TComPort::SetLineParameters(std::uint32_t baud, std::uint8_t data, TStopBits stop, TParity pty) {
+void TComPort::CloseDevice() {
+    ::CloseHandle(H(fComHandle));
+}
+
+void TComPort::ProgramLine(std::uint32_t baud, std::uint8_t data, TStopBits stop, TParity pty) {
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     if (fComHandle == kNoHandle || !::GetCommState(H(fComHandle), &dcb)) {
@@ -94,10 +69,6 @@ void TComPort::SetLineParameters(std::uint32_t baud, std::uint8_t data, TStopBit
     if (!::SetCommState(H(fComHandle), &dcb)) {
         throw TComPortException(u"SetCommState failed!");
     }
-    fBaudRate = baud;
-    fDataBits = data;
-    fStopBits = stop;
-    fParity = pty;
 }
 
 void TComPort::SetReadTimeouts(std::uint32_t timeout) {
@@ -120,14 +91,7 @@ void TComPort::SetReadTimeouts(std::uint32_t timeout) {
     fCurrentComTimeout = timeout;
 }
 
-std::int32_t TComPort::Read(void* buffer, std::uint32_t nbytes, std::uint32_t timeout,
-                            std::uint32_t& ErrorCode) {
-    if (!fIsOpen) {
-        throw TComPortException(u"Cannot read because COM port is not open.");
-    }
-    if (timeout != fCurrentComTimeout && (timeout != 0 || fCurrentComTimeout == kNoTimeout)) {
-        SetReadTimeouts(timeout);
-    }
+std::int32_t TComPort::ReadDevice(void* buffer, std::uint32_t nbytes, std::uint32_t& ErrorCode) {
     DWORD read = 0;
     if (!::ReadFile(H(fComHandle), buffer, nbytes, &read, nullptr)) {
         DWORD errors = 0;
@@ -146,38 +110,15 @@ std::uint32_t TComPort::WriteBuffer(std::string_view S, std::uint32_t n) {
     return written;
 }
 
-std::int32_t TComPort::GetBytesPending() {
+std::int32_t TComPort::BytesWaiting() {
     DWORD errors = 0;
     COMSTAT stat{};
-    if (!fIsOpen || !::ClearCommError(H(fComHandle), &errors, &stat)) {
-        return 0;
-    }
-    return static_cast<std::int32_t>(stat.cbInQue);
+    return ::ClearCommError(H(fComHandle), &errors, &stat) ? static_cast<std::int32_t>(stat.cbInQue) : 0;
 }
 
-void TComPort::ClearBuffers() {
-    if (fIsOpen &&
-        !::PurgeComm(H(fComHandle), PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR)) {
-        throw TComPortException(u"PurgeComm failed!");
-    }
-}
-
-void TComPort::SetDTR(bool assert) {
-    if (!fIsOpen) {
-        throw TComPortException(u"SetDTR failed because COM port not open.");
-    }
-    if (!::EscapeCommFunction(H(fComHandle), assert ? SETDTR : CLRDTR)) {
-        throw TComPortException(u"SetDTR failed!");
-    }
-}
-
-void TComPort::SetRTS(bool assert) {
-    if (!fIsOpen) {
-        throw TComPortException(u"SetRTS failed because COM port not open.");
-    }
-    if (!::EscapeCommFunction(H(fComHandle), assert ? SETRTS : CLRRTS)) {
-        throw TComPortException(u"SetRTS failed!");
-    }
+bool TComPort::SetLineState(bool aDtr, bool aAssert) {
+    const DWORD function = aDtr ? (aAssert ? SETDTR : CLRDTR) : (aAssert ? SETRTS : CLRRTS);
+    return ::EscapeCommFunction(H(fComHandle), function) != FALSE;
 }
 
 std::string TextToAnsi(TextView aText) {
