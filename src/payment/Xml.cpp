@@ -99,6 +99,23 @@ void XmlFailAt(const Text& aWhat, TextView aXml, std::size_t aPos) {
     throw ZrError(aWhat + u" (line " + UIntToText(line) + u", column " + UIntToText(column) + u")");
 }
 
+void XmlFailNoDocumentElement(TextView aXml) {
+    std::size_t first = 0;
+    std::size_t end = aXml.size();
+    while (first < end && IsXmlBlank(aXml[first])) {
+        ++first;
+    }
+    while (end > first && IsXmlBlank(aXml[end - 1])) {
+        --end;
+    }
+    if (first == end) {
+        throw ZrError(u"No document element found");
+    }
+    // A host that sent plain text sees what it sent; line breaks are shown, never written to the log.
+    throw ZrError(u"No document element found in [" +
+                  CutValue(ControlCharactersShown(aXml.substr(first, end - first))) + u"]");
+}
+
 void XmlCheckRequestText(TextView aXml) {
     RejectInvalidCharacters(aXml);
     RejectDocumentType(aXml);

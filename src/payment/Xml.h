@@ -66,3 +66,6 @@ inline constexpr char16_t kXmlNoSingleTextNode[] = u"Element does not contain a 
 void XmlCheckRequestText(TextView aXml);
 // Raises ZrError(aWhat + " (line L, column C)") for the position aPos of aXml.
 [[noreturn]] void XmlFailAt(const Text& aWhat, TextView aXml, std::size_t aPos);
+// Raises ZrError("No document element found") for a request of blanks only; otherwise the text names
+// what the request holds in place of a document: "No document element found in [PAY 12.34 EUR]".
+[[noreturn]] void XmlFailNoDocumentElement(TextView aXml);

@@ -19,6 +19,20 @@ namespace {
 constexpr unsigned kParseOptions =
     pugi::parse_default | pugi::parse_ws_pcdata | pugi::parse_comments | pugi::parse_pi;
 
+// The position in aXml of the character that starts at byte aUtf8Offset of its UTF-8 form.
+std::size_t Utf16Position(TextView aXml, std::ptrdiff_t aUtf8Offset) {
+    std::ptrdiff_t bytes = 0;
+    std::size_t i = 0;
+    while (i < aXml.size() && bytes < aUtf8Offset) {
+        const char16_t c = aXml[i];
+        const bool pair = c >= 0xD800 && c <= 0xDBFF && i + 1 < aXml.size() && aXml[i + 1] >= 0xDC00 &&
+                          aXml[i + 1] <= 0xDFFF;
+        bytes += c < 0x80 ? 1 : c < 0x800 ? 2 : pair ? 4 : 3;
+        i += pair ? 2 : 1;
+    }
+    return i;
+}
+
 // aUtf8 (a node name) equals aName; without converting either in the usual all-ASCII case.
 bool SameName(const char* aUtf8, TextView aName) {
     std::size_t i = 0;
@@ -282,11 +296,16 @@ std::unique_ptr<XmlDocument> XmlDocument::Parse(const Text& aXml) {
     const pugi::xml_parse_result result = document->fDocument.load_buffer(
         aXml.data(), aXml.size() * sizeof(char16_t), kParseOptions, pugi::encoding_utf16);
     if (!result) {
-        throw ZrError(Utf8ToText(result.description()));
+        if (result.status == pugi::status_no_document_element) {
+            XmlFailNoDocumentElement(aXml);
+        }
+        // pugixml's texts carry no position, unlike the other faults' texts: the offset where it
+        // stopped, counted in the UTF-8 bytes of its own copy, gives it.
+        XmlFailAt(Utf8ToText(result.description()), aXml, Utf16Position(aXml, result.offset));
     }
     StrictCheck(aXml).Run();
     if (!document->fDocument.document_element()) {
-        throw ZrError(u"No document element found");
+        XmlFailNoDocumentElement(aXml);
     }
     document->fRoot = std::make_unique<PugiElement>(document->fDocument.document_element());
     return document;

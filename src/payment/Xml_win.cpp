@@ -278,7 +278,7 @@ void MsxmlDocument::Load(const Text& aXml) {
     ComPtr<IXMLDOMElement> root;
     Check(fDocument->get_documentElement(root.Out()), u"documentElement");
     if (!root) {
-        throw ZrError(u"No document element found");
+        XmlFailNoDocumentElement(aXml);
     }
     ComPtr<IXMLDOMNode> node;
     Check(root->QueryInterface(IID_IXMLDOMNode, reinterpret_cast<void**>(node.Out())), u"documentElement");

@@ -71,6 +71,23 @@ TEST(XmlTest, RejectsWhatIsNotWellFormed) {
     }
 }
 
+TEST(XmlTest, NoDocumentElementNamesWhatCameInstead) {
+    const auto error = [](const Text& aXml) {
+        try {
+            XmlFailNoDocumentElement(aXml);
+        } catch (const ZrError& e) {
+            return TextToUtf8(e.Message());
+        }
+        return std::string("no error");
+    };
+    // Blanks are no value to show; other text is shown trimmed, line breaks visible, a long one cut.
+    EXPECT_EQ(error(u""), "No document element found");
+    EXPECT_EQ(error(u" \r\n\t "), "No document element found");
+    EXPECT_EQ(error(u"PAY 12.34 EUR"), "No document element found in [PAY 12.34 EUR]");
+    EXPECT_EQ(error(u"  two\r\nlines\t"), "No document element found in [two<0D><0A>lines]");
+    EXPECT_NE(error(Text(1000, u'x')).find("(1000 characters)]"), std::string::npos);
+}
+
 TEST(XmlTest, AcceptsTheUsualForms) {
     const Text cases[] = {
         u"<a/>",
