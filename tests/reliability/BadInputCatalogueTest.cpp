@@ -13,7 +13,9 @@
 #include "ReliabilityTable.h"
 #include "drivers/AcquirerTable.h"
 #include "platform/Process.h"
+#include "support/HttpTestServer.h"
 #include "support/InterfaceTestSupport.h"
+#include "support/LoopbackServer.h"
 #include "support/TempFolder.h"
 #include "support/TerminalEmulatorFixture.h"
 
@@ -101,12 +103,27 @@ struct RequestCase {
     const char* Kind;
     const char* Export; // an export's name: PAY, REPRINT, ..., CANCEL, VERSION
     std::string Request;
-    std::string MustName; // what the error text must contain ("" when the value cannot be shown)
+    std::string MustName; // what the error text must contain ("" when no value can be shown; why, beside)
     bool MaySucceed = false;
-    const char* Note = ""; // why the outcome is what it is, when that is not plain
+    const char* Note = "";    // why the outcome is what it is, when that is not plain
+    bool ParserWords = false; // the text is the XML parser's own, whose wording differs by platform
 };
 
-std::vector<RequestCase> RequestCases() {
+RequestCase Parsed(RequestCase aCase) {
+    aCase.ParserWords = true;
+    return aCase;
+}
+
+// Port values whose low 16 bits give aFreePort, a loopback port nothing listens on: what such a port
+// reaches does not depend on what else runs on the machine.
+std::string PortAbove16Bits(std::uint16_t aFreePort) {
+    return std::to_string(aFreePort + 65536);
+}
+std::string NegativePort(std::uint16_t aFreePort) {
+    return std::to_string(static_cast<int>(aFreePort) - 65536);
+}
+
+std::vector<RequestCase> RequestCases(std::uint16_t aFreePort) {
     Envelope plain;
     Envelope noDriver = plain;
     noDriver.Driver.clear();
@@ -121,46 +138,57 @@ std::vector<RequestCase> RequestCases() {
     const std::string valid = plain.Build();
     const std::string root = "<ReceiptPrinterManager Version=\"1.0\">";
     return {
+        // Nothing but blanks came: there is no value to show.
         {"empty request", "PAY", "", ""},
         {"only white space", "PAY", " \r\n\t ", ""},
-        {"not XML", "PAY", "PAY 12.34 EUR", ""},
-        {"XML cut short", "PAY", valid.substr(0, valid.size() / 2), ""},
-        {"other root element", "PAY", "<Request><Driver>ZRPA_RIVEVEDEV17_10</Driver></Request>", ""},
-        {"10 MB request (reference)", "PAY",
-         WithPayment("<Amount>1</Amount><Reference>" + kTenMegabytes + "</Reference>"), ""},
-        {"10 MB of text outside any element", "PAY", valid + kTenMegabytes, ""},
-        {"nesting 100 000 deep", "PAY", Nested(100000), ""},
-        {"DOCTYPE with an internal entity", "PAY", "<!DOCTYPE r [<!ENTITY e \"x\">]>" + valid, ""},
+        Parsed({"not XML", "PAY", "PAY 12.34 EUR", "PAY 12.34 EUR"}),
+        // A document cut short or broken inside has no value to quote: its position is what names it.
+        Parsed({"XML cut short", "PAY", valid.substr(0, valid.size() / 2), "(line 1, column "}),
+        {"other root element", "PAY", "<Request><Driver>ZRPA_RIVEVEDEV17_10</Driver></Request>", "Payment"},
+        Parsed({"10 MB request (reference)", "PAY",
+                WithPayment("<Amount>1</Amount><Reference>" + kTenMegabytes + "</Reference>"),
+                "(10485760 characters)"}),
+        Parsed({"10 MB of text outside any element", "PAY", valid + kTenMegabytes, "(line 1, column "}),
+        Parsed({"nesting 100 000 deep", "PAY", Nested(100000), "Payment"}),
+        {"DOCTYPE with an internal entity", "PAY", "<!DOCTYPE r [<!ENTITY e \"x\">]>" + valid, "DOCTYPE"},
         {"external entity (file)", "PAY",
          "<!DOCTYPE r [<!ENTITY e SYSTEM \"file:///etc/passwd\">]>" + root +
              "<Driver>&e;</Driver></ReceiptPrinterManager>",
-         ""},
+         "DOCTYPE"},
         {"entity expansion bomb", "PAY",
          "<!DOCTYPE r [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\"><!ENTITY c "
          "\"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">]>" +
              root + "<Driver>&c;</Driver></ReceiptPrinterManager>",
-         ""},
-        {"undeclared entity", "PAY", root + "<Driver>&nope;</Driver></ReceiptPrinterManager>", ""},
-        {"DOCTYPE inside the root", "PAY", root + "<!DOCTYPE x></ReceiptPrinterManager>", ""},
-        {"repeated attribute", "PAY", "<ReceiptPrinterManager Version=\"1\" Version=\"2\"/>", ""},
-        {"']]>' in text", "PAY", WithPayment("<Amount>1</Amount><Reference>a]]>b</Reference>"), ""},
-        {"'--' inside a comment", "PAY", root + "<!-- a -- b --></ReceiptPrinterManager>", ""},
-        {"NUL character in a value", "PAY", WithPayment("<Amount>1{U+0000}2</Amount>"), ""},
-        {"NUL character encoded as &#0;", "PAY", WithPayment("<Amount>1&#0;</Amount>"), ""},
+         "DOCTYPE"},
+        Parsed(
+            {"undeclared entity", "PAY", root + "<Driver>&nope;</Driver></ReceiptPrinterManager>", "nope"}),
+        Parsed({"DOCTYPE inside the root", "PAY", root + "<!DOCTYPE x></ReceiptPrinterManager>",
+                "(line 1, column "}),
+        Parsed(
+            {"repeated attribute", "PAY", "<ReceiptPrinterManager Version=\"1\" Version=\"2\"/>", "Version"}),
+        Parsed(
+            {"']]>' in text", "PAY", WithPayment("<Amount>1</Amount><Reference>a]]>b</Reference>"), "']]>'"}),
+        Parsed({"'--' inside a comment", "PAY", root + "<!-- a -- b --></ReceiptPrinterManager>", "'--'"}),
+        {"NUL character in a value", "PAY", WithPayment("<Amount>1{U+0000}2</Amount>"), "U+0000"},
+        Parsed({"NUL character encoded as &#0;", "PAY", WithPayment("<Amount>1&#0;</Amount>"), "&#0;"}),
         {"lone high surrogate", "PAY", WithPayment("<Amount>1</Amount><Reference>a{U+D800}b</Reference>"),
-         ""},
-        {"lone low surrogate", "PAY", WithPayment("<Amount>1</Amount><Reference>{U+DC00}</Reference>"), ""},
+         "U+D800"},
+        {"lone low surrogate", "PAY", WithPayment("<Amount>1</Amount><Reference>{U+DC00}</Reference>"),
+         "U+DC00"},
         {"surrogates in the wrong order", "PAY",
-         WithPayment("<Amount>1</Amount><Reference>{U+DC00}{U+D800}</Reference>"), ""},
-        {"non-character U+FFFF", "PAY", WithPayment("<Amount>1</Amount><Reference>{U+FFFF}</Reference>"), ""},
+         WithPayment("<Amount>1</Amount><Reference>{U+DC00}{U+D800}</Reference>"), "U+DC00"},
+        {"non-character U+FFFF", "PAY", WithPayment("<Amount>1</Amount><Reference>{U+FFFF}</Reference>"),
+         "U+FFFF"},
         {"control character U+0001", "PAY", WithPayment("<Amount>1</Amount><Reference>{U+0001}</Reference>"),
-         ""},
-        {"no Driver", "PAY", noDriver.Build(), ""},
+         "U+0001"},
+        // The empty name shows as "[]".
+        {"no Driver", "PAY", noDriver.Build(), "Driver []"},
         {"unknown Driver", "PAY", unknownDriver.Build(), "NO_SUCH_DRIVER"},
         {"Driver of 10 000 characters", "PAY", longDriver.Build(), "xxxxxxxx"},
         {"Handle not a number", "PAY", WithHandle("abc"), "abc"},
         {"Handle past 32 bits", "PAY", WithHandle("2147483648"), "2147483648"},
         {"Handle past 64 bits", "PAY", WithHandle("99999999999999999999"), "99999999999999999999"},
+        // Accepted requests: an error, were there one, would have nothing to name.
         {"Handle -1", "PAY", WithHandle("-1"), "", true, "0 or negative asks for a new device"},
         {"Handle 2147483647 (never issued)", "PAY", WithHandle("2147483647"), "Handle", false,
          "the system's own text"},
@@ -178,19 +206,27 @@ std::vector<RequestCase> RequestCases() {
         {"LogId UNC path", "OPEN", WithLogId("\\\\server\\share\\x"), "", true},
         {"LogId of 10 000 characters", "OPEN", WithLogId(kTen), "", true},
         {"LogId with control characters", "OPEN", WithLogId("a&#9;b&#10;c"), "", true},
-        {"LogId with a lone surrogate", "OPEN", WithLogId("a{U+D800}b"), "", true},
-        {"no Connection", "PAY", noConnection.Build(), "", false, "the connection type defaults to OPOS"},
+        {"LogId with a lone surrogate", "OPEN", WithLogId("a{U+D800}b"), "U+D800", true},
+        {"no Connection", "PAY", noConnection.Build(), "OPOS", false, "the connection type defaults to OPOS"},
         {"Connection Type unknown", "PAY", WithConnection("<Type>CARRIER_PIGEON</Type>"), "CARRIER_PIGEON"},
         {"Port not a number", "PAY",
          WithConnection("<Type>TCP</Type><Address>127.0.0.1</Address><Port>http</Port>"), "http"},
         {"Port past 32 bits", "PAY",
          WithConnection("<Type>TCP</Type><Address>127.0.0.1</Address><Port>4294967297</Port>"), "4294967297"},
-        {"Port 70000", "PAY",
-         WithConnection("<Type>TCP</Type><Address>127.0.0.1</Address><Port>70000</Port>"), "", false,
-         "the low 16 bits of the port are used: 4464, where nothing listens"},
-        {"Port -1", "PAY", WithConnection("<Type>TCP</Type><Address>127.0.0.1</Address><Port>-1</Port>"), "",
-         false, "the low 16 bits of the port are used: 65535"},
-        {"Address empty", "PAY", WithConnection("<Type>TCP</Type><Address></Address><Port>4000</Port>"), ""},
+        {"Port past 16 bits (a free port + 65536)", "PAY",
+         WithConnection("<Type>TCP</Type><Address>127.0.0.1</Address><Port>" + PortAbove16Bits(aFreePort) +
+                        "</Port>"),
+         "127.0.0.1:" + std::to_string(aFreePort), false,
+         "the low 16 bits of the port are used: the free port, where nothing listens"},
+        {"Port negative (a free port - 65536)", "PAY",
+         WithConnection("<Type>TCP</Type><Address>127.0.0.1</Address><Port>" + NegativePort(aFreePort) +
+                        "</Port>"),
+         "127.0.0.1:" + std::to_string(aFreePort), false,
+         "the low 16 bits of the port are used: the free port, where nothing listens"},
+        // No connection is tried without an address: the port is never used. The empty address shows
+        // as nothing before the colon.
+        {"Address empty", "PAY", WithConnection("<Type>TCP</Type><Address></Address><Port>4000</Port>"),
+         "device :4000"},
         {"ReadTimeout not a number", "PAY", WithTcp("<ReadTimeout>soon</ReadTimeout>"), "soon"},
         {"ReadTimeout past 64 bits", "PAY", WithTcp("<ReadTimeout>99999999999999999999</ReadTimeout>"),
          "99999999999999999999"},
@@ -233,22 +269,22 @@ std::vector<RequestCase> RequestCases() {
          "rrrr"},
         {"Reference with a frame character (ETX)", "PAY",
          WithPayment("<Amount>1</Amount><PrintLocation>EFT</PrintLocation><Reference>a{U+0003}b</Reference>"),
-         ""},
+         "U+0003"},
         {"Reference beyond one byte (€)", "PAY",
          WithPayment("<Amount>1</Amount><PrintLocation>EFT</PrintLocation><Reference>5 €</Reference>"), "€"},
         {"TillCode of 10 000 characters", "PAY",
          WithPayment("<Amount>1</Amount><PrintLocation>EFT</PrintLocation><TillCode>" + kTen + "</TillCode>"),
          "", true, "a till code that is not numeric is sent as 00000000"},
         {"VOID without a refund reference", "PAY", WithPayment("<Amount>1</Amount><Action>VOID</Action>"),
-         "Refund Reference"},
+         "Refund Reference []"},
         {"VOID with a reference of 33 characters", "PAY",
          WithPayment("<Amount>1</Amount><Action>VOID</Action><RefundReference><PaymentId>" + Repeat("0", 33) +
                      "</PaymentId></RefundReference>"),
-         "Refund Reference"},
+         "[" + Repeat("0", 33) + "]"},
         {"VOID with a reference whose fields overflow", "PAY",
          WithPayment("<Amount>1</Amount><Action>VOID</Action><RefundReference><PaymentId>" + Repeat("Z", 21) +
                      "A1B2C3" + Repeat("Z", 7) + "</PaymentId></RefundReference>"),
-         "Refund Reference"},
+         "[" + Repeat("Z", 21) + "A1B2C3" + Repeat("Z", 7) + "]"},
         {"PaymentDateTime impossible", "PAY",
          WithPayment("<Amount>1</Amount><Action>VOID</Action><RefundReference><PaymentId>x</"
                      "PaymentId><PaymentDateTime>2025-13-45T25:61:00</PaymentDateTime></RefundReference>"),
@@ -261,11 +297,12 @@ std::vector<RequestCase> RequestCases() {
         {"TokenizeCard not a Boolean", "PAY",
          WithPayment("<Amount>1</Amount><TokenizeCard>perhaps</TokenizeCard>"), "perhaps"},
         {"VERSION of an unknown driver", "VERSION", "NO_SUCH_DRIVER", "NO_SUCH_DRIVER"},
-        {"VERSION with a 10 MB name", "VERSION", kTenMegabytes, ""},
+        {"VERSION with a 10 MB name", "VERSION", kTenMegabytes, "(10485760 characters)"},
+        // The documented answer of this driver: the request is valid, the command itself is declined.
         {"VERIFYTRAN (declined by this driver)", "VERIFYTRAN", valid, ""},
         {"CANCEL of a handle that is not an integer", "CANCEL", "<Cancel><Handle>two</Handle></Cancel>",
          "two"},
-        {"CANCEL that is not XML", "CANCEL", "stop", ""},
+        Parsed({"CANCEL that is not XML", "CANCEL", "stop", "stop"}),
     };
 }
 
@@ -313,6 +350,11 @@ std::string Outcome(const ExportOutcome& aOutcome) {
 TEST(BadInputCatalogue, EveryKindFailsCleanlyNamesTheValueAndLeavesTheLibraryWorking) {
     EmulatedTerminal terminal;
     const std::string port = std::to_string(terminal.Port());
+    const std::uint16_t freePort = UnusedLoopbackPort();
+    // Wine's MSXML words every parse failure as "error": there only the library's own texts can be held
+    // to naming the value.
+    const bool parserNamesValues = !RunningUnderWine();
+    ASSERT_NE(freePort, 0);
     const fs::path exeDir = fs::path(ExecutableDirectory());
     // Tests running beside this one keep their scratch folders under ZR_TEST_FILES (in the build folder),
     // which may appear in the meantime: it is made first, so the listings below see only this test's doing.
@@ -324,7 +366,7 @@ TEST(BadInputCatalogue, EveryKindFailsCleanlyNamesTheValueAndLeavesTheLibraryWor
     const auto parentListing = Listing(exeDir.parent_path());
     std::vector<std::vector<std::string>> rows;
     const Envelope good;
-    for (const RequestCase& c : RequestCases()) {
+    for (const RequestCase& c : RequestCases(freePort)) {
         SCOPED_TRACE(c.Kind);
         const Text request = Decode(Replace(c.Request, "{PORT}", port));
         const ExportOutcome o = std::string(c.Export) == "VERSION"
@@ -335,8 +377,10 @@ TEST(BadInputCatalogue, EveryKindFailsCleanlyNamesTheValueAndLeavesTheLibraryWor
         }
         if (o.Result != 0) {
             EXPECT_FALSE(o.ErrorMessage.empty());
-            EXPECT_NE(TextToUtf8(o.ErrorMessage).find(c.MustName), std::string::npos)
-                << TextToUtf8(o.ErrorMessage);
+            if (!c.ParserWords || parserNamesValues) {
+                EXPECT_NE(TextToUtf8(o.ErrorMessage).find(c.MustName), std::string::npos)
+                    << TextToUtf8(o.ErrorMessage);
+            }
         }
         const Text logFile = ElementOf(o.Output, u"LogFileName");
         if (!logFile.empty()) {
@@ -348,8 +392,12 @@ TEST(BadInputCatalogue, EveryKindFailsCleanlyNamesTheValueAndLeavesTheLibraryWor
         // The next good request still works.
         const auto next = CallExport(PAY, Decode(Replace(good.Build(), "{PORT}", port)));
         EXPECT_EQ(next.Result, 0) << TextToUtf8(next.ErrorMessage);
-        rows.push_back({std::to_string(rows.size() + 1), c.Kind, c.Export, Outcome(o),
-                        o.Result == 0 ? "" : CellText(o.ErrorMessage), c.Note});
+        // The free port differs from run to run; the table names it, so that it reads the same each time.
+        const std::string error =
+            o.Result == 0 ? ""
+                          : Replace(CellText(o.ErrorMessage), "127.0.0.1:" + std::to_string(freePort),
+                                    "127.0.0.1:<free port>");
+        rows.push_back({std::to_string(rows.size() + 1), c.Kind, c.Export, Outcome(o), error, c.Note});
     }
     EXPECT_EQ(Listing(exeDir), exeListing);
     EXPECT_EQ(Listing(exeDir.parent_path()), parentListing);
@@ -360,23 +408,79 @@ TEST(BadInputCatalogue, EveryKindFailsCleanlyNamesTheValueAndLeavesTheLibraryWor
                           {"#", "Kind", "Export", "Result", "Error text the host gets", "Note"}, rows);
 }
 
-// Settings files an installer should never leave beside the host: each is read (or refused) and the
-// acquirer table still decides the card network.
+// Settings files an installer should never leave beside the host: each is read (or refused), its bad
+// line decodes to what it says (bytes that are not text become U+FFFD), and only a line that names an
+// acquirer changes that acquirer's network.
 TEST(BadInputCatalogue, SettingsFiles) {
+    using N = zrPaymentNetwork;
+    const Text kReplacement(1, u'\uFFFD');
     struct SettingsCase {
         const char* Kind;
         std::string Bytes;
+        bool Read;
+        TextList Lines;    // as read
+        Text Acquirer;     // the acquirer the bad line names, or means to name
+        N Network;         // what that acquirer then gives
+        const char* Shown; // the acquirer as the table shows it
     };
+    const Text longName(100000, u'7');
     const std::vector<SettingsCase> cases = {
-        {"empty file", ""},
-        {"binary bytes", std::string("\x00\x01\xFF\xFE\x80garbage\x00=\x00", 16)},
-        {"line without '='", "00000000003 Visa\r\n"},
-        {"only '='", "=\r\n=\r\n"},
-        {"unknown network name", "00000000003=NoSuchNetwork\r\n"},
-        {"line of 100 000 characters", std::string(100000, '7') + "=Visa\r\n"},
-        {"UTF-16 byte-order mark, odd length", std::string("\xFF\xFE\x30\x00\x30", 5)},
-        {"UTF-8 byte-order mark, invalid UTF-8", "\xEF\xBB\xBF\xC3\x28=\xF0\x28\x8C\x28"},
-        {"2 MB (past the 1 MB limit)", std::string(2 * 1024 * 1024, '0')},
+        {"empty file", "", true, {}, u"00000000003", N::Mastercard, "00000000003"},
+        // The name is the bytes as Windows-1252; the network "\0" is none.
+        {"binary bytes",
+         std::string("\x00\x01\xFF\xFE\x80garbage\x00=\x00", 16),
+         true,
+         {Text(u"\0\x01\u00FF\u00FE\u20ACgarbage\0=\0", 16)},
+         Text(u"\0\x01\u00FF\u00FE\u20ACgarbage\0", 14),
+         N::Other,
+         "(the binary name)"},
+        // Without "=" the line names no acquirer: the table keeps deciding.
+        {"line without '='",
+         "00000000003 Visa\r\n",
+         true,
+         {u"00000000003 Visa"},
+         u"00000000003",
+         N::Mastercard,
+         "00000000003"},
+        {"only '='", "=\r\n=\r\n", true, {u"=", u"="}, u"", N::Other, "(the empty name)"},
+        {"unknown network name",
+         "00000000003=NoSuchNetwork\r\n",
+         true,
+         {u"00000000003=NoSuchNetwork"},
+         u"00000000003",
+         N::Other,
+         "00000000003"},
+        // Read whole: the name is the 100 000 characters, not a part of them.
+        {"line of 100 000 characters",
+         std::string(100000, '7') + "=Visa\r\n",
+         true,
+         {longName + u"=Visa"},
+         longName,
+         N::Visa,
+         "7777… (100 000 characters)"},
+        // The odd last byte is half a character: it is left out.
+        {"UTF-16 byte-order mark, odd length",
+         std::string("\xFF\xFE\x30\x00\x30", 5),
+         true,
+         {u"0"},
+         u"0",
+         N::Other,
+         "0"},
+        {"UTF-8 byte-order mark, invalid UTF-8",
+         "\xEF\xBB\xBF\xC3\x28=\xF0\x28\x8C\x28",
+         true,
+         {kReplacement + u"(=" + kReplacement + u"(" + kReplacement + u"("},
+         kReplacement + u"(",
+         N::Other,
+         "<U+FFFD>("},
+        // Refused whole, with a line in the application log.
+        {"2 MB (past the 1 MB limit)",
+         std::string(2 * 1024 * 1024, '0'),
+         false,
+         {},
+         u"00000000003",
+         N::Mastercard,
+         "00000000003"},
     };
     TempFolder dir;
     std::vector<std::vector<std::string>> rows;
@@ -386,13 +490,13 @@ TEST(BadInputCatalogue, SettingsFiles) {
         std::ofstream(file, std::ios::binary) << c.Bytes;
         TextList lines;
         const bool read = ReadSettingsFile(file.u16string(), lines);
-        const zrPaymentNetwork network = DecodeAcquirer(u"00000000003", lines);
-        // Only a line that names the acquirer changes its network.
-        if (c.Bytes.rfind("00000000003=", 0) != 0) {
-            EXPECT_EQ(network, DecodeAcquirer(u"00000000003", TextList()));
-        }
+        EXPECT_EQ(read, c.Read);
+        EXPECT_EQ(lines, c.Lines);
+        const N network = DecodeAcquirer(c.Acquirer, lines);
+        EXPECT_EQ(network, c.Network) << TextToUtf8(_int_PAY_result::DecodeNetwork(network));
         rows.push_back({c.Kind, read ? std::to_string(lines.size()) + " lines read" : "ignored",
-                        "acquirer 00000000003 gives " + TextToUtf8(_int_PAY_result::DecodeNetwork(network))});
+                        std::string("acquirer ") + c.Shown + " gives " +
+                            TextToUtf8(_int_PAY_result::DecodeNetwork(network))});
     }
     WriteReliabilityTable("bad-settings", {"Settings file", "Read", "Outcome"}, rows);
 }
