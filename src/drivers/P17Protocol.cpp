@@ -794,9 +794,10 @@ bool kP17Protocol::DoVoid(const kPaymentReceipt& aReceipt, _int_PAY_result& aRes
     const Text& reference = aReceipt.fRefundReference.PaymentNumber;
     // Anything but exactly 34 well-formed characters would unpack into other fields than were packed.
     if (!IsWellFormedRefundReference(reference)) {
-        // The host sees which reference was refused, as the log does.
-        aResult.ErrorText = u"Invalid Refund Reference [" + Printable(reference, 64) + u"]";
-        fChannel.Debug(tZR_MessageType::let_error, aResult.ErrorText);
+        // The host's text is the fixed one hosts compare with; the log names the refused reference.
+        fChannel.Debug(tZR_MessageType::let_error,
+                       u"Invalid Refund Reference [" + Printable(reference, 64) + u"]");
+        aResult.ErrorText = u"Invalid Refund Reference";
         aResult.Error = true;
         return false;
     }

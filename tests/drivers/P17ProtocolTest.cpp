@@ -574,25 +574,17 @@ TEST(P17Exchange, RefundCollectsReceiptEvenWhenRefused) {
 }
 
 TEST(P17Exchange, VoidNeedsAWellFormedRefundReference) {
-    // The error names the refused reference, a control character shown as "?".
-    const std::pair<Text, Text> kRefused[] = {
-        {Text(), u"Invalid Refund Reference []"},
-        {u"003F0YA00001PQE0000YA1234560BMP49",
-         u"Invalid Refund Reference [003F0YA00001PQE0000YA1234560BMP49]"},
-        {u"003F0YA00001PQE0000YA1234560BMP4990",
-         u"Invalid Refund Reference [003F0YA00001PQE0000YA1234560BMP4990]"},
-        {u"003F0YA00001PQE0000YA12\x03"
-         u"4560BMP499",
-         u"Invalid Refund Reference [003F0YA00001PQE0000YA12?4560BMP499]"},
-    };
-    for (const auto& [reference, expected] : kRefused) {
+    for (const Text& reference :
+         {Text(), Text(u"003F0YA00001PQE0000YA1234560BMP49"), Text(u"003F0YA00001PQE0000YA1234560BMP4990"),
+          Text(u"003F0YA00001PQE0000YA12\x03"
+               u"4560BMP499")}) {
         Protocol p;
         kPaymentReceipt receipt = Receipt();
         receipt.fRefundReference.PaymentNumber = reference;
         _int_PAY_result r;
         EXPECT_FALSE(p.P17.DoVoid(receipt, r));
         EXPECT_TRUE(r.Error);
-        EXPECT_EQ(r.ErrorText, expected);
+        EXPECT_EQ(r.ErrorText, u"Invalid Refund Reference");
         EXPECT_TRUE(p.Channel.Calls.empty()) << "nothing is connected or sent";
     }
     Protocol p;
