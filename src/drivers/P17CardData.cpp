@@ -179,7 +179,7 @@ template <typename TString> TString MaskAnswer(const P17Layout& aLayout, const T
         for (const auto& field : group.Fields) {
             const std::size_t first = std::min<std::size_t>(field.Position - 1u, out.size());
             const std::size_t end = std::min<std::size_t>(first + field.Width, out.size());
-            const Holds what = field.Name == "card" ? Holds::Card
+            const Holds what = P17Is(field, "card") ? Holds::Card
                                : field.Kind == P17FieldKind::Text && field.Width >= kCardNumberDigits
                                    ? Holds::FreeText
                                    : Holds::Value;

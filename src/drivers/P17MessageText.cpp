@@ -12,10 +12,10 @@ const P17Layout& Known(const P17Layout* aLayout, char aCode) {
     return *aLayout;
 }
 
-const P17Field& FieldOf(const P17Layout& aLayout, std::string_view aName) {
+const P17Field& FieldOf(const P17Layout& aLayout, P17Name aName) {
     const P17Field* field = P17FindField(aLayout, aName);
     if (field == nullptr) {
-        throw ZrError(u"The " + BytesToText(aLayout.Name) + u" has no field " + BytesToText(aName));
+        throw ZrError(u"The " + BytesToText(aLayout.Name) + u" has no field " + BytesToText(aName.View()));
     }
     return *field;
 }
@@ -30,7 +30,7 @@ Text P17RequestText(char aCode, std::initializer_list<P17TextValue> aValues) {
     return BytesToText(P17Build(Known(P17RequestLayout(aCode), aCode), values));
 }
 
-const P17Field& P17RequestField(char aCode, std::string_view aName) {
+const P17Field& P17RequestField(char aCode, P17Name aName) {
     return FieldOf(Known(P17RequestLayout(aCode), aCode), aName);
 }
 
@@ -47,11 +47,11 @@ kP17Answer::kP17Answer(char aRequestCode, const Text& aPayload)
     : fLayout(Known(P17AnswerLayout(aRequestCode), aRequestCode)), fPayload(aPayload),
       fKey(P17KeyOf(fLayout, aPayload)) {}
 
-Text kP17Answer::operator[](std::string_view aName) const {
+Text kP17Answer::operator[](P17Name aName) const {
     return P17FieldText(fPayload, FieldOf(fLayout, aName));
 }
 
-bool kP17Answer::Reads(std::string_view aName) const {
+bool kP17Answer::Reads(P17Name aName) const {
     FieldOf(fLayout, aName);
     return P17Reads(fLayout, aName, fKey);
 }

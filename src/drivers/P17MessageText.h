@@ -10,7 +10,7 @@
 #include "drivers/P17Messages.h"
 
 struct P17TextValue {
-    std::string_view Name;
+    P17Name Name;
     Text Value;
 };
 
@@ -18,7 +18,7 @@ struct P17TextValue {
 Text P17RequestText(char aCode, std::initializer_list<P17TextValue> aValues);
 
 // The field aName of the request aCode; raises ZrError when the layouts have no such field.
-const P17Field& P17RequestField(char aCode, std::string_view aName);
+const P17Field& P17RequestField(char aCode, P17Name aName);
 
 // The receipt text cut into the lines the cash register prints (P17ReceiptLines), each followed by
 // CR LF; no lines give the empty text.
@@ -33,10 +33,10 @@ public:
 
     // The characters of the field aName, whether or not this answer reads it; shorter or empty when the
     // answer ends early. Raises ZrError when the layout has no such field.
-    Text operator[](std::string_view aName) const;
+    Text operator[](P17Name aName) const;
     // True when the layout reads the field aName for this answer's result code, code letter and
     // conversion flag.
-    bool Reads(std::string_view aName) const;
+    bool Reads(P17Name aName) const;
 
 private:
     const P17Layout& fLayout;

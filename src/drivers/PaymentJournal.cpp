@@ -256,11 +256,11 @@ void kPaymentJournal::Answer(char aRequestCode, const Text& aPayload) {
     std::vector<std::pair<std::string, std::string>> fields;
     // The fields that the layout reads for this answer's result code, as raw text: a recovery and a
     // technician need what the terminal said even where the driver cannot convert it.
-    static constexpr const char* kKept[] = {"terminal_id", "result", "stan",      "auth_code", "card",
-                                            "operation",   "amount", "date_time", "acquirer",  "error_text"};
+    static constexpr P17Name kKept[] = {"terminal_id", "result", "stan",      "auth_code", "card",
+                                        "operation",   "amount", "date_time", "acquirer",  "error_text"};
     if (P17AnswerLayout(aRequestCode) != nullptr) {
         const kP17Answer answer(aRequestCode, aPayload);
-        for (const char* name : kKept) {
+        for (const P17Name name : kKept) {
             if (P17FindField(*P17AnswerLayout(aRequestCode), name) == nullptr || !answer.Reads(name)) {
                 continue;
             }
@@ -270,8 +270,9 @@ void kPaymentJournal::Answer(char aRequestCode, const Text& aPayload) {
             }
             // The card field keeps its last four digits; any other text of the terminal may carry a card
             // number or track data too, and is masked as the device log masks it.
-            const bool card = std::string_view(name) == "card";
-            fields.emplace_back(name, Utf8(card ? MaskedCardNumber(value) : MaskCardData(value)));
+            const bool card = name == P17Name("card");
+            fields.emplace_back(std::string(name.View()),
+                                Utf8(card ? MaskedCardNumber(value) : MaskCardData(value)));
         }
     }
     Append(u"answer", std::move(fields), true);

@@ -25,9 +25,9 @@ struct Parser : ScriptedDriver {
 
 // The decoded value of aName in aText read with the answer layout of aCode ("(unread)" when the driver
 // does not read that field for this answer).
-std::string Decoded(char aCode, const std::string& aText, std::string_view aName) {
+std::string Decoded(char aCode, const std::string& aText, P17Name aName) {
     for (const auto& f : P17Decode(*P17AnswerLayout(aCode), aText)) {
-        if (f.Field->Name == aName) {
+        if (P17Is(*f.Field, aName)) {
             return f.Value;
         }
     }
@@ -134,10 +134,10 @@ TEST(P17Layouts, RequestsBuiltFromTheLayoutsAreTheDriversRequests) {
         // Read back, every value sits where it was put.
         for (const auto& v : c.Values) {
             const P17Field* f = P17FindField(layout, v.Name);
-            ASSERT_NE(f, nullptr) << v.Name;
+            ASSERT_NE(f, nullptr) << v.Name.View();
             std::string expected = v.Value;
             expected.insert(0, f->Width - expected.size(), f->Kind == P17FieldKind::Text ? ' ' : '0');
-            EXPECT_EQ(P17FieldText(built, *f), expected) << layout.Name << " " << v.Name;
+            EXPECT_EQ(P17FieldText(built, *f), expected) << layout.Name << " " << v.Name.View();
         }
     }
 }
@@ -207,7 +207,7 @@ TEST(P17Layouts, PaymentAnswersAreReadByTheDriverAsTheLayoutSays) {
         _int_PAY_result r;
         const bool approved = p.P17.ParsePayResponse(BytesToText(answer), r);
         SCOPED_TRACE(c.What);
-        auto field = [&](std::string_view aName) { return BytesToText(Decoded('X', answer, aName)); };
+        auto field = [&](P17Name aName) { return BytesToText(Decoded('X', answer, aName)); };
         EXPECT_EQ(approved, field("result") == u"00");
         EXPECT_EQ(r.DeviceId, field("terminal_id"));
         EXPECT_EQ(r.TraceAuditId, field("stan"));
@@ -273,10 +273,11 @@ TEST(P17Layouts, RefundAndVoidAnswersShareTheCardFieldsTheDriverReads) {
         }
     }
     // One table of card fields: the three answers name the same positions.
-    for (const char* name : {"card", "entry_mode", "auth_code"}) {
+    static constexpr P17Name kCardFields[] = {"card", "entry_mode", "auth_code"};
+    for (const P17Name name : kCardFields) {
         const P17Field* pay = P17FindField(*P17AnswerLayout('X'), name);
-        EXPECT_EQ(pay, P17FindField(*P17AnswerLayout('A'), name)) << name;
-        EXPECT_EQ(pay, P17FindField(*P17AnswerLayout('Q'), name)) << name;
+        EXPECT_EQ(pay, P17FindField(*P17AnswerLayout('A'), name)) << name.View();
+        EXPECT_EQ(pay, P17FindField(*P17AnswerLayout('Q'), name)) << name.View();
     }
 }
 
@@ -330,7 +331,7 @@ TEST(P17Layouts, TheAnswerKeyDecidesWhatTheDriverReads) {
     const struct {
         char Code;
         Text Answer;
-        std::string_view Field;
+        P17Name Field;
         bool Read;
     } cases[] = {
         {'X', approved, "card", true},
@@ -354,11 +355,12 @@ TEST(P17Layouts, TheAnswerKeyDecidesWhatTheDriverReads) {
     };
     for (const auto& c : cases) {
         const kP17Answer answer(c.Code, c.Answer);
-        if (c.Code == 'T' && c.Field == "card") {
+        if (c.Code == 'T' && c.Field == P17Name("card")) {
             EXPECT_EQ(ErrorOf([&]() { answer.Reads(c.Field); }), u"The answer to totals has no field card");
             continue;
         }
-        EXPECT_EQ(answer.Reads(c.Field), c.Read) << c.Code << " " << c.Field << " " << TextToUtf8(c.Answer);
+        EXPECT_EQ(answer.Reads(c.Field), c.Read)
+            << c.Code << " " << c.Field.View() << " " << TextToUtf8(c.Answer);
         const std::string bytes = TextToBytes(c.Answer);
         EXPECT_EQ(P17Reads(*P17AnswerLayout(c.Code), c.Field, P17KeyOf(*P17AnswerLayout(c.Code), bytes)),
                   c.Read)
