@@ -1,5 +1,7 @@
 #include "EmulatorScreen.h"
 
+#include "MessageFields.h"
+
 namespace p17emu {
 namespace {
 // Cents as "12.34", "-0.80".
@@ -10,13 +12,15 @@ std::string Money(std::int64_t aCents) {
            cents;
 }
 
-// The digits at position aPos (from 1, as the message layouts count) of aText as money (a total may
-// begin with "-"); empty when they are not digits.
-std::string MoneyAt(const std::string& aText, std::size_t aPos, std::size_t aLength) {
-    if (aPos == 0 || aText.size() < aPos - 1 + aLength) {
-        return std::string();
-    }
-    const std::string field = aText.substr(aPos - 1, aLength);
+// The field aName of aLayout in aText when the text holds it whole; else empty.
+std::string Whole(const P17Layout* aLayout, const std::string& aText, P17Name aName) {
+    const P17Field* field = aLayout == nullptr ? nullptr : P17FindField(*aLayout, aName);
+    const std::string value = field == nullptr ? std::string() : P17FieldText(aText, *field);
+    return field != nullptr && value.size() == field->Width ? value : std::string();
+}
+
+// The digits of a field as money (a total may begin with "-"); empty when they are not digits.
+std::string MoneyOf(const std::string& field) {
     const bool negative = field.starts_with('-');
     const std::string digits = field.substr(negative ? 1 : 0);
     if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) {
@@ -71,29 +75,28 @@ std::string WhyOutcome(const Config& aConfig, char aCode, const std::string& aPr
 
 std::string OutcomeLine(char aCode, const std::string& aRequest, const std::string& aAnswer,
                         const std::string& aWhy, bool aNotProcessed) {
-    // Each request's name and where its amount stands (from 1; 0: it has none).
     static constexpr struct {
         char Code;
         const char* Name;
-        std::size_t AmountAt;
-    } kRequests[] = {{'X', "payment", 24}, {'A', "refund", 24},   {'Q', "void", 47},
-                     {'R', "reprint", 0},  {'C', "day close", 0}, {'T', "totals", 0}};
+    } kRequests[] = {{'X', "payment"}, {'A', "refund"},    {'Q', "void"},
+                     {'R', "reprint"}, {'C', "day close"}, {'T', "totals"}};
     std::string what = std::string("request ") + aCode;
     std::string amount;
     for (const auto& r : kRequests) {
         if (r.Code == aCode) {
             what = r.Name;
-            amount = r.AmountAt == 0 ? std::string() : MoneyAt(aRequest, r.AmountAt, 8);
+            amount = MoneyOf(Whole(P17RequestLayout(aCode), aRequest, "amount"));
         }
     }
-    const std::string rc = aAnswer.size() >= 12 ? aAnswer.substr(10, 2) : std::string();
+    const std::string rc = Whole(P17AnswerLayout(aCode), aAnswer, "result");
+    const std::string total = MoneyOf(Whole(P17AnswerLayout(aCode), aAnswer, "total"));
     std::string result;
     if (aNotProcessed) {
         result = "not processed";
     } else if (rc == "00" && aCode == 'T') {
-        result = MoneyAt(aAnswer, 13, 16);
+        result = total;
     } else if (rc == "00" && aCode == 'C') {
-        result = "done, total " + MoneyAt(aAnswer, 13, 16);
+        result = "done, total " + total;
     } else if (rc == "00") {
         result = aCode == 'R' ? "sent" : "approved";
     } else if (rc.empty()) {

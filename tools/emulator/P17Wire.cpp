@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "MessageFields.h"
+
 namespace p17emu {
 
 char Lrc(const std::string& aBytes) {
@@ -58,8 +60,13 @@ const char* ControlName(unsigned char c) {
     }
 }
 
-std::string Field(const std::string& aText, std::size_t aPos, std::size_t aLen) {
-    return aPos - 1 < aText.size() ? aText.substr(aPos - 1, aLen) : std::string();
+// What a payment request carries between its amount and its closing filler: the reference, as long as
+// the driver sent it (an over-long one whole; whatever is there in a request of the wrong length).
+std::string Reference(const std::string& t) {
+    const P17Layout& pay = *P17RequestLayout('X');
+    const std::size_t first = P17FindField(pay, "reference")->Position - 1u;
+    const std::size_t closing = pay.Groups.back().Fields.back().Width;
+    return t.size() > first + closing ? t.substr(first, t.size() - first - closing) : std::string();
 }
 
 std::string Trimmed(std::string s) {
@@ -105,66 +112,69 @@ std::string ShowBytes(const std::string& aBytes) {
 }
 
 std::string DescribeRequest(const std::string& t) {
-    const char code = t.size() >= 10 ? t[9] : '?';
+    const auto field = [&](P17Name aName) { return RequestField(t, aName); };
+    const char code = CodeOf(t);
     switch (code) {
     case 'E':
         return std::string("PRINT LOCATION: ") +
-               (Field(t, 11, 1) == "1" ? "the cash register prints" : "the terminal prints");
+               (field("print_on_ecr") == "1" ? "the cash register prints" : "the terminal prints");
     case 'X':
-        return "PAYMENT ecr=" + Field(t, 11, 8) + " amount=" + Field(t, 24, 8) + " reference=\"" +
-               Trimmed(t.size() > 39 ? t.substr(31, t.size() - 39) : std::string()) +
-               "\" length=" + std::to_string(t.size());
+        return "PAYMENT ecr=" + field("ecr") + " amount=" + field("amount") + " reference=\"" +
+               Trimmed(Reference(t)) + "\" length=" + std::to_string(t.size());
     case 'A':
-        return "REFUND ecr=" + Field(t, 11, 8) + " amount=" + Field(t, 24, 8);
+        return "REFUND ecr=" + field("ecr") + " amount=" + field("amount");
     case 'Q':
-        return "VOID ecr=" + Field(t, 11, 8) + " stan=" + Field(t, 25, 6) + " card=" + Field(t, 31, 5) +
-               " acquirer=" + Field(t, 36, 11) + " amount=" + Field(t, 47, 8) + " auth=" + Field(t, 55, 6) +
-               " date=" + Field(t, 61, 10);
+        return "VOID ecr=" + field("ecr") + " stan=" + field("stan") + " card=" + field("card") +
+               " acquirer=" + field("acquirer") + " amount=" + field("amount") +
+               " auth=" + field("auth_code") + " date=" + field("date_time");
     case 'R':
         return std::string("REPRINT ") +
-               (Field(t, 11, 1) == "1" ? "text to the cash register" : "on the terminal");
+               (field("print_on_ecr") == "1" ? "text to the cash register" : "on the terminal");
     case 'C':
-        return "DAY CLOSE ecr=" + Field(t, 11, 8);
+        return "DAY CLOSE ecr=" + field("ecr");
     case 'T':
-        return "TOTALS ecr=" + Field(t, 11, 8);
+        return "TOTALS ecr=" + field("ecr");
     default:
         return "unknown request code '" + std::string(1, code) + "'";
     }
 }
 
 std::string DescribeAnswer(char aRequestCode, const std::string& t) {
-    const std::string rc = Field(t, 11, 2);
-    std::string out = "terminal=" + Field(t, 1, 8) + " result=" + rc;
+    const auto field = [&](P17Name aName) { return AnswerField(aRequestCode, t, aName); };
+    const std::string rc = field("result");
+    std::string out = "terminal=" + field("terminal_id") + " result=" + rc;
     switch (aRequestCode) {
     case 'X':
         if (rc == "00") {
-            out += " card=" + Field(t, 13, 19) + " entry=" + Field(t, 32, 3) + " auth=" + Field(t, 35, 6) +
-                   " date=" + Field(t, 41, 7) + " bank=" + Field(t, 48, 1) + " acquirer=" + Field(t, 49, 11) +
-                   " stan=" + Field(t, 60, 6) + " operation=" + Field(t, 66, 6) +
-                   " amount=" + Field(t, 75, 8);
-            if (Field(t, 10, 1) == "V" && Field(t, 83, 1) == "1") {
-                out += " rate=" + Field(t, 84, 8) + " currency=" + Field(t, 92, 3) +
-                       " foreign=" + Field(t, 95, 12) + " decimals=" + Field(t, 107, 1);
+            out += " card=" + field("card") + " entry=" + field("entry_mode") +
+                   " auth=" + field("auth_code") + " date=" + field("date_time") +
+                   " bank=" + field("bank_flag") + " acquirer=" + field("acquirer") +
+                   " stan=" + field("stan") + " operation=" + field("operation") +
+                   " amount=" + field("amount");
+            if (field("code") == "V" && field("conversion") == "1") {
+                out += " rate=" + field("rate") + " currency=" + field("currency") +
+                       " foreign=" + field("foreign_amount") + " decimals=" + field("decimals");
             }
         } else {
-            out += " error=\"" + Trimmed(Field(t, 13, 24)) + "\" stan=" + Field(t, 60, 6);
+            out += " error=\"" + Trimmed(field("error_text")) + "\" stan=" + field("stan");
         }
         break;
     case 'A':
-        out += " card=" + Field(t, 13, 19) + " entry=" + Field(t, 32, 3) + " auth=" + Field(t, 35, 6) +
-               " acquirer=" + Field(t, 41, 11) + " date=" + Field(t, 52, 7);
+        out += " card=" + field("card") + " entry=" + field("entry_mode") + " auth=" + field("auth_code") +
+               " acquirer=" + field("acquirer") + " date=" + field("date_time");
         break;
     case 'Q':
-        out += rc == "00" ? " card=" + Field(t, 13, 19) + " entry=" + Field(t, 32, 3) +
-                                " auth=" + Field(t, 35, 6) + " date=" + Field(t, 41, 7)
-                          : " error=\"" + Trimmed(Field(t, 13, 24)) + "\"";
-        out += " acquirer=" + Field(t, 49, 11) + " stan=" + Field(t, 60, 6) + " operation=" + Field(t, 66, 6);
+        out += rc == "00" ? " card=" + field("card") + " entry=" + field("entry_mode") +
+                                " auth=" + field("auth_code") + " date=" + field("date_time")
+                          : " error=\"" + Trimmed(field("error_text")) + "\"";
+        out +=
+            " acquirer=" + field("acquirer") + " stan=" + field("stan") + " operation=" + field("operation");
         break;
     case 'C':
-        out += rc == "00" ? " total=" + Field(t, 13, 16) : " error=\"" + Trimmed(Field(t, 13, 19)) + "\"";
+        out += rc == "00" ? " total=" + field("total") : " error=\"" + Trimmed(field("error_text")) + "\"";
         break;
     case 'T':
-        out += " total=" + Field(t, 13, 16);
+        out += " total=" + field("total");
         break;
     default:
         break;

@@ -1,6 +1,7 @@
 #pragma once
 // Protocol 17 as the terminal sees it: frames, check characters and a readable account of every frame.
-// Written independently of the library's driver so that each checks the other.
+// Frames and check characters are written independently of the library's driver so that each checks the
+// other; the fields are read through the driver's message layouts (MessageFields.h).
 #include <cstdint>
 #include <string>
 

@@ -6,6 +6,7 @@
 
 #include "EmulatorScreen.h"
 #include "EmulatorTransport.h"
+#include "MessageFields.h"
 #include "P17Wire.h"
 
 namespace p17emu {
@@ -156,10 +157,6 @@ std::string VoidDigits(const std::string& aField, std::size_t aWidth, bool aLast
     return kept.size() < aWidth ? std::string(aWidth - kept.size(), '0') + kept : kept;
 }
 
-std::string Field(const std::string& t, std::size_t aPos, std::size_t aLen) {
-    return aPos - 1 < t.size() ? t.substr(aPos - 1, aLen) : std::string();
-}
-
 struct LocalNow {
     std::string Ddd;        // DDDHHMM of the answers
     std::string DdMmYyHhNn; // as the void message carries it
@@ -205,6 +202,25 @@ std::string Centered(const std::string& aText, std::size_t aWidth) {
     const std::string t = aText.substr(0, aWidth);
     const std::size_t left = (aWidth - t.size()) / 2;
     return Fit(std::string(left, ' ') + t, aWidth);
+}
+
+// Digits of the totals in the day close and totals answers (a sign counts as one).
+constexpr std::size_t kTotalDigits = 16;
+// Lengths of the answers that go on after their last field: with zeros, as the terminal sends them.
+constexpr std::size_t kVoidAnswerLength = 74;
+constexpr std::size_t kDayCloseAnswerLength = 40;
+
+// The header of an answer to aRequestCode: terminal id, code letter aLetter, result code.
+AnswerText Header(const Config& c, char aRequestCode, const std::string& aLetter,
+                  const std::string& aResult) {
+    AnswerText answer(aRequestCode);
+    answer.Put("terminal_id", c.TerminalId).Put("code", aLetter).Put("result", aResult);
+    return answer;
+}
+
+// What each receipt or status frame begins with: terminal id and the code letter "S".
+std::string ReceiptHead(const Config& c) {
+    return AnswerText(P17ReceiptLayout()).Put("terminal_id", c.TerminalId).Put("code", "S").Text();
 }
 } // namespace
 
@@ -393,67 +409,6 @@ private:
         }
     }
 
-    std::string Problem(char aCode, const std::string& t) const {
-        auto expectLength = [&](std::size_t n) {
-            return t.size() == n ? std::string()
-                                 : "length " + std::to_string(t.size()) + ", expected " + std::to_string(n);
-        };
-        if (t.size() < 10 || t.compare(0, 9, "000000000") != 0) {
-            return "header is not nine zeros and a code letter";
-        }
-        switch (aCode) {
-        case 'E':
-            if (!expectLength(11).empty()) {
-                return expectLength(11);
-            }
-            return t[10] == '0' || t[10] == '1' ? "" : "print flag is neither 0 nor 1";
-        case 'X':
-            if (t.size() < 167) {
-                return "length " + std::to_string(t.size()) + ", expected at least 167";
-            }
-            if (!AllDigits(Field(t, 11, 8)) || Field(t, 19, 5) != "00000" || !AllDigits(Field(t, 24, 8)) ||
-                t.compare(t.size() - 8, 8, "00000000") != 0) {
-                return "a fixed field is not as expected";
-            }
-            return "";
-        case 'A':
-            if (!expectLength(39).empty()) {
-                return expectLength(39);
-            }
-            return AllDigits(Field(t, 11, 8)) && Field(t, 19, 5) == "00000" && AllDigits(Field(t, 24, 8)) &&
-                           Field(t, 32, 8) == "00000000"
-                       ? ""
-                       : "a fixed field is not as expected";
-        case 'Q':
-            if (!expectLength(80).empty()) {
-                return expectLength(80);
-            }
-            return AllDigits(Field(t, 11, 8)) && Field(t, 19, 6) == "000000" && AllDigits(Field(t, 25, 6)) &&
-                           Field(t, 31, 1) == "C" && AllDigits(Field(t, 32, 4)) &&
-                           AllDigits(Field(t, 36, 11)) && AllDigits(Field(t, 47, 8)) &&
-                           AllDigits(Field(t, 61, 10)) && Field(t, 71, 10) == "0000000000"
-                       ? ""
-                       : "a fixed field is not as expected";
-        case 'R':
-            if (!expectLength(22).empty()) {
-                return expectLength(22);
-            }
-            return (t[10] == '0' || t[10] == '1') && Field(t, 12, 11) == "00000000000"
-                       ? ""
-                       : "a fixed field is not as expected";
-        case 'C':
-        case 'T':
-            if (!expectLength(26).empty()) {
-                return expectLength(26);
-            }
-            return AllDigits(Field(t, 11, 8)) && Field(t, 19, 8) == "00000000"
-                       ? ""
-                       : "a fixed field is not as expected";
-        default:
-            return std::string("unknown request code ") + aCode;
-        }
-    }
-
     std::string NextCounter(const std::string& aConfigured) {
         if (!aConfigured.empty()) {
             return aConfigured;
@@ -489,7 +444,6 @@ private:
 
     Outcome Answer(char aCode, const std::string& t, const Config& c, bool aValid, FaultMoment aWhen) {
         const LocalNow now = Now(c.DateTime);
-        const std::string head = Fit(c.TerminalId, 8) + "0";
         const std::size_t w = c.ReceiptWidth == 42 ? 42 : c.ReceiptWidth == 12 ? 12 : 24;
         std::vector<std::string> lines;
         lines.push_back(Centered("TERMINALE " + c.TerminalId, w));
@@ -497,14 +451,20 @@ private:
         Outcome o;
         switch (aCode) {
         case 'X':
-            AnswerPayment(t, c, ResultCode(c.PayResult, aValid, aWhen), aValid, now, head, w, lines, o);
+            AnswerPayment(t, c, ResultCode(c.PayResult, aValid, aWhen), aValid, now, w, lines, o);
             break;
         case 'A': {
             const std::string rc = ResultCode(c.RefundResult, aValid, aWhen);
-            o.Answer = head + "A" + Fit(rc, 2) + Fit(c.Pan, 19) + Fit(c.EntryMode, 3) + Fit(c.AuthCode, 6) +
-                       Fit(c.Acquirer, 11) + Fit(now.Ddd, 7);
+            const std::string amount = RequestField(t, "amount");
+            o.Answer = Header(c, 'A', "A", rc)
+                           .Put("card", c.Pan)
+                           .Put("entry_mode", c.EntryMode)
+                           .Put("auth_code", c.AuthCode)
+                           .Put("acquirer", c.Acquirer)
+                           .Put("date_time", now.Ddd)
+                           .Text();
             if (rc == "00") {
-                const std::int64_t cents = std::stoll(Field(t, 24, 8));
+                const std::int64_t cents = std::stoll(amount);
                 o.Commit = [this, cents]() {
                     std::lock_guard<std::mutex> g(fEmu.fLock);
                     fEmu.fRefunds += cents;
@@ -514,30 +474,34 @@ private:
             lines.push_back(Centered("STORNO / RIMBORSO", w));
             // The refund answer has no STAN, but its receipt, like every receipt, is numbered.
             lines.push_back(Line("OPER.", NextCounter(c.OperationNumber), w));
-            lines.push_back(Line("IMPORTO", AmountShown(Field(t, 24, 8)), w));
+            lines.push_back(Line("IMPORTO", AmountShown(amount), w));
             lines.push_back(Centered(rc == "00" ? "TRANSAZIONE ESEGUITA" : "OPERAZIONE RIFIUTATA", w));
             break;
         }
         case 'Q':
-            AnswerVoid(t, c, ResultCode(c.VoidResult, aValid, aWhen), aValid, now, head, w, lines, o);
+            AnswerVoid(t, c, ResultCode(c.VoidResult, aValid, aWhen), aValid, now, w, lines, o);
             break;
         case 'R': {
             std::lock_guard<std::mutex> g(fEmu.fLock);
             if (!fEmu.fLastReceipt.empty()) {
                 // The receipt as it was sent, unchanged: a copy is worth nothing if it differs.
-                o.Answer = head + "R00";
+                o.Answer = Header(c, 'R', "R", "00").Text();
                 o.Receipt = fEmu.fLastReceipt;
                 return o;
             }
-            o.Answer = head + "R01";
+            o.Answer = Header(c, 'R', "R", "01").Text();
             lines.push_back(Centered("NESSUNA TRANSAZIONE", w));
             break;
         }
         case 'C': {
             const std::string rc = ResultCode(c.DayCloseResult, aValid, aWhen);
-            o.Answer = head + "C" + Fit(rc, 2) +
-                       (rc == "00" ? Digits(Total(c), 16) + "000000000000"
-                                   : Fit(c.DayCloseErrorText, 19) + "000000000");
+            AnswerText answer = Header(c, 'C', "C", rc);
+            if (rc == "00") {
+                answer.Put("total", Digits(Total(c), kTotalDigits));
+            } else {
+                answer.Put("error_text", c.DayCloseErrorText);
+            }
+            o.Answer = answer.ZerosTo(kDayCloseAnswerLength).Text();
             if (rc == "00") {
                 o.Commit = [this]() {
                     std::lock_guard<std::mutex> g(fEmu.fLock);
@@ -550,7 +514,9 @@ private:
             break;
         }
         case 'T':
-            o.Answer = head + "T" + Fit(aValid ? c.TotalsResult : "01", 2) + Digits(Total(c), 16);
+            o.Answer = Header(c, 'T', "T", aValid ? c.TotalsResult : "01")
+                           .Put("total", Digits(Total(c), kTotalDigits))
+                           .Text();
             break;
         default:
             break;
@@ -582,50 +548,71 @@ private:
     }
 
     void AnswerPayment(const std::string& t, const Config& c, const std::string& rc, bool aValid,
-                       const LocalNow& now, const std::string& head, std::size_t w,
-                       std::vector<std::string>& lines, Outcome& o) {
+                       const LocalNow& now, std::size_t w, std::vector<std::string>& lines, Outcome& o) {
         const std::string stan = NextCounter(c.Stan);
+        const std::string amount = RequestField(t, "amount");
         lines.push_back(Centered("PAGAMENTO", w));
         if (rc != "00") {
-            o.Answer = head + "X" + Fit(rc, 2) + Fit(aValid ? c.ErrorText : "RICHIESTA NON VALIDA", 24) +
-                       std::string(23, ' ') + Fit(stan, 6) + "000000000" + "00000000" + "0";
-            lines.push_back(Line("STAN", Fit(stan, 6), w));
-            lines.push_back(Line("IMPORTO", AmountShown(Field(t, 24, 8)), w));
+            // The numbers the terminal did not reach are zeros.
+            AnswerText answer = Header(c, 'X', "X", rc);
+            o.Answer = answer.Put("error_text", aValid ? c.ErrorText : "RICHIESTA NON VALIDA")
+                           .Put("stan", stan)
+                           .Zeros("operation")
+                           .Zeros("amount")
+                           .Zeros("conversion")
+                           .Text();
+            lines.push_back(Line("STAN", answer.Get("stan"), w));
+            lines.push_back(Line("IMPORTO", AmountShown(amount), w));
             lines.push_back(Centered(c.ErrorText, w));
             return;
         }
         const std::string op = c.OperationNumber.empty() ? stan : c.OperationNumber;
-        const std::string amount = Field(t, 24, 8);
-        o.Answer = head + (c.Conversion ? "V" : "X") + "00" + Fit(c.Pan, 19) + Fit(c.EntryMode, 3) +
-                   Fit(c.AuthCode, 6) + Fit(now.Ddd, 7) + (c.BankFlag ? "1" : "0") + Fit(c.Acquirer, 11) +
-                   Fit(stan, 6) + Fit(op, 6) + "000" + amount;
+        AnswerText answer = Header(c, 'X', c.Conversion ? "V" : "X", "00");
+        answer.Put("card", c.Pan)
+            .Put("entry_mode", c.EntryMode)
+            .Put("auth_code", c.AuthCode)
+            .Put("date_time", now.Ddd)
+            .Put("bank_flag", c.BankFlag ? "1" : "0")
+            .Put("acquirer", c.Acquirer)
+            .Put("stan", stan)
+            .Put("operation", op)
+            .Put("amount", amount)
+            .Put("conversion", c.Conversion ? "1" : "0");
         if (c.Conversion) {
-            o.Answer += "1" + Fit(c.Rate, 8) + Fit(c.ForeignCurrency, 3) + Fit(c.ForeignAmount, 12) +
-                        std::to_string(c.ForeignDecimals % 10);
-        } else {
-            o.Answer += "0";
+            answer.Put("rate", c.Rate)
+                .Put("currency", c.ForeignCurrency)
+                .Put("foreign_amount", c.ForeignAmount)
+                .Put("decimals", std::to_string(c.ForeignDecimals % 10));
         }
-        const std::string pan = Fit(c.Pan, 19);
+        o.Answer = answer.Text();
+        // The payment as a void will name it (the fields of the void request).
+        const std::string pan = answer.Get("card");
+        const P17Layout& voidRequest = *P17RequestLayout('Q');
         TerminalEmulator::Payment p;
-        p.Stan = Fit(stan, 6);
-        p.Last4 = VoidDigits(pan, 4, true);
-        p.Acquirer = VoidDigits(Fit(c.Acquirer, 11), 11, false);
+        p.Stan = answer.Get("stan");
+        p.Last4 = VoidDigits(pan, P17FindField(voidRequest, "card")->Width - 1u, true);
+        p.Acquirer = VoidDigits(answer.Get("acquirer"), P17FindField(voidRequest, "acquirer")->Width, false);
         p.Amount = amount;
-        p.Auth = Fit(c.AuthCode, 6);
+        p.Auth = answer.Get("auth_code");
         p.Date = now.DdMmYyHhNn;
         o.Commit = [this, p]() {
             std::lock_guard<std::mutex> g(fEmu.fLock);
             fEmu.fJournal.push_back(p);
         };
         lines.push_back(Line("CARTA", pan.substr(pan.size() - 8), w));
-        lines.push_back(Line("AUT.", Fit(c.AuthCode, 6), w));
-        lines.push_back(Line("STAN", Fit(stan, 6), w));
+        lines.push_back(Line("AUT.", p.Auth, w));
+        lines.push_back(Line("STAN", p.Stan, w));
         lines.push_back(Line("IMPORTO", AmountShown(amount), w));
         lines.push_back(Centered("TRANSAZIONE ESEGUITA", w));
     }
 
     void AnswerVoid(const std::string& t, const Config& c, std::string rc, bool aValid, const LocalNow& now,
-                    const std::string& head, std::size_t w, std::vector<std::string>& lines, Outcome& o) {
+                    std::size_t w, std::vector<std::string>& lines, Outcome& o) {
+        // The voided payment as the refund reference names it; the card by "C" and its last four digits.
+        const std::string card = RequestField(t, "card");
+        const std::string stan = RequestField(t, "stan"), last4 = card.empty() ? card : card.substr(1),
+                          acquirer = RequestField(t, "acquirer"), amount = RequestField(t, "amount"),
+                          auth = RequestField(t, "auth_code");
         std::string error = aValid ? c.VoidErrorText : "RICHIESTA NON VALIDA";
         if (rc == "00") {
             // An approved void leaves the totals: it marks the journal payment its refund reference names,
@@ -634,9 +621,8 @@ private:
             std::size_t found = fEmu.fJournal.size();
             for (std::size_t i = 0; i < fEmu.fJournal.size(); ++i) {
                 const auto& p = fEmu.fJournal[i];
-                if (!p.Voided && p.Stan == Field(t, 25, 6) && p.Last4 == Field(t, 32, 4) &&
-                    p.Acquirer == Field(t, 36, 11) && p.Amount == Field(t, 47, 8) &&
-                    p.Auth == Field(t, 55, 6) && p.Date == Field(t, 61, 10)) {
+                if (!p.Voided && p.Stan == stan && p.Last4 == last4 && p.Acquirer == acquirer &&
+                    p.Amount == amount && p.Auth == auth && p.Date == RequestField(t, "date_time")) {
                     found = i;
                     break;
                 }
@@ -655,7 +641,6 @@ private:
                     }
                 };
             } else {
-                const std::string amount = Field(t, 47, 8);
                 const std::int64_t cents = AllDigits(amount) ? std::stoll(amount) : 0;
                 o.Commit = [this, cents]() {
                     std::lock_guard<std::mutex> g2(fEmu.fLock);
@@ -665,15 +650,24 @@ private:
                 o.Why = "no void check: it names no payment the terminal holds";
             }
         }
-        const std::string pan = c.VoidPan.empty() ? "***************" + Field(t, 32, 4) : c.VoidPan;
-        const std::string body = rc == "00"
-                                     ? Fit(pan, 19) + Fit(c.EntryMode, 3) + Field(t, 55, 6) + Fit(now.Ddd, 7)
-                                     : Fit(error, 24) + std::string(11, ' ');
-        o.Answer = head + "Q" + Fit(rc, 2) + body + (c.BankFlag ? "1" : "0") + Fit(Field(t, 36, 11), 11) +
-                   Fit(Field(t, 25, 6), 6) + NextCounter(c.OperationNumber) + "000";
+        AnswerText answer = Header(c, 'Q', "Q", rc);
+        if (rc == "00") {
+            answer.Put("card", c.VoidPan.empty() ? "***************" + last4 : c.VoidPan)
+                .Put("entry_mode", c.EntryMode)
+                .Put("auth_code", auth)
+                .Put("date_time", now.Ddd);
+        } else {
+            answer.Put("error_text", error);
+        }
+        o.Answer = answer.Put("bank_flag", c.BankFlag ? "1" : "0")
+                       .Put("acquirer", acquirer)
+                       .Put("stan", stan)
+                       .Put("operation", NextCounter(c.OperationNumber))
+                       .ZerosTo(kVoidAnswerLength)
+                       .Text();
         lines.push_back(Centered("ANNULLAMENTO", w));
-        lines.push_back(Line("STAN", Field(t, 25, 6), w));
-        lines.push_back(Line("IMPORTO", AmountShown(Field(t, 47, 8)), w));
+        lines.push_back(Line("STAN", stan, w));
+        lines.push_back(Line("IMPORTO", AmountShown(amount), w));
         lines.push_back(Centered(rc == "00" ? "TRANSAZIONE ANNULLATA" : error, w));
     }
 
@@ -684,7 +678,7 @@ private:
     }
 
     void SendReceipt(const std::string& aText, const Config& c, Fault aFault) {
-        const std::string head = Fit(c.TerminalId, 8) + "0S";
+        const std::string head = ReceiptHead(c);
         const std::size_t chunk = c.ReceiptChunk == 0 ? 200 : c.ReceiptChunk;
         if (aFault == Fault::ReceiptWrongLrc || aFault == Fault::ReceiptCut) {
             SendDamagedReceipt(aText, c, aFault, head, chunk);
@@ -752,8 +746,8 @@ private:
 
     void Handle(const std::string& t) {
         const Config c = fEmu.GetConfig();
-        const char code = t.size() >= 10 ? t[9] : '?';
-        const std::string problem = Problem(code, t);
+        const char code = CodeOf(t);
+        const std::string problem = RequestProblem(code, t);
         if (!problem.empty()) {
             std::lock_guard<std::mutex> g(fEmu.fLock);
             fEmu.fProblems.push_back(std::string(1, code) + ": " + problem);
@@ -771,7 +765,7 @@ private:
         Outcome outcome;
         if (code == 'E' && problem.empty()) {
             std::lock_guard<std::mutex> g(fEmu.fLock);
-            fEmu.fPrintOnEcr = t[10] == '1';
+            fEmu.fPrintOnEcr = RequestField(t, "print_on_ecr") == "1";
         } else {
             outcome = Answer(code, t, c, problem.empty(), when);
         }
@@ -811,7 +805,7 @@ private:
                  "ACK with a wrong LRC (fault bad-ack)");
             return;
         case Fault::DataForAck:
-            Send(DataFrame(answer.empty() ? Fit(c.TerminalId, 8) + "0" + code + "00" : answer),
+            Send(DataFrame(answer.empty() ? Header(c, code, std::string(1, code), "00").Text() : answer),
                  "data frame in place of the ACK (fault data-for-ack) " + answerText);
             return;
         default:
@@ -821,8 +815,7 @@ private:
             return;
         }
         for (int i = 0; i < c.StatusFrames; ++i) {
-            Send(StatusFrame(Fit(c.TerminalId, 8) + "0S" + "ATTENDERE PREGO " + std::to_string(i + 1)),
-                 "status");
+            Send(StatusFrame(ReceiptHead(c) + "ATTENDERE PREGO " + std::to_string(i + 1)), "status");
         }
         std::string frame = DataFrame(answer);
         switch (fault) {
@@ -833,8 +826,7 @@ private:
         case Fault::StatusOnly:
             fEmu.Note("fault status-only: status frames and never an answer");
             for (int i = 0; i < kEndlessStatusFrames && !fEmu.fStop && !fClosed; ++i) {
-                Send(StatusFrame(Fit(c.TerminalId, 8) + "0S" + "ATTENDERE PREGO"),
-                     "status (no answer follows)");
+                Send(StatusFrame(ReceiptHead(c) + "ATTENDERE PREGO"), "status (no answer follows)");
             }
             Hold();
             return;
@@ -906,8 +898,8 @@ private:
             std::lock_guard<std::mutex> g(fEmu.fLock);
             printOnEcr = fEmu.fPrintOnEcr;
         }
-        const bool wantsReceipt =
-            code == 'R' ? t[10] == '1' : (code == 'X' || code == 'A' || code == 'Q') && printOnEcr;
+        const bool wantsReceipt = code == 'R' ? RequestField(t, "print_on_ecr") == "1"
+                                              : (code == 'X' || code == 'A' || code == 'Q') && printOnEcr;
         if (c.Receipt && wantsReceipt) {
             SendReceipt(outcome.Receipt, c, fault);
         }
