@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <thread>
 
 #include "ReliabilityTable.h"
 #include "base/ZrError.h"
@@ -230,14 +229,11 @@ std::vector<std::vector<std::string>> RunFaultMatrix(p17emu::TerminalEmulator& a
                 tookMs = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
                 askedMs = aTransport.RequestedWaitMs(*channel) + pausedMs;
                 // The same device, the terminal well again. A terminal that kept sending after the driver
-                // gave up stops only once its own wait for the driver's ACK has run out: on a serial line
-                // (which never closes) nothing is usable before that.
+                // gave up stops only once the fault is gone or its own wait for the driver's ACK has run
+                // out: on a serial line (which never closes) nothing is usable before that.
                 aTerminal.WaitIdle(10000);
                 aTerminal.SetConfig(base);
-                if (config.FaultKind == Fault::EndlessReceipt || config.FaultKind == Fault::StatusOnly ||
-                    config.FaultKind == Fault::Babble) {
-                    std::this_thread::sleep_for(std::chrono::milliseconds(base.AckWaitMs + 200));
-                }
+                EXPECT_TRUE(aTerminal.WaitQuiet(10000)) << "the terminal kept sending";
                 next = AsTheHostSeesIt(op, protocol, *channel);
             }
             // The channel is gone, so every line it logged is on disk.

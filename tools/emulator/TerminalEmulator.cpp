@@ -247,6 +247,7 @@ public:
 
     void Run() {
         while (!fEmu.fStop && !fClosed) {
+            fEmu.fListening = true;
             Frame f = fPending.Type != Kind::Timeout ? Take(fPending) : ReadFrame(kSlice);
             if (f.Type == Kind::Closed) {
                 return;
@@ -258,6 +259,7 @@ public:
                 fEmu.Note("request frame with a wrong check character: not acknowledged");
                 continue;
             }
+            fEmu.fListening = false;
             Handle(f.Text);
         }
     }
@@ -401,6 +403,7 @@ private:
 
     // Keeps the line open and quiet until the driver hangs up, sends a new request or the emulator stops.
     void Hold() {
+        fEmu.fListening = true;
         while (!fEmu.fStop && !fClosed && fPending.Type == Kind::Timeout) {
             Frame f = ReadFrame(kSlice);
             if (f.Type == Kind::Data) {
@@ -1097,6 +1100,17 @@ std::size_t TerminalEmulator::FaultsInjected() const {
 bool TerminalEmulator::WaitIdle(int aTimeoutMs) const {
     const auto deadline = Clock::now() + std::chrono::milliseconds(aTimeoutMs);
     while (fBusy && !fPty) {
+        if (Clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+bool TerminalEmulator::WaitQuiet(int aTimeoutMs) const {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(aTimeoutMs);
+    while (fBusy && !fListening) {
         if (Clock::now() >= deadline) {
             return false;
         }

@@ -158,6 +158,10 @@ public:
     std::size_t FaultsInjected() const;
     // Waits until the current connection (if any) has ended, at most aTimeoutMs.
     bool WaitIdle(int aTimeoutMs) const;
+    // Waits until the terminal sends nothing of its own accord: no connection, or one on which it waits
+    // for the next request (a pseudo-terminal's line never ends, so WaitIdle cannot tell). At most
+    // aTimeoutMs; false when it was still sending.
+    bool WaitQuiet(int aTimeoutMs) const;
 
 private:
     friend class Session;
@@ -193,6 +197,7 @@ private:
     std::string fError;
     std::atomic<bool> fStop{false};
     std::atomic<bool> fBusy{false};
+    std::atomic<bool> fListening{false}; // the session waits for a request and sends nothing
     std::thread fThread;
 };
 
