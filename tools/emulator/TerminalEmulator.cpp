@@ -1097,9 +1097,11 @@ std::size_t TerminalEmulator::FaultsInjected() const {
     return fFaultsInjected;
 }
 
-bool TerminalEmulator::WaitIdle(int aTimeoutMs) const {
+namespace {
+// Polls aDone every 5 ms for at most aTimeoutMs; true once it holds.
+template <typename TDone> bool PollUntil(int aTimeoutMs, TDone aDone) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(aTimeoutMs);
-    while (fBusy && !fPty) {
+    while (!aDone()) {
         if (Clock::now() >= deadline) {
             return false;
         }
@@ -1107,16 +1109,14 @@ bool TerminalEmulator::WaitIdle(int aTimeoutMs) const {
     }
     return true;
 }
+} // namespace
+
+bool TerminalEmulator::WaitIdle(int aTimeoutMs) const {
+    return PollUntil(aTimeoutMs, [this] { return !fBusy || fPty; });
+}
 
 bool TerminalEmulator::WaitQuiet(int aTimeoutMs) const {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(aTimeoutMs);
-    while (fBusy && !fListening) {
-        if (Clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
+    return PollUntil(aTimeoutMs, [this] { return !fBusy || fListening; });
 }
 
 } // namespace p17emu
