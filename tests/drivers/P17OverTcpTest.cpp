@@ -6,6 +6,7 @@
 #include "drivers/P17Protocol.h"
 #include "io/IOHandler_TCP.h"
 #include "support/ErrorOf.h"
+#include "support/LoopbackConnection.h"
 #include "support/ScriptedDriver.h"
 
 namespace {
@@ -276,10 +277,7 @@ TEST(P17OverTcp, EndlessReceiptTextIsCutOff) {
 }
 
 TEST(P17OverTcp, ConnectionRefused) {
-    kConnection connection;
-    connection.ConnectionType = zrConnectionType::TCP;
-    connection.Address = u"127.0.0.1";
-    connection.Port = ClosedLoopbackPort();
+    kConnection connection = LoopbackTcp(ClosedLoopbackPort());
     kIOHandler_TCP channel(&connection, Text(), Text());
     TextList custom;
     kP17Protocol p17(channel, custom, u"127.0.0.1:" + IntToText(connection.Port));

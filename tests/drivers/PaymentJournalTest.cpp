@@ -12,6 +12,7 @@
 #include "io/IOHandler_TCP.h"
 #include "payment/CommandOutcome.h"
 #include "platform/JournalFile.h"
+#include "support/LoopbackConnection.h"
 #include "support/TempFolder.h"
 #include "support/TerminalEmulatorFixture.h"
 
@@ -30,19 +31,11 @@ std::vector<JournalOperation> ReadJournalFile(const Text& aPath, std::size_t* aD
     return ReadJournal(content, aDamaged);
 }
 
-kConnection TcpTo(std::uint16_t aPort) {
-    kConnection c;
-    c.ConnectionType = zrConnectionType::TCP;
-    c.Address = u"127.0.0.1";
-    c.Port = aPort;
-    return c;
-}
-
 // The driver over real TCP to an emulated terminal, its pauses skipped.
 struct TcpDriver {
     explicit TcpDriver(const p17emu::Config& aConfig = p17emu::Config()) : Terminal(aConfig) {}
     EmulatedTerminal Terminal;
-    kConnection Connection = TcpTo(Terminal.Port());
+    kConnection Connection = LoopbackTcp(Terminal.Port());
     kIOHandler_TCP Channel{&Connection, Text(), Text()};
     TextList Custom;
     kP17Protocol P17{Channel, Custom, u"127.0.0.1:1", kP17Protocol::NowFn(), [](std::int32_t) {}};

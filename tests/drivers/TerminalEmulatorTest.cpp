@@ -7,6 +7,7 @@
 
 #include "drivers/P17Link.h"
 #include "io/IOHandler_TCP.h"
+#include "support/LoopbackConnection.h"
 #include "support/TerminalEmulatorFixture.h"
 
 namespace {
@@ -61,10 +62,7 @@ Exchange Send(const std::string& aRequest, const std::function<void(p17emu::Conf
         aSetUp(config);
     }
     EmulatedTerminal terminal(config);
-    kConnection connection;
-    connection.ConnectionType = zrConnectionType::TCP;
-    connection.Address = u"127.0.0.1";
-    connection.Port = terminal.Port();
+    kConnection connection = LoopbackTcp(terminal.Port());
     kIOHandler_TCP channel(&connection, Text(), Text());
     EXPECT_TRUE(channel.Connect());
     kP17Link link(channel);

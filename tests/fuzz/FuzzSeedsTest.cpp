@@ -11,6 +11,7 @@
 #include "drivers/RefundReference.h"
 #include "io/IOHandler_TCP.h"
 #include "platform/Clock.h"
+#include "support/LoopbackConnection.h"
 #include "support/TerminalEmulatorFixture.h"
 
 namespace {
@@ -36,10 +37,7 @@ std::string SeedOf(char aOperation, const std::vector<p17emu::TrafficEntry>& aTr
 template <typename Fn>
 void Record(const std::string& aName, char aOperation, const p17emu::Config& aConfig, Fn&& aRun) {
     EmulatedTerminal terminal(aConfig);
-    kConnection connection;
-    connection.ConnectionType = zrConnectionType::TCP;
-    connection.Address = u"127.0.0.1";
-    connection.Port = terminal.Port();
+    kConnection connection = LoopbackTcp(terminal.Port());
     kIOHandler_TCP channel(&connection, Text(), Text());
     TextList custom;
     kP17Protocol p17(channel, custom, u"127.0.0.1");
