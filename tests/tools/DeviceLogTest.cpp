@@ -396,3 +396,29 @@ TEST(DeviceLog, AJournalRecordBelongsToTheLastOperationBegunBeforeIt) {
     EXPECT_EQ(ops[2].Outcome, LogOutcome::Unknown);
     EXPECT_EQ(ops[2].Reason, kRecordEnds);
 }
+
+// The library's words about its check keep the journal's operation id whole (its seventeen digits of date
+// and time are no card number), and still mask a card number elsewhere in them.
+TEST(DeviceLog, CheckLinesKeepTheJournalsOperationIdAndMaskCardNumbers) {
+    const std::string log =
+        "2025-03-07 14:00:00:000 - ------------------------------------------------------------ Pay\r\n"
+        "2025-03-07 14:00:00:001 - Request: PAY | amount=1.00 | currency=EUR | print=ECR | till=5 | "
+        "reference=\r\n"
+        "2025-03-07 14:00:00:002 - The journal holds a PAY of 5 whose outcome is open (operation "
+        "20250307135920205-C912B646-1): the terminal is checked before this operation\r\n"
+        "2025-03-07 14:00:00:003 - The check could not settle it: the terminal said 4929180473652170 "
+        "(operation 4929180473652170)\r\n"
+        "2025-03-07 14:00:00:500 - Result: approved | code=0 | elapsed=499 ms | error=\r\n";
+    const auto ops = ReadDeviceLog(log, "new");
+    ASSERT_EQ(ops.size(), 1u);
+    std::vector<std::string> checks;
+    for (const auto& e : ops[0].Events) {
+        if (e.Kind == "check") {
+            checks.push_back(e.Text);
+        }
+    }
+    ASSERT_EQ(checks.size(), 2u);
+    EXPECT_NE(checks[0].find("(operation 20250307135920205-C912B646-1)"), std::string::npos) << checks[0];
+    EXPECT_EQ(checks[1].find("4929180473652170"), std::string::npos) << checks[1];
+    EXPECT_NE(checks[1].find("492918"), std::string::npos) << checks[1];
+}

@@ -1,11 +1,44 @@
 #include "DeviceLog.h"
 
+#include <cctype>
+
 #include "PlainWords.h"
 #include "drivers/P17CardData.h"
 #include "drivers/P17Messages.h"
 
 namespace {
 constexpr char kSTX = 0x02, kETX = 0x03, kEOT = 0x04, kACK = 0x06, kSOH = 0x01;
+
+// The library's own words about its check of the terminal, masked as any text is, except the journal's
+// operation ids ("(operation 20261210223520205-C912B646-1)"): their seventeen digits of date and time
+// would read as a card number, and the technician needs them to find the journal record.
+std::string MaskKeepingOperationIds(const std::string& aText) {
+    static const std::string kMark = "(operation ";
+    std::string out;
+    std::size_t from = 0;
+    for (std::size_t at = aText.find(kMark); at != std::string::npos; at = aText.find(kMark, from)) {
+        const std::size_t id = at + kMark.size();
+        std::size_t end = id;
+        while (end < aText.size() &&
+               (std::isalnum(static_cast<unsigned char>(aText[end])) || aText[end] == '-')) {
+            ++end;
+        }
+        // Only the id's own shape is kept: digits, a dash, the process's hex tag, a dash, a count.
+        const std::string candidate = aText.substr(id, end - id);
+        const std::size_t dash = candidate.find('-');
+        const bool isId = end < aText.size() && aText[end] == ')' && dash == 17 &&
+                          candidate.find_first_not_of("0123456789") == 17 &&
+                          candidate.find('-', dash + 1) != std::string::npos;
+        if (!isId) {
+            out += MaskCardData(aText.substr(from, id - from));
+            from = id;
+            continue;
+        }
+        out += MaskCardData(aText.substr(from, id - from)) + candidate;
+        from = end;
+    }
+    return out + MaskCardData(aText.substr(from));
+}
 
 enum class FrameType : std::uint8_t { Data, Ack, Soh };
 struct Frame {
@@ -242,7 +275,7 @@ public:
                    t.starts_with("The outcome stays open") || t.starts_with("The check could not")) {
             // What the library's check of the terminal found, in its own words.
             fCheck = false;
-            Event(aLine, "check", ShowBytes(MaskCardData(t)));
+            Event(aLine, "check", ShowBytes(MaskKeepingOperationIds(t)));
         } else if (aLine.Error) {
             fLastError = ShowBytes(MaskCardData(WithoutHexDump(t)));
             if (t.find("Unexpected error") != std::string::npos) {
