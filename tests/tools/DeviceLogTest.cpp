@@ -422,3 +422,20 @@ TEST(DeviceLog, CheckLinesKeepTheJournalsOperationIdAndMaskCardNumbers) {
     EXPECT_EQ(checks[1].find("4929180473652170"), std::string::npos) << checks[1];
     EXPECT_NE(checks[1].find("492918"), std::string::npos) << checks[1];
 }
+
+// The closing line counts what the host was told, and says how many unknown outcomes are settled since.
+TEST(DeviceLog, TheSummaryCountsUnknownOutcomesTheCheckSettledSince) {
+    std::vector<LogOperation> ops(4);
+    ops[0].Outcome = LogOutcome::Approved;
+    ops[1].Outcome = LogOutcome::Unknown;
+    ops[1].Journal = "approved (recovered)";
+    ops[2].Outcome = LogOutcome::Unknown;
+    ops[2].Journal = "outcome unknown";
+    ops[3].Outcome = LogOutcome::Failed;
+    ops[3].Journal = "not performed (recovered)"; // a killed host's payment: no result line
+    EXPECT_EQ(LogSummaryLine(ops),
+              "4 operations: 1 approved, 0 declined, 1 failed, 2 outcome unknown (1 of them "
+              "settled since, see \"journal:\")\n");
+    ops.resize(1);
+    EXPECT_EQ(LogSummaryLine(ops), "1 operation: 1 approved, 0 declined, 0 failed, 0 outcome unknown\n");
+}

@@ -177,3 +177,20 @@ std::string LogReportJson(const std::vector<LogOperation>& aOps) {
     }
     return out + (aOps.empty() ? "]\n" : "\n]\n");
 }
+
+std::string LogSummaryLine(const std::vector<LogOperation>& aOps) {
+    std::size_t counts[4] = {};
+    std::size_t settled = 0;
+    for (const auto& op : aOps) {
+        ++counts[static_cast<int>(op.Outcome)];
+        settled += op.Outcome == LogOutcome::Unknown && op.Journal.ends_with("(recovered)") ? 1 : 0;
+    }
+    std::string line = std::to_string(aOps.size()) + (aOps.size() == 1 ? " operation: " : " operations: ") +
+                       std::to_string(counts[0]) + " approved, " + std::to_string(counts[1]) + " declined, " +
+                       std::to_string(counts[2]) + " failed, " + std::to_string(counts[3]) +
+                       " outcome unknown";
+    if (settled > 0) {
+        line += " (" + std::to_string(settled) + " of them settled since, see \"journal:\")";
+    }
+    return line + "\n";
+}

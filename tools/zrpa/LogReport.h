@@ -16,5 +16,8 @@ bool MatchesFilter(const LogOperation& aOp, const LogFilter& aFilter);
 
 // The operations as readable text: one block per operation, every frame and event, the outcome.
 std::string LogReportText(const std::vector<LogOperation>& aOps);
+// The closing line: how many operations of each outcome, as the host was told, and how many of the
+// unknown ones the library's check of the terminal has settled since.
+std::string LogSummaryLine(const std::vector<LogOperation>& aOps);
 // The operations as a JSON array.
 std::string LogReportJson(const std::vector<LogOperation>& aOps);

@@ -46,13 +46,7 @@ int RunLog(const ZrpaOptions& aOptions) {
     }
     std::cout << (aOptions.Json ? LogReportJson(shown) : LogReportText(shown));
     if (!aOptions.Json) {
-        std::size_t counts[4] = {};
-        for (const auto& op : shown) {
-            ++counts[static_cast<int>(op.Outcome)];
-        }
-        std::cout << shown.size() << (shown.size() == 1 ? " operation: " : " operations: ") << counts[0]
-                  << " approved, " << counts[1] << " declined, " << counts[2] << " failed, " << counts[3]
-                  << " outcome unknown\n";
+        std::cout << LogSummaryLine(shown);
     }
     return status;
 }
